@@ -1,0 +1,45 @@
+// queltlogger: the desktop program.
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
+#include <QTimer>
+#include <clocale>
+
+#include "app/MainWindow.h"
+#include "app/QtOperator.h"
+#include "config/ProgramContext.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("QueltLogger");
+    QApplication::setApplicationVersion(QUELT_VERSION);
+    // Files always use a decimal point, whatever the user's locale.
+    std::setlocale(LC_NUMERIC, "C");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("QueltLogger, the surface acquisition program of the VEXA televiewer.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption homeOption("home", "Program folder.", "DIR");
+    QCommandLineOption quitAfter("quit-after", "Close the program after MS milliseconds.", "MS");
+    parser.addOption(homeOption);
+    parser.addOption(quitAfter);
+    parser.process(application);
+
+    quelt::app::QtOperator op;
+    quelt::ProgramContext context;
+    std::string error;
+    if (!quelt::startProgram(parser.value(homeOption).toStdString(), op, context, error)) {
+        QMessageBox::critical(nullptr, "QueltLogger", QString::fromStdString(error));
+        return 1;
+    }
+    quelt::app::MainWindow window(context);
+    op.setParent(&window);
+    window.show();
+    if (parser.isSet(quitAfter))
+        QTimer::singleShot(parser.value(quitAfter).toInt(), &application, &QApplication::quit);
+    int rc = application.exec();
+    context.preferences->SavePaths();
+    return rc;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The subcommands of `quelt`. Each lives in its own file and registers itself with a static
+// CommandRegistration, so adding a subcommand touches no other file.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quelt::cli {
+
+// Exit codes shared by every subcommand.
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitFailure = 1,  // the work failed (a file could not be read or written, the device failed ...)
+    kExitUsage = 2,    // bad command line
+    kExitNoDevice = 3,
+    kExitInterrupted = 130,
+};
+
+// The options that come before the subcommand.
+struct GlobalOptions {
+    std::string home;      // --home DIR
+    std::string device;    // --device sim|ftdi|serial:PATH
+    bool yes = false;      // --yes: answer yes to every question
+    bool replace = false;  // --replace: replace existing files
+};
+
+struct Command {
+    std::string name;
+    std::string summary;  // one line for `quelt --help`
+    std::string usage;    // the whole `quelt NAME --help` text
+    std::function<int(const GlobalOptions&, const std::vector<std::string>& args)> run;
+};
+
+std::vector<Command>& commands();
+
+struct CommandRegistration {
+    explicit CommandRegistration(Command command) { commands().push_back(std::move(command)); }
+};
+
+bool wantsHelp(const std::vector<std::string>& args);
+
+}  // namespace quelt::cli

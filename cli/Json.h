@@ -1,0 +1,26 @@
+#pragma once
+// A small JSON writer for the machine-readable output of the subcommands.
+
+#include <string>
+#include <string_view>
+
+namespace quelt::cli {
+
+std::string jsonString(std::string_view text);
+// A real that always reads back as a real: 500 is written 500.0; non-finite values are null.
+std::string jsonNumber(double value);
+
+class JsonObject {
+  public:
+    JsonObject& add(std::string_view key, std::string_view rawJson);
+    JsonObject& addString(std::string_view key, std::string_view text) { return add(key, jsonString(text)); }
+    JsonObject& addInt(std::string_view key, long long value) { return add(key, std::to_string(value)); }
+    JsonObject& addReal(std::string_view key, double value) { return add(key, jsonNumber(value)); }
+    JsonObject& addBool(std::string_view key, bool value) { return add(key, value ? "true" : "false"); }
+    std::string str() const { return "{" + body_ + "}"; }
+
+  private:
+    std::string body_;
+};
+
+}  // namespace quelt::cli

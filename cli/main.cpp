@@ -1,0 +1,97 @@
+// quelt: the command line of QueltLogger.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/Command.h"
+
+namespace quelt::cli {
+
+std::vector<Command>& commands() {
+    static std::vector<Command> list;
+    return list;
+}
+
+bool wantsHelp(const std::vector<std::string>& args) {
+    for (const auto& a : args)
+        if (a == "--help" || a == "-h") return true;
+    return false;
+}
+
+static void printHelp() {
+    std::printf(
+        "Usage: quelt [--home DIR] [--device sim|ftdi|serial:PATH] [--yes] [--replace] COMMAND [OPTIONS]\n"
+        "       quelt --version\n\n"
+        "The command line of QueltLogger, the surface acquisition program of the VEXA televiewer.\n\n"
+        "Options:\n"
+        "  --home DIR     program folder (default: $QUELT_HOME, else ~/.local/share/queltlogger)\n"
+        "  --device DEV   logger device: sim (built-in simulated logger), ftdi, serial:PATH\n"
+        "  --yes          answer yes to every question\n"
+        "  --replace      replace existing files without asking\n"
+        "  --version      print the version and exit\n\n"
+        "Commands:\n");
+    for (const auto& c : commands())
+        std::printf("  %-12s %s\n", c.name.c_str(), c.summary.c_str());
+    std::printf("\n'quelt COMMAND --help' describes one command.\n");
+}
+
+}  // namespace quelt::cli
+
+int main(int argc, char** argv) {
+    using namespace quelt::cli;
+    GlobalOptions options;
+    int i = 1;
+    for (; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "quelt: %s needs a value\n", a.c_str());
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        if (a == "--home") {
+            if (!value(options.home)) return kExitUsage;
+        } else if (a.rfind("--home=", 0) == 0) {
+            options.home = a.substr(7);
+        } else if (a == "--device") {
+            if (!value(options.device)) return kExitUsage;
+        } else if (a.rfind("--device=", 0) == 0) {
+            options.device = a.substr(9);
+        } else if (a == "--yes") {
+            options.yes = true;
+        } else if (a == "--replace") {
+            options.replace = true;
+        } else if (a == "--version") {
+            std::printf("quelt %s\n", QUELT_VERSION);
+            return kExitOk;
+        } else if (a == "--help" || a == "-h") {
+            printHelp();
+            return kExitOk;
+        } else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "quelt: unknown option %s (see quelt --help)\n", a.c_str());
+            return kExitUsage;
+        } else {
+            break;
+        }
+    }
+    if (i >= argc) {
+        printHelp();
+        return kExitUsage;
+    }
+    std::string name = argv[i++];
+    std::vector<std::string> args(argv + i, argv + argc);
+    for (const auto& c : commands()) {
+        if (c.name != name) continue;
+        if (wantsHelp(args)) {
+            std::printf("%s", c.usage.c_str());
+            return kExitOk;
+        }
+        return c.run(options, args);
+    }
+    std::fprintf(stderr, "quelt: unknown command '%s' (see quelt --help)\n", name.c_str());
+    return kExitUsage;
+}

@@ -1,0 +1,297 @@
+#include "config/Ini.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <sstream>
+
+#include "platform/Paths.h"
+#include "platform/Text.h"
+
+namespace quelt {
+
+namespace {
+std::string& programDirStorage() {
+    static std::string dir;
+    return dir;
+}
+
+std::mutex& profileWriteMutex() {
+    static std::mutex m;
+    return m;
+}
+
+bool isSectionLine(std::string_view trimmed) {
+    return !trimmed.empty() && trimmed.front() == '[';
+}
+
+std::string sectionName(std::string_view trimmed) {
+    auto close = trimmed.find(']');
+    return trim(trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+}
+
+// Key of a "key=value" line, or nullopt for comments, blank lines and lines without '='.
+std::optional<std::string> lineKey(std::string_view line) {
+    std::string t = trim(line);
+    if (t.empty() || t.front() == ';' || t.front() == '[') return std::nullopt;
+    auto eq = t.find('=');
+    if (eq == std::string::npos) return std::nullopt;
+    return trim(std::string_view(t).substr(0, eq));
+}
+
+// Line breaks in a key or value would break the file apart.
+std::string oneLine(std::string_view text) {
+    std::string out(text);
+    std::replace(out.begin(), out.end(), '\r', ' ');
+    std::replace(out.begin(), out.end(), '\n', ' ');
+    return out;
+}
+
+std::string readWholeFile(const std::string& path, bool& exists) {
+    std::ifstream in(path, std::ios::binary);
+    exists = static_cast<bool>(in);
+    if (!exists) return {};
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+}  // namespace
+
+const std::string& programDirectory() {
+    return programDirStorage();
+}
+void setProgramDirectory(const std::string& dir) {
+    std::string d = dir;
+    if (!d.empty() && d.back() != '/') d += '/';
+    programDirStorage() = d;
+}
+
+IniDocument IniDocument::parse(std::string_view bytes) {
+    IniDocument doc;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    bool sawCrlf = false, sawLf = false;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t nl = bytes.find('\n', start);
+        size_t end = nl == std::string_view::npos ? bytes.size() : nl;
+        size_t lineEnd = end;
+        if (lineEnd > start && bytes[lineEnd - 1] == '\r') {
+            --lineEnd;
+            if (nl != std::string_view::npos) sawCrlf = true;
+        } else if (nl != std::string_view::npos) {
+            sawLf = true;
+        }
+        doc.lines_.emplace_back(bytes.substr(start, lineEnd - start));
+        if (nl == std::string_view::npos) break;
+        start = nl + 1;
+    }
+    if (sawLf && !sawCrlf) doc.eol_ = "\n";
+    return doc;
+}
+
+std::string IniDocument::serialize() const {
+    std::string out;
+    for (const auto& line : lines_) {
+        out += line;
+        out += eol_;
+    }
+    return out;
+}
+
+size_t IniDocument::findSection(std::string_view section) const {
+    std::string wanted = trim(section);
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        std::string t = trim(lines_[i]);
+        if (isSectionLine(t) && equalsNoCase(sectionName(t), wanted)) return i;
+    }
+    return std::string::npos;
+}
+
+size_t IniDocument::sectionEnd(size_t header) const {
+    size_t i = header + 1;
+    while (i < lines_.size() && !isSectionLine(trim(lines_[i])))
+        ++i;
+    return i;
+}
+
+std::optional<std::string> IniDocument::get(std::string_view section, std::string_view key) const {
+    size_t header = findSection(section);
+    if (header == std::string::npos) return std::nullopt;
+    std::string wanted = trim(key);
+    for (size_t i = header + 1, end = sectionEnd(header); i < end; ++i) {
+        auto k = lineKey(lines_[i]);
+        if (k && equalsNoCase(*k, wanted)) {
+            const std::string& line = lines_[i];
+            return trim(std::string_view(line).substr(line.find('=') + 1));
+        }
+    }
+    return std::nullopt;
+}
+
+void IniDocument::set(std::string_view section, std::string_view key, std::string_view value) {
+    std::string entry = oneLine(trim(key)) + "=" + oneLine(value);
+    size_t header = findSection(section);
+    if (header == std::string::npos) {
+        lines_.push_back("[" + oneLine(section) + "]");
+        lines_.push_back(entry);
+        return;
+    }
+    size_t end = sectionEnd(header);
+    std::string wanted = trim(key);
+    for (size_t i = header + 1; i < end; ++i) {
+        auto k = lineKey(lines_[i]);
+        if (k && equalsNoCase(*k, wanted)) {
+            lines_[i] = entry;
+            return;
+        }
+    }
+    // Append after the section's last non-blank line.
+    size_t insertAt = end;
+    while (insertAt > header + 1 && trim(lines_[insertAt - 1]).empty())
+        --insertAt;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
+}
+
+std::vector<std::string> IniDocument::sections() const {
+    std::vector<std::string> out;
+    for (const auto& line : lines_) {
+        std::string t = trim(line);
+        if (isSectionLine(t)) out.push_back(sectionName(t));
+    }
+    return out;
+}
+
+std::vector<std::string> IniDocument::keys(std::string_view section) const {
+    std::vector<std::string> out;
+    size_t header = findSection(section);
+    if (header == std::string::npos) return out;
+    for (size_t i = header + 1, end = sectionEnd(header); i < end; ++i)
+        if (auto k = lineKey(lines_[i])) out.push_back(*k);
+    return out;
+}
+
+std::string readProfileString(const std::string& file, std::string_view section, std::string_view key,
+                              std::string_view defaultText) {
+    bool exists = false;
+    std::string bytes = readWholeFile(file, exists);
+    std::string value(defaultText);
+    if (exists) {
+        if (auto v = IniDocument::parse(bytes).get(section, key)) value = *v;
+    }
+    if (value.size() > kIniValueMax) value.resize(kIniValueMax);
+    return value;
+}
+
+bool writeProfileString(const std::string& file, std::string_view section, std::string_view key,
+                        std::string_view value) {
+    std::lock_guard<std::mutex> lock(profileWriteMutex());
+    bool exists = false;
+    std::string bytes = readWholeFile(file, exists);
+    IniDocument doc = IniDocument::parse(bytes);
+    doc.set(section, key, value);
+    return replaceFileAtomically(file, doc.serialize());
+}
+
+double parseDecimalCommaOrPoint(std::string_view text) {
+    std::string first(text), second(text);
+    std::replace(first.begin(), first.end(), ',', '.');
+    std::replace(second.begin(), second.end(), '.', ',');
+    // The process reads numbers with a decimal point: in the second text the comma ends the number.
+    double a = parseLeadingDouble(first);
+    double b = parseLeadingDouble(second);
+    if (a < 0) return a;
+    if (b < 0) return b;
+    return std::max(a, b);
+}
+
+CIni::CIni(int resolveFlag) : resolveFlag_(resolveFlag), section_(kApplicationName) {
+    std::string base = resolveFlag ? programDirectory() : fs::current_path().string() + "/";
+    file_ = resolveNoCase(base + kApplicationName + ".ini").string();
+}
+
+CIni::CIni(const std::string& fileName, int resolveFlag) : CIni(fileName, "", resolveFlag) {}
+
+CIni::CIni(const std::string& fileName, const std::string& section, int resolveFlag)
+    : resolveFlag_(resolveFlag), section_(section.empty() ? kApplicationName : section) {
+    if (fileName.empty()) {
+        std::string base = resolveFlag ? programDirectory() : fs::current_path().string() + "/";
+        file_ = resolveNoCase(base + kApplicationName + ".ini").string();
+    } else {
+        file_ = ResolveFileName(fileName, resolveFlag);
+    }
+}
+
+std::string CIni::ResolveFileName(const std::string& fileName, int resolveFlag) {
+    std::string name = nativePath(fileName);
+    bool driveLetter =
+        name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]));
+    if (driveLetter) return name;
+    if (!name.empty() && name.front() == '/') return resolveNoCase(name).string();
+    std::error_code ec;
+    if (fs::exists(name, ec)) return name;
+    std::string base;
+    if (resolveFlag) {
+        base = programDirectory();
+    } else {
+        base = fs::current_path(ec).string();
+        while (!base.empty() && base.back() == '/')
+            base.pop_back();
+        base += '/';
+    }
+    return resolveNoCase(base + name).string();
+}
+
+void CIni::SetFile(const std::string& fileName) {
+    file_ = ResolveFileName(fileName, 1);
+}
+
+std::string CIni::GetString(const char* key, const std::string& defaultText, const char* section) {
+    useSection(section);
+    value_ = readProfileString(file_, section_, key, defaultText);
+    return value_;
+}
+
+int CIni::GetInt(const char* key, int defaultValue, const char* section) {
+    return parseLeadingInt(GetString(key, format("%d", defaultValue), section));
+}
+
+bool CIni::GetBool(const char* key, int defaultValue, const char* section) {
+    return GetInt(key, defaultValue, section) != 0;
+}
+
+bool CIni::GetYesNo(const char* key, bool defaultValue, const char* section) {
+    std::string v = GetString(key, defaultValue ? "yes" : "no", section);
+    if (equalsNoCase(v, "yes")) return true;
+    if (equalsNoCase(v, "no")) return false;
+    return parseLeadingInt(v) == 1;
+}
+
+float CIni::GetFloat(const char* key, float defaultValue, const char* section) {
+    return static_cast<float>(parseLeadingDouble(GetString(key, formatG(defaultValue), section)));
+}
+
+double CIni::GetDouble(const char* key, double defaultValue, const char* section) {
+    return parseDecimalCommaOrPoint(GetString(key, formatG(defaultValue), section));
+}
+
+bool CIni::WriteString(const char* key, const std::string& text, const char* section) {
+    useSection(section);
+    return writeProfileString(file_, section_, key, text);
+}
+
+bool CIni::WriteInt(const char* key, int value, const char* section) {
+    return WriteString(key, format("%d", value), section);
+}
+
+bool CIni::WriteFloat(const char* key, float value, const char* section) {
+    return WriteString(key, formatG(static_cast<double>(value)), section);
+}
+
+bool CIni::WriteDouble(const char* key, double value, const char* section) {
+    return WriteString(key, formatG(value), section);
+}
+
+}  // namespace quelt

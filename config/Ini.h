@@ -1,0 +1,97 @@
+#pragma once
+// INI access with private-profile semantics: sections and keys matched without regard to case, values
+// trimmed and cut to 255 characters, a missing file, section or key giving the caller's default. A write
+// replaces the key in place or appends it to its section (creating section and file) and keeps every other
+// line of the file; the new file replaces the old one whole, so a crash never leaves it half written.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quelt {
+
+inline constexpr const char* kApplicationName = "QueltLogger";
+inline constexpr size_t kIniValueMax = 255;
+
+// The program directory (the home) with its trailing separator. Set once at start, before any thread.
+const std::string& programDirectory();
+void setProgramDirectory(const std::string& dir);
+
+// The text of an INI file held in memory, line by line.
+class IniDocument {
+  public:
+    static IniDocument parse(std::string_view bytes);
+    std::string serialize() const;
+
+    std::optional<std::string> get(std::string_view section, std::string_view key) const;
+    void set(std::string_view section, std::string_view key, std::string_view value);
+    // Section names in file order (as written, trimmed).
+    std::vector<std::string> sections() const;
+    // Keys of a section in file order.
+    std::vector<std::string> keys(std::string_view section) const;
+
+  private:
+    // Index of the section's header line, or npos.
+    size_t findSection(std::string_view section) const;
+    // One past the last line that belongs to the section starting at `header`.
+    size_t sectionEnd(size_t header) const;
+
+    std::vector<std::string> lines_;
+    std::string eol_ = "\r\n";
+};
+
+// Private-profile reads and writes of one file, safe to call from several threads.
+std::string readProfileString(const std::string& file, std::string_view section, std::string_view key,
+                              std::string_view defaultText);
+bool writeProfileString(const std::string& file, std::string_view section, std::string_view key,
+                        std::string_view value);
+
+class CIni {
+  public:
+    // The default file: the application's name with ".ini", in the program directory (flag 1) or the
+    // current directory (flag 0).
+    explicit CIni(int resolveFlag = 1);
+    CIni(const std::string& fileName, int resolveFlag);
+    CIni(const std::string& fileName, const std::string& section, int resolveFlag);
+    virtual ~CIni() = default;
+
+    void SetFile(const std::string& fileName);
+    void SetSection(const std::string& section) { section_ = section; }
+    const std::string& File() const { return file_; }
+    const std::string& Section() const { return section_; }
+
+    // A null section keeps the current one; a given one becomes current.
+    std::string GetString(const char* key, const std::string& defaultText, const char* section = nullptr);
+    int GetInt(const char* key, int defaultValue, const char* section = nullptr);
+    bool GetBool(const char* key, int defaultValue, const char* section = nullptr);
+    bool GetYesNo(const char* key, bool defaultValue, const char* section = nullptr);
+    float GetFloat(const char* key, float defaultValue, const char* section = nullptr);
+    double GetDouble(const char* key, double defaultValue, const char* section = nullptr);
+
+    bool WriteString(const char* key, const std::string& text, const char* section = nullptr);
+    bool WriteInt(const char* key, int value, const char* section = nullptr);
+    bool WriteFloat(const char* key, float value, const char* section = nullptr);
+    bool WriteDouble(const char* key, double value, const char* section = nullptr);
+
+    // The file-name rule: a rooted name (or one with a drive letter) is kept; a name that exists from the
+    // current directory is kept; any other is taken inside the base folder (the program directory with
+    // flag 1, the current directory with flag 0). Names match files without regard to case.
+    static std::string ResolveFileName(const std::string& fileName, int resolveFlag);
+
+  protected:
+    void useSection(const char* section) {
+        if (section) section_ = section;
+    }
+
+    int resolveFlag_;
+    std::string value_;  // the text of the last value read
+    std::string file_;
+    std::string section_;
+};
+
+// The "comma or point" reading of a real: converted once with every ',' made '.', once with every '.'
+// made ','; the first when negative, else the second when negative, else the larger.
+double parseDecimalCommaOrPoint(std::string_view text);
+
+}  // namespace quelt

@@ -1,0 +1,367 @@
+#include "config/Preferences.h"
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "config/Diagnostics.h"
+#include "platform/Paths.h"
+#include "platform/Text.h"
+
+namespace quelt {
+
+namespace {
+constexpr const char* kMain = "QueltLogger";
+constexpr const char* kLas = "LASGenerator";
+
+// A temporary folder stored on Windows ("c:\temp") has no meaning here: use the system one.
+std::string localTempDir(const std::string& stored) {
+    std::string p = nativePath(stored);
+    bool drive = p.size() >= 2 && p[1] == ':';
+    if (p.empty() || drive) return systemTempDir();
+    return p;
+}
+
+// Truncation toward zero of a value that came from a file as an integer divided by ten: the tiny
+// binary error of the division must not lose one unit on the way back.
+int truncTenths(double value) {
+    double scaled = value * 10.0;
+    return static_cast<int>(std::trunc(scaled + (scaled >= 0 ? 1e-7 : -1e-7)));
+}
+
+struct LasFlag {
+    const char* key;
+    bool Settings::*field;
+};
+constexpr LasFlag kLasFlags[] = {
+    {"ExportSpeed", &Settings::ExportSpeed},     {"ExportIncl", &Settings::ExportIncl},
+    {"ExportAzimuth", &Settings::ExportAzimuth}, {"ExportRoll", &Settings::ExportRoll},
+    {"ExportMroll", &Settings::ExportMroll},     {"ExportTgrav", &Settings::ExportTgrav},
+    {"ExportTDelta", &Settings::ExportTDelta},   {"ExportTgauss", &Settings::ExportTgauss},
+    {"ExportRaw", &Settings::ExportRaw},         {"ExportGamm", &Settings::ExportGamm},
+};
+}  // namespace
+
+std::string defaultUserFolder() {
+    const char* home = std::getenv("HOME");
+    std::string dir = home && *home ? home : "/";
+    if (dir.back() != '/') dir += '/';
+    return dir;
+}
+
+CPreferences::CPreferences(Settings& settings, ProgramPaths& paths, PlacementRecord& placements, Operator& op,
+                           SwitchStore switches)
+    : CIni(1),
+      settings_(settings),
+      paths_(paths),
+      placements_(placements),
+      operator_(op),
+      switchStore_(std::move(switches)) {}
+
+void CPreferences::LoadAll(const std::string& programDir) {
+    paths_ = ProgramPaths{};
+    programDir_ = programDir;
+    if (!programDir_.empty() && programDir_.back() != '/') programDir_ += '/';
+    setProgramDirectory(programDir_);
+    paths_.programDir = programDir_;
+    if (settings_.loaded) return;
+
+    std::string placementFile = resolveNoCase(programDir_ + kPlacementFileName).string();
+    std::ifstream dat(placementFile, std::ios::binary);
+    bool datOpened = static_cast<bool>(dat);
+
+    LoadSettings();
+    if (loadSondeDatabase) loadSondeDatabase();
+
+    bool placementsRead = false;
+    if (datOpened) {
+        PlacementRecord record;
+        dat.read(reinterpret_cast<char*>(record.bytes.data()), PlacementRecord::kSize);
+        if (dat.gcount() == static_cast<std::streamsize>(PlacementRecord::kSize)) {
+            placements_ = record;
+            placementsRead = true;
+        }
+    }
+    if (!placementsRead) ResetPlacements();
+    settings_.loaded = true;
+}
+
+void CPreferences::LoadSettings() {
+    Settings& s = settings_;
+    paths_.settingsFile = resolveNoCase(programDir_ + kSettingsFileName).string();
+    file_ = paths_.settingsFile;
+    section_ = kMain;
+
+    std::string tempDir = GetString("Tempdir", systemTempDir(), kMain);
+    std::string fileName = GetString("FileName", "none");
+    std::string lastFile = GetString("LastFile", "none");
+    std::string dataFile = GetString("DataFile", "none");
+    std::string filePath = GetString("FilePath", "none");
+    if (filePath == "none") {
+        fileName = "Demo.VIV";
+        lastFile = resolveNoCase(programDir_ + "Demo/Demo.HED").string();
+        dataFile = resolveNoCase(programDir_ + "Demo/Demo.VIV").string();
+        filePath = resolveNoCase(programDir_ + "Demo").string();
+        WriteString("FileName", fileName);
+        WriteString("LastFile", lastFile);
+        WriteString("DataFile", dataFile);
+        WriteString("FilePath", filePath);
+    }
+    paths_.tempDir = localTempDir(tempDir);
+    paths_.dataFileName = nativePath(fileName);
+    paths_.lastHeader = nativePath(lastFile);
+    paths_.lastDataFile = nativePath(dataFile);
+    paths_.logDir = nativePath(filePath);
+    paths_.language = static_cast<std::uint16_t>(GetInt("languageID", 0));
+
+    // The technical switches.
+    if (auto sw = switchStore_.read()) {
+        s.switches = *sw;
+        Diagnostics::configure(programDir_, s.switches.DebugingTools);
+        if (s.switches.DebugingTools || s.switches.DebugingTrace) operator_.message("Debugging mode!");
+        if (s.switches.DebugingTrace) {
+            fs::path trace = resolveNoCase(programDir_ + "Trace_KLAR.log");
+            std::error_code ec;
+            fs::remove(trace, ec);
+        }
+    } else {
+        s.switches = TechnicalSwitches{};
+        Diagnostics::configure(programDir_, false);
+    }
+
+    s.RefreshTime = GetInt("RefreshTime", 999999);
+    if (s.RefreshTime == 999999) {
+        s.RefreshTime = 500;
+        WriteInt("RefreshTime", 500);
+    }
+    if (s.RefreshTime < 100) s.RefreshTime = 100;
+    s.ScreenRefreshTime = GetInt("ScreenRefreshTime", 999999);
+    if (s.ScreenRefreshTime == 999999) {
+        s.ScreenRefreshTime = 2000;
+        WriteInt("ScreenRefreshTime", 2000);
+    }
+    if (s.ScreenRefreshTime < 200) s.ScreenRefreshTime = 200;
+
+    s.SampleDephtMode = GetInt("SampleDephtMode", 1);
+    std::setlocale(LC_NUMERIC, "C");
+
+    s.UpGain = GetInt("UpGain", 10);
+    s.UpBlanking = GetInt("UpBlanking", 1200);
+    s.UpWindow = GetInt("UpWindow", 500);
+    s.DisplayBlanking = GetInt("DisplayBlanking", static_cast<int>(s.UpBlanking));
+    s.DisplayWindow = GetInt("DisplayWindow", static_cast<int>(s.UpWindow));
+    s.SavedDisplayBlanking = s.DisplayBlanking;
+    s.SavedDisplayWindow = s.DisplayWindow;
+
+    s.AcousticalGain = GetInt("AcousticalGain", 10);
+    s.AcousticalAGC = GetInt("AcousticalAGC", 0);
+    s.UpBaudDivisor = GetInt("UpBaudDivisor", 10);
+    s.DepthMemo = GetDouble("DepthMemo", 0.0);
+    s.PicBkgColor = GetInt("PicBkgColor", 0);
+    s.PicForeColor = GetInt("PicForeColor", 5);
+    s.GammaScale = GetInt("GammaScale", 0);
+    s.RefreshTravelDialog = GetInt("RefreshTravelDialog", 0);
+    s.SondeUsed = GetInt("SondeUsed", 0);
+    s.WaterVelocity = GetInt("WaterVelocity", 1484);
+    s.ImpWaterVelocity = GetInt("ImpWaterVelocity", 4868);
+    s.ShowPhantom = GetBool("ShowPhantom", 0);
+    s.BlackAndWhite = GetBool("BlackAndWhite", 0);
+    const Settings defaults;
+    for (size_t i = 0; i < s.PicColorRef.size(); ++i) {
+        std::string key = format("PicColorRef%zu", i);
+        s.PicColorRef[i] =
+            static_cast<std::uint32_t>(GetInt(key.c_str(), static_cast<int>(defaults.PicColorRef[i])));
+    }
+    s.PaletteScale = {0, 127, 255, 0, 127, 255, 80};
+
+    s.PicOriented = GetInt("PicOriented", 0);
+    s.SetDepthUnit = GetInt("SetDepthUnit", 0);
+    if (s.SetDepthUnit > 1) s.SetDepthUnit = 1;
+    if (s.SetDepthUnit < 0) s.SetDepthUnit = 0;
+    s.ShownDepthUnit = s.SetDepthUnit;
+    s.ShownGamma = s.GammaScale != 0 ? 1 : 0;
+
+    s.PulleyDir = GetBool("PulleyDir", 1);
+    s.CableType = GetInt("CableType", 0);
+    s.DownEnergie = GetInt("DownEnergie", 15);
+    s.UpGain = GetInt("UpGain", 25);
+    s.UpGainCommand = s.UpGain;
+    s.MotorPeriod = GetInt("MotorPeriod", 87);
+    for (size_t i = 0; i < s.MotorPeriodPreset.size(); ++i) {
+        std::string key = format("MotorPeriod_M%zu", i + 1);
+        s.MotorPeriodPreset[i] = GetInt(key.c_str(), 87);
+    }
+    s.PicResolution = GetInt("PicResolution", 2);
+    s.MagneticOffset = GetDouble("MagneticOffset", 0.0);
+    s.Power = GetInt("Power", 90);
+    s.PulleysDiameter = GetInt("PulleysDiameter", 5000) / 10.0;
+    if (s.SetDepthUnit == 1) s.PulleyCircumInch = GetDouble("PulleyCircumInch", 19.685);
+    s.PulsResolution = GetInt("PulsResolution", 1000);
+    s.UpholePulseWidth = GetInt("UpholePulseWidth", 15);
+    s.LevelContrast = GetInt("LevelContrast", 0);
+    s.SavedLevelContrast = s.LevelContrast;
+    s.SetFilter = GetInt("SetFilter", 50);
+    if (s.SetFilter < 50) s.SetFilter = 50;
+    if (s.SetFilter > 2000) s.SetFilter = 2000;
+    s.DisplayTracking = GetBool("DisplayTracking", 1);
+    s.SplashScreenOff = GetYesNo("SplashScreenOff", false);
+
+    for (const auto& flag : kLasFlags) {
+        s.*flag.field = true;
+        if (!GetBool(flag.key, 1, kLas)) s.*flag.field = false;
+    }
+
+    SetSection(kMain);
+    s.PaletteInUse = GetInt("PaletteInUse", 1);
+    if (loadPalettes) loadPalettes();
+}
+
+void CPreferences::SaveSettings() {
+    Settings& s = settings_;
+    file_ = paths_.settingsFile.empty() ? resolveNoCase(programDir_ + kSettingsFileName).string()
+                                        : paths_.settingsFile;
+    SetSection(kMain);
+    WriteInt("PicOriented", s.PicOriented);
+    WriteInt("ShownGamma", s.ShownGamma);
+    WriteInt("GammaScale", s.GammaScale);
+    WriteInt("PicColorRef6", static_cast<int>(s.PicColorRef[6]));
+    WriteInt("PulleyDir", s.PulleyDir ? 1 : 0);
+    WriteInt("CableType", s.CableType);
+    WriteInt("SondeUsed", s.SondeUsed);
+    WriteInt("DownEnergie", s.DownEnergie);
+    s.UpGainCommand = s.UpGain;
+    WriteInt("UpGain", s.UpGainCommand);
+    WriteInt("MotorPeriod", s.MotorPeriod);
+    for (size_t i = 0; i < s.MotorPeriodPreset.size(); ++i)
+        WriteInt(format("MotorPeriod_M%zu", i + 1).c_str(), s.MotorPeriodPreset[i]);
+    WriteInt("PicResolution", s.PicResolution);
+    WriteString("MagneticOffset", format("%#.2f", s.MagneticOffset));
+    WriteInt("Power", s.Power);
+    WriteInt("PulleysDiameter", truncTenths(s.PulleysDiameter));
+    WriteInt("PulsResolution", s.PulsResolution);
+    if (s.SetDepthUnit == 1) WriteDouble("PulleyCircumInch", s.PulleyCircumInch);
+    WriteInt("SetDepthUnit", s.SetDepthUnit);
+    WriteInt("UpholePulseWidth", s.UpholePulseWidth);
+    WriteInt("SetFilter", s.SetFilter);
+    WriteInt("LevelContrast", s.LevelContrast);
+    WriteInt("UpBaudDivisor", s.UpBaudDivisor);
+    WriteInt("WaterVelocity", s.WaterVelocity);
+    WriteInt("ImpWaterVelocity", s.ImpWaterVelocity);
+    WriteInt("DisplayTracking", s.DisplayTracking ? 1 : 0);
+}
+
+void CPreferences::SaveAcquisitionSettings(int reason, bool replayLoaded) {
+    Settings& s = settings_;
+    file_ = resolveNoCase(programDir_ + kSettingsFileName).string();
+    if (reason != kSaveAcquisitionReason) return;
+    SetSection(kMain);
+    WriteInt("UpGain", s.UpGain);
+    WriteInt("AcousticalAGC", s.AcousticalAGC);
+    WriteInt("AcousticalGain", s.AcousticalGain);
+    WriteInt("UpBlanking", static_cast<int>(std::trunc(s.UpBlanking)));
+    WriteInt("UpWindow", static_cast<int>(std::trunc(s.UpWindow)));
+    WriteInt("DisplayBlanking", static_cast<int>(std::trunc(s.DisplayBlanking)));
+    WriteInt("DisplayWindow", static_cast<int>(std::trunc(s.DisplayWindow)));
+    WriteInt("UpBaudDivisor", s.UpBaudDivisor);
+    WriteDouble("DepthMemo", s.DepthMemo);
+    WriteInt("ShowPhantom", s.ShowPhantom ? 1 : 0);
+    WriteInt("DisplayTracking", s.DisplayTracking ? 1 : 0);
+    if (replayLoaded) {
+        WriteInt("PlaybackDisplayBlanking", static_cast<int>(std::trunc(s.DisplayBlanking)));
+        WriteInt("PlaybackDisplayWindow", static_cast<int>(std::trunc(s.DisplayWindow)));
+    }
+}
+
+void CPreferences::SavePaths() {
+    const TechnicalSwitches& sw = settings_.switches;
+    if (sw.TechnicalTools || sw.DebugingTools || sw.DebugingTrace) switchStore_.write(sw);
+
+    file_ = resolveNoCase(programDir_ + kSettingsFileName).string();
+    SetSection(kMain);
+    WriteString("Tempdir", paths_.tempDir);
+    WriteString("LastFile", paths_.lastHeader);
+    WriteString("FileName", paths_.dataFileName);
+    WriteString("FilePath", paths_.logDir);
+    WriteInt("languageID", paths_.language);
+
+    placements_.bytes[0] = 1;
+    std::string bytes(reinterpret_cast<const char*>(placements_.bytes.data()), PlacementRecord::kSize);
+    replaceFileAtomically(resolveNoCase(programDir_ + kPlacementFileName), bytes);
+}
+
+void CPreferences::ResetPlacements() {
+    paths_.lastHeader = defaultUserFolder();
+    paths_.logDir = defaultUserFolder();
+    paths_.tempDir = systemTempDir();
+    WindowPlacement main;
+    main.length = 44;
+    main.left = 10;
+    main.top = 10;
+    main.right = 700;
+    main.bottom = 500;
+    placements_.set(PlacementSlot::MainWindow, main);
+    SavePaths();
+}
+
+std::vector<SettingItem> listSettings(const Settings& s, const ProgramPaths& p) {
+    std::vector<SettingItem> out;
+    auto add = [&](const char* key, SettingValue v) { out.push_back({kMain, key, std::move(v)}); };
+    add("Tempdir", p.tempDir);
+    add("FileName", p.dataFileName);
+    add("LastFile", p.lastHeader);
+    add("DataFile", p.lastDataFile);
+    add("FilePath", p.logDir);
+    add("languageID", static_cast<int>(p.language));
+    add("RefreshTime", s.RefreshTime);
+    add("ScreenRefreshTime", s.ScreenRefreshTime);
+    add("UpGain", s.UpGain);
+    add("UpBlanking", s.UpBlanking);
+    add("UpWindow", s.UpWindow);
+    add("DisplayBlanking", s.DisplayBlanking);
+    add("DisplayWindow", s.DisplayWindow);
+    add("AcousticalGain", s.AcousticalGain);
+    add("AcousticalAGC", s.AcousticalAGC);
+    add("UpBaudDivisor", s.UpBaudDivisor);
+    add("DepthMemo", s.DepthMemo);
+    add("SampleDephtMode", s.SampleDephtMode);
+    add("WaterVelocity", s.WaterVelocity);
+    add("ImpWaterVelocity", s.ImpWaterVelocity);
+    add("ShowPhantom", s.ShowPhantom);
+    add("RefreshTravelDialog", s.RefreshTravelDialog);
+    add("PicBkgColor", s.PicBkgColor);
+    add("PicForeColor", s.PicForeColor);
+    add("GammaScale", s.GammaScale);
+    add("ShownGamma", s.ShownGamma);
+    add("BlackAndWhite", s.BlackAndWhite);
+    for (size_t i = 0; i < s.PicColorRef.size(); ++i)
+        out.push_back({kMain, format("PicColorRef%zu", i), static_cast<int>(s.PicColorRef[i])});
+    add("PicOriented", s.PicOriented);
+    add("DisplayTracking", s.DisplayTracking);
+    add("LevelContrast", s.LevelContrast);
+    add("PaletteInUse", s.PaletteInUse);
+    add("SplashScreenOff", s.SplashScreenOff);
+    add("SondeUsed", s.SondeUsed);
+    add("DownEnergie", s.DownEnergie);
+    add("UpholePulseWidth", s.UpholePulseWidth);
+    add("MotorPeriod", s.MotorPeriod);
+    for (size_t i = 0; i < s.MotorPeriodPreset.size(); ++i)
+        out.push_back({kMain, format("MotorPeriod_M%zu", i + 1), s.MotorPeriodPreset[i]});
+    add("PicResolution", s.PicResolution);
+    add("SetFilter", s.SetFilter);
+    add("MagneticOffset", s.MagneticOffset);
+    add("Power", s.Power);
+    add("PulleyDir", s.PulleyDir);
+    add("CableType", s.CableType);
+    add("PulsResolution", s.PulsResolution);
+    add("PulleysDiameter", s.PulleysDiameter);
+    add("PulleyCircumInch", s.PulleyCircumInch);
+    add("SetDepthUnit", s.SetDepthUnit);
+    for (const auto& flag : kLasFlags)
+        out.push_back({kLas, flag.key, s.*flag.field});
+    return out;
+}
+
+}  // namespace quelt

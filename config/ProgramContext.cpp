@@ -1,0 +1,16 @@
+#include "config/ProgramContext.h"
+
+#include "platform/Paths.h"
+
+namespace quelt {
+
+bool startProgram(const std::string& homeOption, Operator& op, ProgramContext& context, std::string& error) {
+    context.home = chooseHome(homeOption);
+    if (!prepareHome(context.home, installationDataDir(), error)) return false;
+    context.preferences =
+        std::make_unique<CPreferences>(context.settings, context.paths, context.placements, op);
+    context.preferences->LoadAll(context.home.string());
+    return true;
+}
+
+}  // namespace quelt
