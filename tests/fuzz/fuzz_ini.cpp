@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string bytes(reinterpret_cast<const char*>(data), size);
     quelt::IniDocument doc = quelt::IniDocument::parse(bytes);
     for (const auto& section : doc.sections()) {
-        for (const auto& key : doc.keys(section)) (void)doc.get(section, key);
+        for (const auto& key : doc.keys(section))
+            (void)doc.get(section, key);
     }
     doc.set("QueltLogger", "UpGain", "25");
     quelt::IniDocument again = quelt::IniDocument::parse(doc.serialize());

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "config/Ini.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+    int exitCode;
+    std::string out;
+};
+
+// Runs quelt with a home, a user folder and a switch store of its own.
+RunResult runQuelt(const fs::path& sandbox, const std::string& args) {
+    std::string cmd = "HOME='" + sandbox.string() + "' XDG_CONFIG_HOME='" + (sandbox / "config").string() +
+                      "' QUELT_HOME= '" + QUELT_BIN + "' " + args + " 2>/dev/null";
+    RunResult r{-1, {}};
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
+        r.out.append(buf.data(), n);
+    int status = ::pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    fs::path sandbox;
+    void SetUp() override {
+        sandbox =
+            fs::temp_directory_path() / ("quelt-cli-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(sandbox);
+        fs::create_directories(sandbox);
+    }
+    void TearDown() override { fs::remove_all(sandbox); }
+};
+
+}  // namespace
+
+TEST_F(CliTest, SettingsJsonOnAnEmptyHomePrintsTheDefaultsAndLeavesTheFirstRunKeys) {
+    fs::path home = sandbox / "home";
+    RunResult r = runQuelt(sandbox, "--home '" + home.string() + "' settings --json");
+    ASSERT_EQ(r.exitCode, 0);
+    for (const char* member : {"\"UpGain\": 25", "\"MagneticOffset\": 0.0", "\"PulleysDiameter\": 500.0",
+                               "\"RefreshTime\": 500", "\"ExportGamm\": true", "\"FileName\": \"Demo.VIV\"",
+                               "\"ProgramPaths\": {", "\"switches\": {\"TechnicalTools\": false"}) {
+        EXPECT_NE(r.out.find(member), std::string::npos) << member << "\n" << r.out;
+    }
+    std::string cfg = (home / "Zorak.cfg").string();
+    auto key = [&](const char* k) { return quelt::readProfileString(cfg, "QueltLogger", k, "<missing>"); };
+    EXPECT_EQ(key("RefreshTime"), "500");
+    EXPECT_EQ(key("ScreenRefreshTime"), "2000");
+    EXPECT_EQ(key("DataFile"), (home / "Demo/Demo.VIV").string());
+    EXPECT_EQ(key("FileName"), "Demo.VIV");
+    // No Zorak.dat on a first start: the placement reset set these.
+    EXPECT_EQ(key("LastFile"), sandbox.string() + "/");
+    EXPECT_EQ(key("FilePath"), sandbox.string() + "/");
+    EXPECT_EQ(fs::file_size(home / "Zorak.dat"), 237u);
+
+    // A second run reads what the first left.
+    RunResult again = runQuelt(sandbox, "--home '" + home.string() + "' settings");
+    ASSERT_EQ(again.exitCode, 0);
+    EXPECT_NE(again.out.find("LastFile=" + sandbox.string() + "/\n"), std::string::npos) << again.out;
+}
+
+TEST_F(CliTest, HelpVersionAndUsageErrors) {
+    struct Case {
+        const char* args;
+        int exitCode;
+        const char* shows;
+    };
+    for (const Case& c :
+         {Case{"--version", 0, "quelt "}, Case{"--help", 0, "settings"},
+          Case{"settings --help", 0, "Usage: quelt [--home DIR] settings [--json]"},
+          Case{"nosuchcommand", 2, ""}, Case{"--bogus", 2, ""}, Case{"settings --bogus", 2, ""}}) {
+        SCOPED_TRACE(c.args);
+        RunResult r = runQuelt(sandbox, std::string("--home '") + (sandbox / "h").string() + "' " + c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_NE(r.out.find(c.shows), std::string::npos) << r.out;
+    }
+}

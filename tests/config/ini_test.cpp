@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "config/Ini.h"
+#include "platform/Paths.h"
+
+namespace fs = std::filesystem;
+using namespace quelt;
+
+namespace {
+
+struct TempFolder {
+    fs::path dir;
+    TempFolder() {
+        dir = fs::temp_directory_path() / ("quelt-ini-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    ~TempFolder() { fs::remove_all(dir); }
+    std::string file(const std::string& name) const { return (dir / name).string(); }
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+}  // namespace
+
+TEST(IniDocument, ReadsWithoutRegardToCaseAndTrimsValues) {
+    auto doc = IniDocument::parse(
+        "; comment\r\n[QueltLogger]\r\n  UpGain =  25  \r\nname=a=b\r\n[Other]\r\nUpGain=7\r\n");
+    EXPECT_EQ(doc.get("queltlogger", "UPGAIN"), "25");
+    EXPECT_EQ(doc.get(" QUELTLOGGER ", "upgain"), "25");
+    EXPECT_EQ(doc.get("QueltLogger", "name"), "a=b");
+    EXPECT_EQ(doc.get("other", "UpGain"), "7");
+    EXPECT_FALSE(doc.get("QueltLogger", "comment").has_value());
+    EXPECT_FALSE(doc.get("Missing", "UpGain").has_value());
+}
+
+TEST(IniDocument, WriteReplacesInPlaceAppendsToSectionAndKeepsEveryOtherLine) {
+    const std::string original =
+        "; settings\r\n[QueltLogger]\r\nUpGain=25\r\n; keep "
+        "me\r\nUnknown=x\r\n\r\n[LASGenerator]\r\nExportRaw=0\r\n";
+    auto doc = IniDocument::parse(original);
+    doc.set("queltlogger", "upgain", "30");
+    doc.set("QueltLogger", "MotorPeriod", "87");
+    doc.set("LASGenerator", "ExportGamm", "1");
+    doc.set("New", "Key", "v");
+    EXPECT_EQ(doc.serialize(),
+              "; settings\r\n[QueltLogger]\r\nupgain=30\r\n; keep me\r\nUnknown=x\r\nMotorPeriod=87\r\n\r\n"
+              "[LASGenerator]\r\nExportRaw=0\r\nExportGamm=1\r\n[New]\r\nKey=v\r\n");
+}
+
+TEST(IniDocument, CrlfAndLfFilesReadTheSameAndKeepTheirLineEnds) {
+    auto crlf = IniDocument::parse("[S]\r\nK=v\r\n");
+    auto lf = IniDocument::parse("[S]\nK=v\n");
+    EXPECT_EQ(crlf.get("S", "K"), lf.get("S", "K"));
+    lf.set("S", "L", "w");
+    EXPECT_EQ(lf.serialize(), "[S]\nK=v\nL=w\n");
+}
+
+TEST(IniDocument, LineBreaksInAValueCannotAddKeys) {
+    IniDocument doc;
+    doc.set("S", "K", "a\r\n[Evil]\nX=1");
+    auto again = IniDocument::parse(doc.serialize());
+    EXPECT_FALSE(again.get("Evil", "X").has_value());
+    EXPECT_EQ(again.sections().size(), 1u);
+}
+
+TEST(CIni, MissingFileSectionOrKeyGivesTheDefaultAndValuesAreCutAt255) {
+    TempFolder tmp;
+    CIni ini(tmp.file("absent.ini"), "S", 0);
+    EXPECT_EQ(ini.GetString("K", "dflt"), "dflt");
+    EXPECT_EQ(ini.GetInt("K", -4), -4);
+    EXPECT_DOUBLE_EQ(ini.GetDouble("K", 2.5), 2.5);
+    EXPECT_FALSE(fs::exists(tmp.file("absent.ini")));
+
+    writeFile(tmp.file("long.ini"), "[S]\nK=" + std::string(300, 'x') + "\n");
+    CIni longIni(tmp.file("long.ini"), "S", 0);
+    EXPECT_EQ(longIni.GetString("K", "").size(), 255u);
+}
+
+TEST(CIni, ConversionsOfEachType) {
+    TempFolder tmp;
+    writeFile(tmp.file("t.ini"),
+              "[S]\nint=12abc\nneg= -7\nnodigits=abc\nyes=YES\nno=No\none=1\ntwo=2\n"
+              "comma=-1,5\npoint=-1.5\npcomma=2,75\nfloat=3.25x\n");
+    CIni ini(tmp.file("t.ini"), "S", 0);
+    EXPECT_EQ(ini.GetInt("int", 0), 12);
+    EXPECT_EQ(ini.GetInt("neg", 0), -7);
+    EXPECT_EQ(ini.GetInt("nodigits", 9), 0);
+    EXPECT_TRUE(ini.GetBool("neg", 0));
+    EXPECT_TRUE(ini.GetYesNo("yes", false));
+    EXPECT_FALSE(ini.GetYesNo("no", true));
+    EXPECT_TRUE(ini.GetYesNo("one", false));
+    EXPECT_FALSE(ini.GetYesNo("two", true));
+    EXPECT_DOUBLE_EQ(ini.GetDouble("comma", 0), -1.5);
+    EXPECT_DOUBLE_EQ(ini.GetDouble("point", 0), -1.5);
+    EXPECT_DOUBLE_EQ(ini.GetDouble("pcomma", 0), 2.75);
+    EXPECT_FLOAT_EQ(ini.GetFloat("float", 0), 3.25f);
+}
+
+TEST(CIni, SectionGivenToAnOperationStaysCurrent) {
+    TempFolder tmp;
+    CIni ini(tmp.file("s.ini"), "", 0);
+    EXPECT_EQ(ini.Section(), "QueltLogger");
+    ini.WriteInt("A", 1, "Other");
+    EXPECT_EQ(ini.Section(), "Other");
+    ini.WriteDouble("B", 0.5);
+    ini.WriteFloat("C", 0.1f);
+    EXPECT_EQ(readFile(tmp.file("s.ini")), "[Other]\r\nA=1\r\nB=0.5\r\nC=0.1\r\n");
+}
+
+TEST(CIni, FileNamesResolveAgainstTheProgramFolderWithoutRegardToCase) {
+    TempFolder tmp;
+    setProgramDirectory(tmp.dir.string());
+    writeFile(tmp.file("ZORAK.CFG"), "[QueltLogger]\nUpGain=33\n");
+    CIni ini("Zorak.cfg", 1);
+    EXPECT_EQ(ini.File(), tmp.file("ZORAK.CFG"));
+    EXPECT_EQ(ini.GetInt("UpGain", 0), 33);
+    CIni windowsStyle("c:\\temp\\x.ini", 1);
+    EXPECT_EQ(windowsStyle.File(), "c:/temp/x.ini");
+    EXPECT_EQ(windowsStyle.GetInt("UpGain", 5), 5);
+}
+
+TEST(CIni, WritesReplaceTheFileWholeAndLeaveNoTemporaryBehind) {
+    TempFolder tmp;
+    CIni ini(tmp.file("w.ini"), "S", 0);
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(ini.WriteInt("K", i));
+    EXPECT_EQ(ini.GetInt("K", -1), 19);
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(tmp.dir))
+        ++entries;
+    EXPECT_EQ(entries, 1);
+    // A folder that cannot be written is reported by the write, and the old file stays.
+    fs::permissions(tmp.dir, fs::perms::owner_read | fs::perms::owner_exec);
+    bool wrote = ini.WriteInt("K", 99);
+    fs::permissions(tmp.dir, fs::perms::owner_all);
+    if (::geteuid() != 0) {
+        EXPECT_FALSE(wrote);
+        EXPECT_EQ(ini.GetInt("K", -1), 19);
+    }
+}

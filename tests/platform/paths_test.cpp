@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/Paths.h"
+
+namespace fs = std::filesystem;
+using namespace quelt;
+
+namespace {
+class PathsTest : public ::testing::Test {
+  protected:
+    fs::path dir;
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("quelt-paths-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+};
+}  // namespace
+
+TEST_F(PathsTest, NamesResolveWithoutRegardToCaseComponentByComponent) {
+    fs::create_directories(dir / "DEMO");
+    std::ofstream(dir / "DEMO" / "demo.hed") << "x";
+    EXPECT_EQ(resolveNoCase(dir / "Demo" / "Demo.HED"), dir / "DEMO" / "demo.hed");
+    EXPECT_EQ(resolveNoCase(dir / "DEMO" / "demo.hed"), dir / "DEMO" / "demo.hed");
+    EXPECT_EQ(resolveNoCase(dir / "Demo" / "Other.HED"), dir / "Demo" / "Other.HED");
+    EXPECT_EQ(nativePath("C:\\Logs\\Demo\\Demo.HED"), "C:/Logs/Demo/Demo.HED");
+}
+
+TEST_F(PathsTest, OnlyAnEmptyHomeIsFilledFromTheInstallationData) {
+    fs::path data = dir / "data", home = dir / "home", used = dir / "used";
+    fs::create_directories(data / "Demo");
+    std::ofstream(data / "Zorak.tol") << "installed";
+    std::ofstream(data / "Demo" / "Demo.HED") << "demo";
+    std::string error;
+    ASSERT_TRUE(prepareHome(home, data, error)) << error;
+    EXPECT_TRUE(fs::exists(home / "Zorak.tol"));
+    EXPECT_TRUE(fs::exists(home / "Demo" / "Demo.HED"));
+
+    fs::create_directories(used);
+    std::ofstream(used / "Zorak.cfg") << "mine";
+    ASSERT_TRUE(prepareHome(used, data, error));
+    EXPECT_FALSE(fs::exists(used / "Zorak.tol"));
+
+    std::ofstream(dir / "afile") << "x";
+    EXPECT_FALSE(prepareHome(dir / "afile" / "sub", data, error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST_F(PathsTest, HomeChoiceFollowsOptionThenEnvironmentThenXdg) {
+    ::setenv("QUELT_HOME", "/srv/quelt", 1);
+    EXPECT_EQ(chooseHome("/opt/h"), fs::path("/opt/h"));
+    EXPECT_EQ(chooseHome(""), fs::path("/srv/quelt"));
+    ::unsetenv("QUELT_HOME");
+    ::setenv("XDG_DATA_HOME", "/x/share", 1);
+    EXPECT_EQ(chooseHome(""), fs::path("/x/share/queltlogger"));
+    ::unsetenv("XDG_DATA_HOME");
+}
