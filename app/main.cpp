@@ -8,7 +8,9 @@
 
 #include "app/MainWindow.h"
 #include "app/QtOperator.h"
+#include "app/SingleInstance.h"
 #include "config/ProgramContext.h"
+#include "platform/Paths.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -28,14 +30,23 @@ int main(int argc, char** argv) {
     parser.process(application);
 
     quelt::app::QtOperator op;
+    const std::string home = quelt::chooseHome(parser.value(homeOption).toStdString()).string();
+    quelt::app::SingleInstance instance(home);
+    if (instance.PreviousInstanceRunning()) {
+        op.message(quelt::app::kPrecedingInstanceText, quelt::MessageKind::Warning);
+        instance.ActivatePreviousInstance();
+        return 0;
+    }
+
     quelt::ProgramContext context;
     std::string error;
-    if (!quelt::startProgram(parser.value(homeOption).toStdString(), op, context, error)) {
+    if (!quelt::startProgram(home, op, context, error)) {
         QMessageBox::critical(nullptr, "QueltLogger", QString::fromStdString(error));
         return 1;
     }
     quelt::app::MainWindow window(context);
     op.setParent(&window);
+    instance.TrackFirstInstance(&window);
     window.show();
     if (parser.isSet(quitAfter))
         QTimer::singleShot(parser.value(quitAfter).toInt(), &application, &QApplication::quit);

@@ -6,6 +6,7 @@
 
 #include "app/MainWindow.h"
 #include "app/QtOperator.h"
+#include "app/SingleInstance.h"
 #include "config/ProgramContext.h"
 
 namespace fs = std::filesystem;
@@ -30,4 +31,26 @@ TEST(MainWindow, OpensAndClosesOnAFreshHome) {
         EXPECT_TRUE(window.close());
     }
     fs::remove_all(home);
+}
+
+TEST(SingleInstance, ASecondStartBringsTheFirstWindowForward) {
+    int argc = 1;
+    char name[] = "test_app";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    std::string home =
+        (fs::temp_directory_path() / ("quelt-instance-" + std::to_string(::getpid()))).string();
+    quelt::app::SingleInstance first(home);
+    ASSERT_FALSE(first.PreviousInstanceRunning());
+    QWidget window;
+    window.showMinimized();
+    first.TrackFirstInstance(&window);
+
+    quelt::app::SingleInstance second(home);
+    ASSERT_TRUE(second.PreviousInstanceRunning());
+    second.ActivatePreviousInstance();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isMinimized() && window.isVisible(); }, 3000));
+
+    quelt::app::SingleInstance otherFolder(home + "-other");
+    EXPECT_FALSE(otherFolder.PreviousInstanceRunning());
 }
