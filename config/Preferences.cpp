@@ -25,11 +25,9 @@ std::string localTempDir(const std::string& stored) {
     return p;
 }
 
-// Truncation toward zero of a value that came from a file as an integer divided by ten: the tiny
-// binary error of the division must not lose one unit on the way back.
+// A value that came from the file as an integer divided by ten goes back as the same integer.
 int truncTenths(double value) {
-    double scaled = value * 10.0;
-    return static_cast<int>(std::trunc(scaled + (scaled >= 0 ? 1e-7 : -1e-7)));
+    return static_cast<int>(truncTolerant(value * 10.0));
 }
 
 struct LasFlag {

@@ -72,6 +72,10 @@ double parseLeadingDouble(std::string_view text) {
     return std::isfinite(v) ? v : 0.0;
 }
 
+double truncTolerant(double x) {
+    return std::trunc(x + (x >= 0 ? 1e-6 : -1e-6));
+}
+
 double roundHalfAway(double x) {
     return x >= 0 ? std::floor(x + 0.5) : std::ceil(x - 0.5);
 }

@@ -23,6 +23,10 @@ int parseLeadingInt(std::string_view text);
 // Leading decimal real of a text with a decimal point, as atof reads it; nothing readable gives 0.
 double parseLeadingDouble(std::string_view text);
 
+// Truncation toward zero that forgives the binary error of a decimal product: 100 m x 3.28083 x 1000
+// is 328083, not 328082.99999999994 cut to 328082. Values within a millionth of an integer count as it.
+double truncTolerant(double x);
+
 // Half away from zero, used for depths in hundredths and thousandths and for angles.
 double roundHalfAway(double x);
 
