@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "config/Header.h"
 #include "platform/Text.h"
 
 namespace quelt {
@@ -93,39 +94,12 @@ int samplesForResolutionCode(int code) {
     }
 }
 
-size_t fieldWidth(int sampleType, int sampleCount) {
-    size_t n = sampleCount > 0 ? static_cast<size_t>(sampleCount) : 0;
-    switch (sampleType) {
-        case 0:
-        case 1:
-            return 1;
-        case 2:
-        case 3:
-            return 2;
-        case 4:
-        case 5:
-        case 8:
-            return 4;
-        case 6:
-        case 7:
-        case 9:
-            return 8;
-        case 10:
-            return 3 * n;
-        case 11:
-        case 12:
-            return 4 * n;
-        default:
-            return 0;
-    }
-}
-
 LineLayout makeLayout(const std::vector<LineChannel>& channels) {
     LineLayout layout;
     for (LineChannel c : channels) {
         if (!isSampleType(c.sampleType)) c.sampleCount = 1;
         c.offset = layout.lineSize;
-        c.width = fieldWidth(c.sampleType, c.sampleCount);
+        c.width = static_cast<size_t>(channelFieldBytes(c.sampleType, c.sampleCount));
         layout.lineSize += c.width;
         layout.channels.push_back(c);
     }
@@ -167,7 +141,7 @@ void buildDataLine(std::span<const std::uint8_t> frame, const LineInputs& in, co
         if (w == 0) continue;
         switch (c.kind) {
             case kDPTH:
-                writeLe(field, std::min<size_t>(w, 4), depthField(in.depth, in.imperial));
+                writeLe(field, std::min<size_t>(w, 4), depthToFileUnits(in.depth, in.imperial ? 1 : 0));
                 continue;
             case kTIME:
                 writeLe(field, std::min<size_t>(w, 4), in.timeMs);
@@ -210,12 +184,6 @@ void buildDataLine(std::span<const std::uint8_t> frame, const LineInputs& in, co
             field[i] = frameByte(static_cast<size_t>(at) + i);
         afterLastCopied = static_cast<size_t>(at) + w;
     }
-}
-
-std::int32_t depthField(double depthMetres, bool imperial) {
-    double v = depthMetres * (imperial ? 3.28083 : 1.0) * 1000.0;
-    v = std::clamp(v, -2147483648.0, 2147483647.0);
-    return static_cast<std::int32_t>(truncTolerant(v));
 }
 
 std::int32_t lineDepthField(std::span<const std::uint8_t> line) {

@@ -7,6 +7,7 @@
 // 2 int16, 3 uint16, 4 int32, 5 uint32, 6 int64, 7 uint64); 8 and 9 are 4- and 8-byte fields that
 // readers skip; 10 holds N three-byte samples, 11 N four-byte samples in frame order, 12 N four-byte
 // samples rotated to the reference direction. Every line has exactly the size the header declares.
+// Field widths and depth units are those of the header (config/Header.h).
 
 #include <array>
 #include <cstddef>
@@ -49,9 +50,6 @@ enum ChannelKind : int {
 // Samples per revolution of a resolution code as the frames give it: 1 360, 2 180, 3 120, else 90.
 int samplesForResolutionCode(int code);
 
-// Bytes of one field of `sampleType` holding `sampleCount` samples (the count matters for 10..12).
-size_t fieldWidth(int sampleType, int sampleCount);
-
 struct LineChannel {
     int kind = 0;  // ChannelKind, or any other code (a field the writer leaves zero)
     int sampleType = 0;
@@ -82,9 +80,6 @@ struct LineInputs {
 // (header at 0..39, samples from 40). Never reads past the frame, never writes past the line.
 void buildDataLine(std::span<const std::uint8_t> frame, const LineInputs& in, const LineLayout& layout,
                    std::vector<std::uint8_t>& out);
-
-// A depth in metres as files store it: x 1000 truncated, in millimetres or thousandths of a foot.
-std::int32_t depthField(double depthMetres, bool imperial);
 
 // The depth field of a line (its first four bytes) as stored.
 std::int32_t lineDepthField(std::span<const std::uint8_t> line);

@@ -7,7 +7,6 @@
 namespace quelt {
 
 namespace {
-constexpr double kFeetPerMetre = 3.28083;
 constexpr std::int64_t kHeaderRefreshMs = 5000;
 
 }  // namespace
@@ -58,14 +57,13 @@ bool LogRecorder::writeLine(std::span<const std::uint8_t> frame, double depth, d
         return false;
     }
 
-    endValues_.endDepth = depthField(depth, imperial_);
-    endValues_.step =
-        imperial_ ? static_cast<std::int32_t>(truncTolerant(lastStep_ * kFeetPerMetre)) : lastStep_;
-    endValues_.depthUnit = imperial_ ? 1 : 0;
-    endValues_.endTime = static_cast<std::int32_t>(accumulator_);
+    progress_.depthMetres = depth;
+    progress_.stepMm = lastStep_;
+    progress_.depthUnit = imperial_ ? 1 : 0;
+    progress_.recordedMs = accumulator_;
     if (accumulator_ < 1000 && lastHeaderUpdate_) lastHeaderUpdate_.reset();
     if (accumulator_ - lastHeaderUpdate_.value_or(0) > kHeaderRefreshMs) {
-        if (refresh_) refresh_(endValues_);
+        if (refresh_) refresh_(progress_);
         lastHeaderUpdate_ = accumulator_;
     }
     return true;

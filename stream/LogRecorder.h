@@ -10,23 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "config/Header.h"
 #include "platform/Clock.h"
 #include "stream/DataFile.h"
 #include "stream/DataLine.h"
 
 namespace quelt {
 
-// The end values written into the header (WellInfo and File1) by the periodic refresh.
-struct HeaderEndValues {
-    std::int32_t endDepth = 0;  // depth x 1000: millimetres, or thousandths of a foot
-    std::int32_t step = 0;      // millimetres, or thousandths of a foot
-    int depthUnit = 0;          // SetDepthUnit
-    std::int32_t endTime = 0;   // recorded milliseconds
-};
-
 class LogRecorder {
   public:
-    using HeaderRefresh = std::function<void(const HeaderEndValues&)>;
+    using HeaderRefresh = std::function<void(const RecordingProgress&)>;
 
     // Opens the data file for appending lines of the layout. False with error() when it cannot.
     bool start(const std::string& dataPath, const LineLayout& layout, bool imperial, Millis now,
@@ -46,7 +39,7 @@ class LogRecorder {
     std::int64_t recordedMs() const { return accumulator_; }
     std::uint64_t linesWritten() const { return writer_.linesWritten(); }
     const std::string& error() const { return error_; }
-    HeaderEndValues endValues() const { return endValues_; }
+    RecordingProgress progress() const { return progress_; }
 
     DataFileWriter& writer() { return writer_; }
 
@@ -60,7 +53,7 @@ class LogRecorder {
     std::int64_t accumulator_ = 0;
     Millis lastLineTime_ = 0;
     std::optional<std::int64_t> lastHeaderUpdate_;
-    HeaderEndValues endValues_;
+    RecordingProgress progress_;
     std::vector<std::uint8_t> line_;
     std::string error_;
 };

@@ -92,9 +92,10 @@ TEST(LineStep, MillimetresRoundedHalfUpAtLeastOne) {
 
 TEST_F(DataFileTest, RecorderCountsRecordedTimeAndRefreshesTheHeaderEveryFiveSeconds) {
     LineLayout layout = makeLayout({{kDPTH, 4}, {kTIME, 4}});
-    std::vector<HeaderEndValues> refreshes;
+    std::vector<RecordingProgress> refreshes;
     LogRecorder rec;
-    ASSERT_TRUE(rec.start(path, layout, false, 0, [&](const HeaderEndValues& v) { refreshes.push_back(v); }));
+    ASSERT_TRUE(
+        rec.start(path, layout, false, 0, [&](const RecordingProgress& v) { refreshes.push_back(v); }));
     std::vector<std::uint8_t> frame(48, 0);
     Millis t = 0;
     double depth = 10.0;
@@ -104,10 +105,10 @@ TEST_F(DataFileTest, RecorderCountsRecordedTimeAndRefreshesTheHeaderEveryFiveSec
         ASSERT_TRUE(rec.writeLine(frame, depth, 0, t));
     }
     ASSERT_EQ(refreshes.size(), 2u);  // past 5 s and past 10 s of recorded time
-    EXPECT_EQ(refreshes[0].endTime, 6000);
-    EXPECT_EQ(refreshes[0].endDepth, 10060);
-    EXPECT_EQ(refreshes[0].step, 10);
-    EXPECT_EQ(refreshes[1].endTime, 12000);
+    EXPECT_EQ(refreshes[0].recordedMs, 6000);
+    EXPECT_NEAR(refreshes[0].depthMetres, 10.06, 1e-9);
+    EXPECT_EQ(refreshes[0].stepMm, 10);
+    EXPECT_EQ(refreshes[1].recordedMs, 12000);
 
     // Ten seconds of rejected lines do not count.
     rec.noteRejectedLine(t + 10000);
