@@ -30,45 +30,45 @@ void writeLe(std::uint8_t* p, size_t width, std::int64_t value) {
 // The frame offset of each kind copied from the frame.
 int frameOffset(int kind) {
     switch (kind) {
-        case kBLNK:
+        case channel::BLNK:
             return 13;
-        case kPEAK:
+        case channel::PEAK:
             return 15;
-        case kGAIN:
+        case channel::GAIN:
             return 17;
-        case kRESO:
+        case channel::RESO:
             return 18;
-        case kSTEP:
+        case channel::STEP:
             return 19;
-        case kBAUD:
+        case channel::BAUD:
             return 20;
-        case kPULS:
+        case channel::PULS:
             return 21;
-        case kNU:
+        case channel::NU:
             return 22;
-        case kHX:
+        case channel::HX:
             return 23;
-        case kGX:
+        case channel::GX:
             return 25;
-        case kHY:
+        case channel::HY:
             return 27;
-        case kGY:
+        case channel::GY:
             return 29;
-        case kHZ:
+        case channel::HZ:
             return 31;
-        case kGZ:
+        case channel::GZ:
             return 33;
-        case kNGAM:
+        case channel::NGAM:
             return 35;
-        case kGCLK:
+        case channel::GCLK:
             return 37;
-        case kTTEM:
+        case channel::TTEM:
             return 38;
-        case kPTEM:
+        case channel::PTEM:
             return 39;
-        case kVOLT:
+        case channel::VOLT:
             return 11;
-        case kAMP:
+        case channel::AMP:
             return 12;
         default:
             return -1;
@@ -140,16 +140,16 @@ void buildDataLine(std::span<const std::uint8_t> frame, const LineInputs& in, co
         const size_t w = c.width;
         if (w == 0) continue;
         switch (c.kind) {
-            case kDPTH:
+            case channel::DPTH:
                 writeLe(field, std::min<size_t>(w, 4), depthToFileUnits(in.depth, in.imperial ? 1 : 0));
                 continue;
-            case kTIME:
+            case channel::TIME:
                 writeLe(field, std::min<size_t>(w, 4), in.timeMs);
                 continue;
-            case kSHAN:
+            case channel::SHAN:
                 writeLe(field, std::min<size_t>(w, 2), static_cast<std::int32_t>(std::trunc(in.rotation)));
                 continue;
-            case kSCAN: {
+            case channel::SCAN: {
                 if (!isSampleType(c.sampleType)) break;
                 const size_t slot = c.sampleType == 10 ? 3 : 4;
                 const size_t count = std::min(frameSamples, static_cast<size_t>(c.sampleCount));
@@ -168,7 +168,7 @@ void buildDataLine(std::span<const std::uint8_t> frame, const LineInputs& in, co
                 afterLastCopied = kFrameHeader + frameSamples * stride;
                 continue;
             }
-            case kCSUM: {
+            case channel::CSUM: {
                 size_t from = afterLastCopied;
                 for (size_t i = 0; i < w; ++i)
                     field[i] = frameByte(from + i);
@@ -213,7 +213,7 @@ void parseDataLine(std::span<const std::uint8_t> line, const LineLayout& layout,
             case 6:
             case 7:
                 out.values[ci] = readLe(field, c.width, c.sampleType % 2 == 0);
-                if (c.kind == kGAIN) gain = out.values[ci] & 0xFF;
+                if (c.kind == channel::GAIN) gain = out.values[ci] & 0xFF;
                 break;
             case 11:
             case 12: {

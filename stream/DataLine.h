@@ -16,36 +16,9 @@
 #include <string>
 #include <vector>
 
-namespace quelt {
+#include "config/SondeDatabase.h"
 
-// Channel kind codes of the data line and the header.
-enum ChannelKind : int {
-    kDPTH = 1308,
-    kTIME,
-    kSHAN,
-    kBLNK,
-    kPEAK,
-    kGAIN,
-    kRESO,
-    kSTEP,
-    kBAUD,
-    kPULS,
-    kNU,
-    kHX,
-    kGX,
-    kHY,
-    kGY,
-    kHZ,
-    kGZ,
-    kNGAM,
-    kGCLK,
-    kTTEM,
-    kPTEM,
-    kSCAN,
-    kCSUM,
-    kVOLT,
-    kAMP
-};
+namespace quelt {
 
 // Samples per revolution of a resolution code as the frames give it: 1 360, 2 180, 3 120, else 90.
 int samplesForResolutionCode(int code);

@@ -91,7 +91,7 @@ TEST(LineStep, MillimetresRoundedHalfUpAtLeastOne) {
 }
 
 TEST_F(DataFileTest, RecorderCountsRecordedTimeAndRefreshesTheHeaderEveryFiveSeconds) {
-    LineLayout layout = makeLayout({{kDPTH, 4}, {kTIME, 4}});
+    LineLayout layout = makeLayout({{channel::DPTH, 4}, {channel::TIME, 4}});
     std::vector<RecordingProgress> refreshes;
     LogRecorder rec;
     ASSERT_TRUE(

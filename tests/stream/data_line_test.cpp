@@ -10,12 +10,14 @@ namespace {
 
 // The usual channel order: DPTH ... PTEM, then SCAN and CSUM.
 std::vector<LineChannel> usualChannels(int sampleCount, int scanType = 12) {
-    std::vector<LineChannel> c = {{kDPTH, 4}, {kTIME, 4}, {kSHAN, 2}, {kBLNK, 3}, {kPEAK, 3}, {kGAIN, 1},
-                                  {kRESO, 1}, {kSTEP, 1}, {kBAUD, 1}, {kPULS, 1}, {kNU, 1},   {kHX, 2},
-                                  {kGX, 2},   {kHY, 2},   {kGY, 2},   {kHZ, 2},   {kGZ, 2},   {kNGAM, 3},
-                                  {kGCLK, 1}, {kTTEM, 1}, {kPTEM, 1}};
-    c.push_back({kSCAN, scanType, sampleCount});
-    c.push_back({kCSUM, 3});
+    std::vector<LineChannel> c = {
+        {channel::DPTH, 4}, {channel::TIME, 4}, {channel::SHAN, 2}, {channel::BLNK, 3}, {channel::PEAK, 3},
+        {channel::GAIN, 1}, {channel::RESO, 1}, {channel::STEP, 1}, {channel::BAUD, 1}, {channel::PULS, 1},
+        {channel::NU, 1},   {channel::HX, 2},   {channel::GX, 2},   {channel::HY, 2},   {channel::GY, 2},
+        {channel::HZ, 2},   {channel::GZ, 2},   {channel::NGAM, 3}, {channel::GCLK, 1}, {channel::TTEM, 1},
+        {channel::PTEM, 1}};
+    c.push_back({channel::SCAN, scanType, sampleCount});
+    c.push_back({channel::CSUM, 3});
     return c;
 }
 
@@ -46,8 +48,11 @@ std::vector<std::uint8_t> fullFrame(int code, std::uint8_t gain = 5, std::uint8_
 }  // namespace
 
 TEST(DataLineLayout, SizesAndOffsets) {
-    EXPECT_EQ(makeLayout({{kDPTH, 4}, {kTIME, 4}, {kRESO, 0}, {kSCAN, 12, 180}}).lineSize, 729u);
-    LineLayout l = makeLayout({{kDPTH, 4}, {kSCAN, 10, 180}, {kGAIN, 1}});
+    EXPECT_EQ(
+        makeLayout({{channel::DPTH, 4}, {channel::TIME, 4}, {channel::RESO, 0}, {channel::SCAN, 12, 180}})
+            .lineSize,
+        729u);
+    LineLayout l = makeLayout({{channel::DPTH, 4}, {channel::SCAN, 10, 180}, {channel::GAIN, 1}});
     ASSERT_EQ(l.channels.size(), 3u);
     EXPECT_EQ(l.channels[1].offset, 4u);
     EXPECT_EQ(l.channels[2].offset, 544u);
@@ -61,8 +66,8 @@ TEST(DataLineLayout, UnsoundHeadersAreNamed) {
     EXPECT_EQ(checkLayout(l, l.lineSize), "");
     EXPECT_NE(checkLayout(l, 0), "");
     EXPECT_NE(checkLayout(l, l.lineSize - 1), "");
-    EXPECT_NE(checkLayout(makeLayout({{kDPTH, 2}}), 2), "");
-    EXPECT_NE(checkLayout(makeLayout({{kDPTH, 4}, {kSCAN, 12, 0}}), 4), "");
+    EXPECT_NE(checkLayout(makeLayout({{channel::DPTH, 2}}), 2), "");
+    EXPECT_NE(checkLayout(makeLayout({{channel::DPTH, 4}, {channel::SCAN, 12, 0}}), 4), "");
 }
 
 TEST(DataLine, UsualOrderCopiesTheFrameAtItsOffsetsAndReadsBack) {
@@ -98,7 +103,7 @@ TEST(DataLine, UsualOrderCopiesTheFrameAtItsOffsetsAndReadsBack) {
 }
 
 TEST(DataLine, RotatedSamplesStartAtTheReferenceDirection) {
-    LineLayout layout = makeLayout({{kDPTH, 4}, {kSCAN, 12, 180}});
+    LineLayout layout = makeLayout({{channel::DPTH, 4}, {channel::SCAN, 12, 180}});
     std::vector<std::uint8_t> line;
     buildDataLine(fullFrame(2), {1.0, 90.0, 0, false}, layout, line);
     ParsedLine p;
@@ -109,7 +114,7 @@ TEST(DataLine, RotatedSamplesStartAtTheReferenceDirection) {
 }
 
 TEST(DataLine, DepthsInFeetAndTheirLimits) {
-    LineLayout layout = makeLayout({{kDPTH, 4}});
+    LineLayout layout = makeLayout({{channel::DPTH, 4}});
     std::vector<std::uint8_t> line;
     buildDataLine(fullFrame(4), {100.0, 0, 0, true}, layout, line);
     EXPECT_EQ(lineDepthField(line), 328083);
@@ -136,7 +141,7 @@ TEST(DataLine, AmplitudeLayoutFollowsTheGainOfTheLine) {
 }
 
 TEST(DataLine, ThreeByteSamplesFillTheDeclaredFourByteSlots) {
-    LineLayout layout = makeLayout({{kDPTH, 4}, {kSCAN, 11, 90}, {kCSUM, 3}});
+    LineLayout layout = makeLayout({{channel::DPTH, 4}, {channel::SCAN, 11, 90}, {channel::CSUM, 3}});
     auto frame = fullFrame(4, 5, 6);
     std::vector<std::uint8_t> line;
     buildDataLine(frame, {1.0, 0, 0, false}, layout, line);
