@@ -5,8 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "config/Header.h"
 #include "config/Preferences.h"
 #include "config/Settings.h"
+#include "config/SondeDatabase.h"
 #include "platform/Operator.h"
 
 namespace quelt {
@@ -16,7 +18,10 @@ struct ProgramContext {
     Settings settings;
     ProgramPaths paths;
     PlacementRecord placements;
+    LogHeader header;
     std::unique_ptr<CPreferences> preferences;
+    std::unique_ptr<SondeDatabase> sondes;
+    std::unique_ptr<CHeader> headerIo;  // reads and writes `header`
 };
 
 // Chooses and prepares the home (first start fills it from the installation data) and loads the
