@@ -340,7 +340,7 @@ bool CHeader::WriteHeader(const std::string& path) {
     bool written;
     {
         std::lock_guard<std::mutex> lock(headerFileMutex());
-        written = replaceFileAtomically(nativePath(path), out);
+        written = replaceFileAtomically(CIni::ResolveFileName(path, 1), out);
     }
     if (!written) {
         operator_.message("Trouble opening file.", MessageKind::Error);

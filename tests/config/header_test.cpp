@@ -128,9 +128,12 @@ TEST_F(HeaderTest, WriteHeaderSectionsFormatsAndLayout) {
 TEST_F(HeaderTest, FeetLogsMarkTheDepthChannelAndUnits) {
     loadSondes({{"DPTH", 4}, {"TIME", 4}});
     settings_.SetDepthUnit = 1;
+    writeFile("well7_n.hed", "[General]\nVersion=99\n");  // an older header of the same name
     cheader_.SetHeaderDefaults(kDec9);
     ASSERT_TRUE(cheader_.WriteHeader(headerPath()));
-    std::string file = readFile("WELL7_N.HED");
+    EXPECT_FALSE(fs::exists(dir_ / "WELL7_N.HED"));  // the existing file is replaced, whatever its case
+    std::string file = readFile("well7_n.hed");
+    EXPECT_NE(file.find("Version=101\n"), std::string::npos);
     EXPECT_NE(sectionText(file, "Channel0").find("Unit=FEET\n"), std::string::npos);
     EXPECT_NE(sectionText(file, "Channel1").find("Unit=U1\n"), std::string::npos);
     EXPECT_NE(sectionText(file, "WellInfo").find("DepthUnit=1\n"), std::string::npos);
