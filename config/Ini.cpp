@@ -1,5 +1,6 @@
 #include "config/Ini.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -173,13 +174,47 @@ std::vector<std::string> IniDocument::keys(std::string_view section) const {
     return out;
 }
 
+namespace {
+// The last file read, parsed, while it stays the same on disk: a header or settings load reads a
+// hundred keys of one file in a row. Any write of this process forgets it; a change by another
+// program shows in the file's identity, size or modification time.
+struct ParsedFileCache {
+    std::mutex mutex;
+    std::string path;
+    struct stat identity {};
+    bool valid = false;
+    IniDocument doc;
+};
+
+ParsedFileCache& parsedFileCache() {
+    static ParsedFileCache cache;
+    return cache;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+}  // namespace
+
 std::string readProfileString(const std::string& file, std::string_view section, std::string_view key,
                               std::string_view defaultText) {
-    bool exists = false;
-    std::string bytes = readWholeFile(file, exists);
     std::string value(defaultText);
-    if (exists) {
-        if (auto v = IniDocument::parse(bytes).get(section, key)) value = *v;
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0) {
+        ParsedFileCache& cache = parsedFileCache();
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        if (!cache.valid || cache.path != file || !sameFile(cache.identity, st)) {
+            bool exists = false;
+            std::string bytes = readWholeFile(file, exists);
+            cache.valid = exists;
+            cache.path = file;
+            cache.identity = st;
+            cache.doc = IniDocument::parse(bytes);
+        }
+        if (cache.valid) {
+            if (auto v = cache.doc.get(section, key)) value = *v;
+        }
     }
     if (value.size() > kIniValueMax) value.resize(kIniValueMax);
     return value;
@@ -188,6 +223,11 @@ std::string readProfileString(const std::string& file, std::string_view section,
 bool writeProfileString(const std::string& file, std::string_view section, std::string_view key,
                         std::string_view value) {
     std::lock_guard<std::mutex> lock(profileWriteMutex());
+    {
+        ParsedFileCache& cache = parsedFileCache();
+        std::lock_guard<std::mutex> cacheLock(cache.mutex);
+        cache.valid = false;
+    }
     bool exists = false;
     std::string bytes = readWholeFile(file, exists);
     IniDocument doc = IniDocument::parse(bytes);

@@ -151,3 +151,17 @@ TEST(CIni, WritesReplaceTheFileWholeAndLeaveNoTemporaryBehind) {
         EXPECT_EQ(ini.GetInt("K", -1), 19);
     }
 }
+
+TEST(CIni, AFileChangedByAnotherProgramIsReadAgain) {
+    TempFolder tmp;
+    std::string f = tmp.file("c.ini");
+    writeFile(f, "[S]\nK=1\n");
+    CIni ini(f, "S", 0);
+    EXPECT_EQ(ini.GetInt("K", 0), 1);
+    for (int i = 2; i < 6; ++i) {  // rewritten in place, same size, in quick succession
+        writeFile(f, "[S]\nK=" + std::to_string(i) + "\n");
+        EXPECT_EQ(ini.GetInt("K", 0), i);
+    }
+    fs::remove(f);
+    EXPECT_EQ(ini.GetInt("K", -1), -1);
+}

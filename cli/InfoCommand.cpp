@@ -1,0 +1,144 @@
+// quelt info: what a log holds, read without writing anything.
+
+#include <cstdio>
+
+#include "cli/CliOperator.h"
+#include "cli/Command.h"
+#include "cli/Json.h"
+#include "config/ProgramContext.h"
+#include "stream/LogFile.h"
+
+namespace quelt::cli {
+namespace {
+
+int runInfo(const GlobalOptions& options, const std::vector<std::string>& args) {
+    bool json = false;
+    std::string headerPath;
+    for (const auto& a : args) {
+        if (a == "--json") {
+            json = true;
+        } else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "quelt info: unknown option %s\n", a.c_str());
+            return kExitUsage;
+        } else if (headerPath.empty()) {
+            headerPath = a;
+        } else {
+            std::fprintf(stderr, "quelt info: one header at a time\n");
+            return kExitUsage;
+        }
+    }
+    if (headerPath.empty()) {
+        std::fprintf(stderr, "quelt info: which log? (quelt info PATH.HED)\n");
+        return kExitUsage;
+    }
+    CliOperator op(options.yes);
+    ProgramContext context;
+    std::string error;
+    if (!startProgram(options.home, op, context, error)) {
+        std::fprintf(stderr, "quelt info: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    OpenedLog log;
+    OpenLogResult result = openLog(headerPath, *context.headerIo, op, log, /*repair=*/false);
+    if (result != OpenLogResult::Ok && result != OpenLogResult::BadLayout) return kExitFailure;
+    const LogHeader& h = context.header;
+    const bool readable = result == OpenLogResult::Ok;
+    std::int32_t firstDepth = 0, lastDepth = 0;
+    bool haveFirst = readable && log.reader.readDepthField(0, firstDepth);
+    bool haveLast = readable && log.reader.wholeLines() > 0 &&
+                    log.reader.readDepthField((log.reader.wholeLines() - 1) * log.layout.lineSize, lastDepth);
+    const char* unit = h.referenceUnit == 1 ? "ft" : "m";
+
+    if (json) {
+        JsonObject out;
+        out.addString("header", log.headerPath).addString("dataFile", log.dataPath);
+        out.addString("version", h.version)
+            .addString("viewer", h.viewer)
+            .addInt("serialNumber", h.serialNumber);
+        out.addInt("blanking", h.blanking).addInt("window", h.windowLength);
+        out.addInt("horizontalMode", h.horizontalMode).addInt("screenMode", h.screenMode);
+        out.addReal("imageOffset", h.imageOffset).addReal("magneticDeclination", h.magneticDeclination);
+        out.addReal("playbackBlanking", h.playbackBlanking).addReal("playbackWindow", h.playbackWindow);
+        out.addInt("playbackLevelGain", h.playbackLevelGain);
+        out.addInt("depthUnit", h.depthUnit)
+            .addInt("startDepth", h.startDepth)
+            .addInt("endDepth", h.endDepth);
+        out.addInt("startTime", h.startTime).addInt("endTime", h.endTime).addInt("step", h.step);
+        JsonObject well;
+        for (const auto& [k, v] : h.texts)
+            well.addString(k, v);
+        for (const auto& [k, v] : h.reals)
+            well.addReal(k, v);
+        for (const auto& [k, v] : h.runNumbers)
+            well.addInt(k, v);
+        out.add("well", well.str());
+        out.addString("fileName", h.fileName)
+            .addInt("referenceUnit", h.referenceUnit)
+            .addInt("mode", h.fileMode);
+        out.addInt("interval", h.interval);
+        std::string channels = "[";
+        for (size_t i = 0; i < h.channels.size(); ++i) {
+            const HeaderChannel& c = h.channels[i];
+            JsonObject ch;
+            ch.addString("title", c.title).addString("mnemonic", c.mnemonic).addString("unit", c.unit);
+            ch.addInt("offset", c.dataOffset)
+                .addInt("sampleType", c.sampleType)
+                .addInt("count", c.sampleCount);
+            ch.addInt("kind", c.kind);
+            channels += (i ? ", " : "") + ch.str();
+        }
+        out.add("channels", channels + "]");
+        out.addInt("recLineSize", h.recLineSize);
+        out.addInt("wholeLines", readable ? static_cast<long long>(log.reader.wholeLines()) : 0);
+        out.addInt("trailingBytes", readable ? static_cast<long long>(log.reader.trailingBytes()) : 0);
+        out.addBool("corrupt", h.corrupt).addBool("descending", h.descending).addBool("demo", h.demo);
+        out.add("firstDepth", haveFirst ? jsonNumber(firstDepth / 1000.0) : "null");
+        out.add("lastDepth", haveLast ? jsonNumber(lastDepth / 1000.0) : "null");
+        out.addString("depthUnitText", unit);
+        std::printf("%s\n", out.str().c_str());
+    } else {
+        std::printf("Header       %s\nData file    %s\n", log.headerPath.c_str(), log.dataPath.c_str());
+        std::printf("Written by   %s version %s, sonde S/N %d\n", h.viewer.c_str(), h.version.c_str(),
+                    h.serialNumber);
+        std::printf("Orientation  %s\n", h.screenMode == 2   ? "high side"
+                                         : h.screenMode == 1 ? "magnetic north"
+                                                             : "none");
+        std::printf("Depths       %d .. %d (x1000 %s), time %d .. %d ms, step %d\n", h.startDepth, h.endDepth,
+                    unit, h.startTime, h.endTime, h.step);
+        std::printf("Flags        corrupt=%s descending=%s demo=%s\n", h.corrupt ? "yes" : "no",
+                    h.descending ? "yes" : "no", h.demo ? "yes" : "no");
+        std::printf("Line         %d bytes, %d channels\n", h.recLineSize,
+                    static_cast<int>(h.channels.size()));
+        std::printf("  %-3s %-24s %-5s %-6s %6s %4s %5s\n", "#", "title", "mnem", "unit", "offset", "type",
+                    "count");
+        for (size_t i = 0; i < h.channels.size(); ++i) {
+            const HeaderChannel& c = h.channels[i];
+            std::printf("  %-3zu %-24s %-5s %-6s %6d %4d %5d\n", i, c.title.c_str(), c.mnemonic.c_str(),
+                        c.unit.c_str(), c.dataOffset, c.sampleType, c.sampleCount);
+        }
+        if (readable) {
+            std::printf("Data         %llu whole lines, %llu trailing bytes\n",
+                        static_cast<unsigned long long>(log.reader.wholeLines()),
+                        static_cast<unsigned long long>(log.reader.trailingBytes()));
+        }
+        if (haveFirst) std::printf("First depth  %.3f %s\n", firstDepth / 1000.0, unit);
+        if (haveLast) std::printf("Last depth   %.3f %s\n", lastDepth / 1000.0, unit);
+    }
+    return readable ? kExitOk : kExitFailure;
+}
+
+CommandRegistration registration{{
+    "info",
+    "show what a log holds (header, channel layout, lines), without writing",
+    "Usage: quelt [--home DIR] info PATH.HED [--json]\n\n"
+    "Reads the header and the data file of a log and prints every header value, the channel layout\n"
+    "(title, mnemonic, unit, offset, sample type, count), the line size, the whole lines and trailing\n"
+    "bytes of the data file, the corrupt, descending and demonstration flags and the first and last\n"
+    "depth. Nothing is written: a log whose recording never ended is shown as it is, not repaired.\n\n"
+    "  --json   one JSON object\n\n"
+    "Exit codes: 0 shown, 1 the log cannot be read (the reason on standard error), 2 bad arguments.\n",
+    runInfo,
+}};
+
+}  // namespace
+}  // namespace quelt::cli
