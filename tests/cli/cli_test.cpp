@@ -7,6 +7,9 @@
 #include <string>
 
 #include "config/Ini.h"
+#include "config/ProgramContext.h"
+#include "stream/DataFile.h"
+#include "stream/LogFile.h"
 
 namespace fs = std::filesystem;
 
@@ -89,4 +92,40 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
         EXPECT_EQ(r.exitCode, c.exitCode);
         EXPECT_NE(r.out.find(c.shows), std::string::npos) << r.out;
     }
+}
+
+TEST_F(CliTest, InfoShowsTheLayoutAndTheLinesOfALogWithoutRepairingIt) {
+    fs::path home = sandbox / "home";
+    ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
+    quelt::ScriptedOperator op;
+    quelt::ProgramContext context;
+    std::string error;
+    ASSERT_TRUE(quelt::startProgram(home.string(), op, context, error)) << error;
+    std::string header = (home / "well.HED").string();
+    context.headerIo->SetHeaderDefaults();
+    ASSERT_TRUE(context.headerIo->WriteHeader(header));
+    ASSERT_TRUE(quelt::MarkRecordingStart(header, 12.0, 0));
+    quelt::LineLayout layout = quelt::layoutFromHeader(context.header);
+    quelt::DataFileWriter w;
+    ASSERT_TRUE(w.open((home / "well.VIV").string(), layout.lineSize));
+    std::vector<std::uint8_t> frame(40 + 4 * 180 + 3, 0), line;
+    frame[18] = 2;
+    for (int i = 0; i < 4; ++i) {
+        quelt::buildDataLine(frame, {12.0 + i * 0.5, 0, i * 100, false}, layout, line);
+        ASSERT_TRUE(w.appendLine(line, 0));
+    }
+    w.close();
+
+    RunResult r = runQuelt(sandbox, "--home '" + home.string() + "' info '" + header + "' --json");
+    ASSERT_EQ(r.exitCode, 0);
+    for (std::string member : {std::string("\"recLineSize\": ") + std::to_string(layout.lineSize),
+                               std::string("\"wholeLines\": 4"), std::string("\"trailingBytes\": 0"),
+                               std::string("\"corrupt\": true"), std::string("\"firstDepth\": 12.0"),
+                               std::string("\"lastDepth\": 13.5"), std::string("\"mnemonic\": \"SCAN\"")}) {
+        EXPECT_NE(r.out.find(member), std::string::npos) << member << "\n" << r.out;
+    }
+    EXPECT_EQ(quelt::readProfileString(header, "WellInfo", "EndDepth", ""), "CORRUPT");
+    EXPECT_EQ(runQuelt(sandbox, "--home '" + home.string() + "' info '" + (home / "none.HED").string() + "'")
+                  .exitCode,
+              1);
 }
