@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -125,6 +126,18 @@ TEST_F(CliTest, InfoShowsTheLayoutAndTheLinesOfALogWithoutRepairingIt) {
         EXPECT_NE(r.out.find(member), std::string::npos) << member << "\n" << r.out;
     }
     EXPECT_EQ(quelt::readProfileString(header, "WellInfo", "EndDepth", ""), "CORRUPT");
+
+    // quelt lines opens it as a replay does: repaired, then every line as written.
+    RunResult lines =
+        runQuelt(sandbox, "--home '" + home.string() + "' lines '" + header + "' --json --from 12.4");
+    ASSERT_EQ(lines.exitCode, 0);
+    EXPECT_EQ(lines.out.rfind("{\"i\": 1, \"pos\": " + std::to_string(layout.lineSize) +
+                                  ", \"depth\": 12.5, \"time\": 0.1, \"DPTH\": 12500, \"TIME\": 100, ",
+                              0),
+              0u)
+        << lines.out;
+    EXPECT_EQ(std::count(lines.out.begin(), lines.out.end(), '\n'), 3);
+    EXPECT_EQ(quelt::readProfileString(header, "WellInfo", "EndDepth", ""), "13500");
     EXPECT_EQ(runQuelt(sandbox, "--home '" + home.string() + "' info '" + (home / "none.HED").string() + "'")
                   .exitCode,
               1);
