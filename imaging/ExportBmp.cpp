@@ -201,4 +201,42 @@ bool SaveJpeg(const ExportRaster& raster, const std::string& path, int rowCount,
                                  std::string_view(reinterpret_cast<const char*>(jpeg.data()), jpeg.size()));
 }
 
+namespace {
+
+void putLe(std::string& out, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>(v >> (8 * i) & 0xFF));
+}
+
+}  // namespace
+
+bool SaveBmp24(const std::uint8_t* pixels, int width, int rows, int pitch, const std::string& path) {
+    if (!pixels || width <= 0 || rows <= 0 || pitch < width * 3) return false;
+    const std::uint32_t stride = (static_cast<std::uint32_t>(width) * 3 + 3) & ~3u;
+    const std::uint32_t imageSize = stride * static_cast<std::uint32_t>(rows);
+    std::string out;
+    out.reserve(54 + imageSize);
+    out += "BM";
+    putLe(out, 54 + imageSize, 4);
+    putLe(out, 0, 4);
+    putLe(out, 54, 4);
+    putLe(out, 40, 4);  // BITMAPINFOHEADER
+    putLe(out, static_cast<std::uint32_t>(width), 4);
+    putLe(out, static_cast<std::uint32_t>(rows), 4);  // positive: bottom row first
+    putLe(out, 1, 2);
+    putLe(out, 24, 2);
+    putLe(out, 0, 4);
+    putLe(out, imageSize, 4);
+    putLe(out, 3780, 4);  // 96 dots per inch
+    putLe(out, 3780, 4);
+    putLe(out, 0, 4);
+    putLe(out, 0, 4);
+    for (int r = rows - 1; r >= 0; --r) {
+        out.append(reinterpret_cast<const char*>(pixels) + static_cast<size_t>(r) * pitch,
+                   static_cast<size_t>(width) * 3);
+        out.append(stride - static_cast<std::uint32_t>(width) * 3, '\0');
+    }
+    return replaceFileAtomically(path, out);
+}
+
 }  // namespace quelt

@@ -84,4 +84,8 @@ bool SaveJpeg(const ExportRaster& raster, const std::string& path, int rowCount,
 bool encodeJpegBgr(const std::uint8_t* pixels, int width, int rows, int pitch, bool flip, int quality,
                    std::vector<std::uint8_t>& jpeg);
 
+// A lossless 24-bit BMP file (the "image/bmp" encoder) of rows of blue-green-red pixels `pitch` bytes
+// apart, top row first. True when the file was written.
+bool SaveBmp24(const std::uint8_t* pixels, int width, int rows, int pitch, const std::string& path);
+
 }  // namespace quelt

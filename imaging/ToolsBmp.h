@@ -150,8 +150,6 @@ class CToolsBmp {
     bool drawLabel(const std::string& text, int row, bool red);
 
     int screenHeight_ = 0;  // H
-    int rowWidth_ = kRowWidth;
-    int pictureWidth_ = kPictureWidth;
     int previousGammaPosition_ = 0;
     int previousRotation_ = 0;
     int rowsSinceLastPaint_ = 0;

@@ -171,6 +171,25 @@ TEST_F(Jpeg, PartialPictureFlippedForUpwardLogs) {
         SaveJpeg(raster_, (fs::temp_directory_path() / "no_such_dir" / "x.jpg").string(), 10, false));
 }
 
+TEST_F(Jpeg, LosslessBmpBottomRowFirst) {
+    path_.replace_extension(".bmp");
+    // 3 x 2 pixels: rows padded to 12 bytes, the bottom row first.
+    std::uint8_t bgr[2][9] = {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13, 14, 15, 16, 17, 18}};
+    ASSERT_TRUE(SaveBmp24(&bgr[0][0], 3, 2, 9, path_.string()));
+    auto b = readFile();
+    ASSERT_EQ(b.size(), 54u + 24u);
+    auto le32 = [&](size_t at) { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24; };
+    EXPECT_EQ(b[0], 'B');
+    EXPECT_EQ(le32(2), 78);
+    EXPECT_EQ(le32(10), 54);
+    EXPECT_EQ(le32(18), 3);
+    EXPECT_EQ(le32(22), 2);
+    EXPECT_EQ(b[28], 24);
+    EXPECT_EQ(std::vector<std::uint8_t>(b.begin() + 54, b.end()),
+              (std::vector<std::uint8_t>{10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0,
+                                         1,  2,  3,  4,  5,  6,  7,  8,  9,  0, 0, 0}));
+}
+
 TEST_F(Jpeg, PictureLoadsAndRendersScaled) {
     // A 4 x 2 picture: left half red, right half blue.
     std::vector<std::uint8_t> bgr(4 * 2 * 3, 0);

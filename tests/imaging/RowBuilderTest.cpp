@@ -175,6 +175,18 @@ TEST_F(RowBuilder, LabelsAWholeMetreWithTicksAndKeepsItsLowerHalf) {
     EXPECT_EQ(px(row + 4, kTrackColumn + 13), kButtonFace);
 }
 
+TEST_F(RowBuilder, ALabelAtTheMarginMovesWholeWithTheWindow) {
+    line_.sampleLine.fill(0);
+    for (int n = 0; n < 63; ++n)
+        draw(11.99);
+    int row = draw(12.00);  // the last row before the window is moved back to row 32
+    ASSERT_EQ(row, 3 * H - kMarginRows - 1);
+    ASSERT_TRUE(labelAt("12", row, smallLabelFont(), 0xFF000000u, 6));
+    for (int n = 0; n < 8; ++n)
+        draw(12.00);
+    EXPECT_TRUE(labelAt("12", row - (2 * H - kMarginRows - kMarginRows), smallLabelFont()));
+}
+
 TEST_F(RowBuilder, TicksByLevel) {
     struct Case {
         int unit;
