@@ -1,0 +1,37 @@
+// Cost of decoding one full data frame at each picture resolution.
+
+#include <benchmark/benchmark.h>
+
+#include "tests/stream/StreamFixture.h"
+
+using namespace quelt;
+using namespace quelt::test;
+
+static void BM_DecodeFullDataFrame(benchmark::State& state) {
+    StreamRig rig;
+    rig.settings.SetFilter = 500;
+    FullFrameSpec spec;
+    spec.resolution = static_cast<int>(state.range(0));
+    spec.gain = state.range(1) ? 0x8A : 10;
+    spec.count = 80000;
+    spec.speed = 30;
+    spec.axes = {200, -900, 150, 300, -100, 250};
+    for (int i = 0; i < 360; ++i)
+        spec.times.push_back(static_cast<std::uint16_t>(1100 + 3 * i));
+    const Bytes frame = fullFrame(spec);
+    for (auto _ : state) {
+        rig.stream.decodeFullDataFrame(frame.data(), frame.size(), 1);
+        benchmark::DoNotOptimize(rig.line.sampleLine.data());
+    }
+    state.SetLabel(std::to_string(frame.size()) + " bytes");
+}
+// Resolution codes 1..4 (360, 180, 120, 90 samples), with 8-bit and 16-bit amplitudes.
+BENCHMARK(BM_DecodeFullDataFrame)->ArgsProduct({{1, 2, 3, 4}, {0, 1}});
+
+static void BM_DecodeStatusFrame(benchmark::State& state) {
+    StreamRig rig;
+    const Bytes frame = statusFrame(80000, 30, 0x01);
+    for (auto _ : state)
+        rig.stream.decodeStatusFrame(frame.data(), frame.size(), 1);
+}
+BENCHMARK(BM_DecodeStatusFrame);

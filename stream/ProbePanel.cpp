@@ -1,0 +1,326 @@
+#include "stream/ProbePanel.h"
+
+#include "platform/Text.h"
+
+namespace quelt {
+
+namespace {
+constexpr Millis kLockout = 350;
+constexpr Millis kPollPeriod = 300;
+}  // namespace
+
+ProbePanel::ProbePanel(ReplyEcho& echo, LiveState& live, StreamShared& shared, ProbePanelPorts& ports)
+    : echo_(echo), live_(live), shared_(shared), ports_(ports) {}
+
+void ProbePanel::start(Millis now) {
+    powerUpStep_ = kReady;
+    pollDue_ = now + 50;
+}
+
+void ProbePanel::arm(Millis& due, Millis now, Millis delay) {
+    echo_.clearNewReply();
+    due = now + delay;
+}
+
+bool ProbePanel::waiting() {
+    return ports_.commandPending() || !echo_.newReply();
+}
+
+void ProbePanel::pressPower(Millis now) {
+    if (offsetEditing) {
+        ports_.showMessage("You must close the editing offset before use this button !!!");
+        return;
+    }
+    if (lockoutUntil_ >= 0 && now < lockoutUntil_) {
+        ports_.beep(255, 100);
+        return;
+    }
+    lockoutUntil_ = now + kLockout;
+    view_.statusBlack = true;
+    if (powered_) {
+        switchOff(now);
+    } else {
+        if (sondeSerial_ <= 0) {
+            ports_.showMessage("No sondes selected ...");
+            return;
+        }
+        if (powerDownRunning()) return;
+        ports_.runStop();
+        shared_.replayLoaded = 0;
+        ports_.clearPicture();
+        ports_.modeMessage("Acquisition Mode.");
+        view_.statusText = "Probe powered";
+        view_.powerPicture = PowerPicture::On;
+        powered_ = true;
+        powerUpStep_ = 0;
+        if (!powerUpRunning()) {
+            arm(upDue_, now, 100);
+            retry_ = 0;
+        }
+        if (pollDue_ < 0) pollDue_ = now + 100;
+        ports_.restoreDisplaySettings();
+        ports_.refreshTravelTools();
+    }
+    poweredCopy = powered_;
+}
+
+void ProbePanel::switchOff(Millis now) {
+    ports_.stopRecording();
+    view_.powerPicture = PowerPicture::Off;
+    powered_ = false;
+    upDue_ = -1;
+    if (!powerDownRunning()) {
+        arm(downDue_, now, 100);
+        idleReplies_ = 0;
+        zeroCommands_ = 0;
+    }
+    ports_.resetLiveOrientation();
+    ports_.clearPicture();
+    ports_.runStop();
+    ports_.saveDisplaySettings();
+    ports_.refreshTravelTools();
+    poweredCopy = false;
+}
+
+void ProbePanel::tick(Millis now) {
+    if (upDue_ >= 0 && now >= upDue_) {
+        upDue_ = -1;
+        powerUpStepDue(now);
+    }
+    if (downDue_ >= 0 && now >= downDue_) {
+        downDue_ = -1;
+        powerDownStepDue(now);
+    }
+    if (pollDue_ >= 0 && now >= pollDue_) {
+        pollDue_ = -1;
+        statusPoll(now);
+    }
+}
+
+void ProbePanel::powerUpStepDue(Millis now) {
+    const int step = powerUpStep_;
+    if (step == 0) {
+        ports_.resetLiveOrientation();
+        echo_.clearNewReply();
+        f1_ = ports_.sendF1();
+        retry_ = 0;
+        powerUpStep_ = 1;
+        arm(upDue_, now, 250);
+        return;
+    }
+    const bool wait = waiting();
+    const ReplyEcho::Slots e = echo_.snapshot();
+    auto word = [&](std::size_t i) { return e[i] | (e[i + 1] << 8); };
+    auto dword = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(e[i] | (e[i + 1] << 8) | (e[i + 2] << 16)) |
+               (static_cast<std::uint32_t>(e[i + 3]) << 24);
+    };
+    switch (step) {
+        case 1:
+            if (wait) return arm(upDue_, now, 32);
+            if (word(1) == (f1_[2] | (f1_[3] << 8)) && word(3) == (f1_[4] | (f1_[5] << 8)) &&
+                e[5] == f1_[6]) {
+                echo_.clearNewReply();
+                f3_ = ports_.sendF3();
+                powerUpStep_ = 2;
+                arm(upDue_, now, 250);
+            } else if (retry_++ > 25) {
+                ports_.showMessage("Order refused !!!");
+                retry_ = 0;
+                switchOff(now);
+            } else {
+                echo_.clearNewReply();
+                f1_ = ports_.sendF1();
+                arm(upDue_, now, 200);
+            }
+            return;
+        case 2:
+            if (wait) return arm(upDue_, now, 32);
+            if (e[7] == f3_[2] && e[6] == f3_[1]) {
+                echo_.clearNewReply();
+                f5_ = ports_.sendF5();
+                powerUpStep_ = 3;
+                arm(upDue_, now, 200);
+            } else if (retry_++ > 25) {
+                retry_ = 0;
+                switchOff(now);
+            } else {
+                echo_.clearNewReply();
+                f3_ = ports_.sendF3();
+                arm(upDue_, now, 200);
+            }
+            return;
+        case 3:
+            if (wait) return arm(upDue_, now, 100);
+            retry_ = 0;
+            echo_.clearNewReply();
+            ports_.sendF4();
+            shared_.imagesDecoded = 0;
+            shared_.imagesReplaced = 0;
+            powerUpStep_ = 4;
+            arm(upDue_, now, 500);
+            return;
+        case 4:
+            if (wait) return arm(upDue_, now, 200);
+            if (e[0] & 0x0F) {
+                powerUpStep_ = 5;
+                arm(upDue_, now, 32);
+            } else if (retry_++ > 30) {
+                switchOff(now);
+            } else {
+                echo_.clearNewReply();
+                ports_.sendF4();
+                arm(upDue_, now, 500);
+            }
+            return;
+        case 5:
+            if (wait) return arm(upDue_, now, 32);
+            if (dword(16) == static_cast<std::uint32_t>(f5_[1] | (f5_[2] << 8)) &&
+                dword(12) == static_cast<std::uint32_t>(f5_[3] | (f5_[4] << 8))) {
+                powerUpStep_ = kReady;
+            } else if (retry_++ > 10) {
+                powerUpStep_ = kReady;
+            } else {
+                echo_.clearNewReply();
+                f5_ = ports_.sendF5();
+                arm(upDue_, now, 300);
+            }
+            return;
+        default:
+            return;
+    }
+}
+
+void ProbePanel::powerDownStepDue(Millis now) {
+    if (waiting()) return arm(downDue_, now, 32);
+    powerUpStep_ = kReady;
+    upDue_ = -1;
+    if (echo_.slot(0) & 0x0F) {  // the sonde still runs
+        if (zeroCommands_ < 20) {
+            arm(downDue_, now, 500);
+            ports_.sendF0();
+            ++zeroCommands_;
+        }
+        return;
+    }
+    if (idleReplies_ < 3) {
+        arm(downDue_, now, 500);
+        ++idleReplies_;
+        return;
+    }
+    idleReplies_ = 0;
+    zeroCommands_ = 0;
+    ports_.clearPicture();
+}
+
+void ProbePanel::statusPoll(Millis now) {
+    const int linkStatus = shared_.linkStatus;
+    if (linkStatus < 16) {
+        UpdateStatusText(now);
+        UpdateCounters();
+    }
+    if (startCountdown_ > 0) --startCountdown_;
+    const LiveValues v = live_.snapshot();
+    view_.elapsedText = v.elapsedText;
+    view_.voltageBlinking = v.voltage > 130;
+    view_.currentBlinking = v.current > 250;
+    view_.gammaShown = !shared_.replayLoaded && sondeGamma_;
+    view_.gammaText = view_.gammaShown && powered_ ? format("%d", v.gamma) : "";
+    if (linkStatus <= 2) {
+        view_.powerEnabled = false;
+        powered_ = false;
+        poweredCopy = false;
+    } else {
+        view_.powerEnabled = true;
+    }
+    ++blink_;
+    const bool odd = (blink_ & 1) != 0;
+    if (powerUpStep_ == kReady) {
+        if (powerDownRunning()) {
+            view_.powerPicture = odd ? PowerPicture::OffBlink : PowerPicture::Off;
+        } else if (!powerUpRunning()) {
+            const bool running = (echo_.slot(0) & 0x0F) != 0;
+            view_.powerPicture = running ? PowerPicture::On : PowerPicture::Off;
+            powered_ = running;
+            poweredCopy = running;
+        }
+    } else if (linkStatus > 2) {
+        view_.powerPicture = odd ? PowerPicture::OnBlink : PowerPicture::On;
+    }
+    pollDue_ = now + kPollPeriod;
+}
+
+void ProbePanel::UpdateStatusText(Millis now) {
+    if (quitting || startCountdown_ > 0) return;
+    if (poweredCopy) {
+        view_.validText = format("%u", shared_.imagesDecoded.load());
+        view_.errorText = format("%u", shared_.imagesReplaced.load());
+    } else {
+        view_.validText.clear();
+        view_.errorText.clear();
+    }
+    const int status = live_.read([](const LiveValues& v) { return static_cast<int>(v.commStatus); });
+    if (status != lastStatus_) {
+        holdUntil_ = -1;
+        lastStatus_ = status;
+    }
+    if (holdUntil_ >= 0 && now < holdUntil_) return;
+    holdUntil_ = -1;
+    std::string text;
+    StatusClass cls = StatusClass::Blank;
+    if (status == 0) {
+        holdUntil_ = now + 250;
+    } else if (status & 0x01) {
+        text = "Status OK";
+        cls = StatusClass::Normal;
+    } else {
+        struct Test {
+            int bit;
+            const char* text;
+            StatusClass cls;
+        };
+        static const Test kTests[] = {
+            {0x20, "Setting adjustment in progress ... wait", StatusClass::Normal},
+            {0x10, "Parameter adjustment in progress ... wait", StatusClass::Normal},
+            {0x08, "CheckSum Error", StatusClass::Error},
+            {0x40, "Frame error", StatusClass::Error},
+            {0x80, "Frame error", StatusClass::Error},
+            {0x04, "Int resp", StatusClass::Error},
+            {0x02, "No response", StatusClass::Error}};
+        for (const Test& t : kTests) {
+            if (status & t.bit) {
+                text = t.text;
+                cls = t.cls;
+            }
+        }
+    }
+    if (status != 0) holdUntil_ = now + 1000;
+    if (!dataFlowing) {
+        text = "No USB Hardware Detected : Replay Mode.";
+        cls = StatusClass::Replay;
+    }
+    if (shared_.reverseMotion) {
+        text = "Bad Winch Direction !!!";
+        cls = StatusClass::Error;
+        shared_.reverseMotion = 0;
+    }
+    view_.statusText = text;
+    view_.statusClass = cls;
+    view_.statusBlack = false;
+}
+
+void ProbePanel::UpdateCounters() {
+    if (shared_.linkStatus <= 2) {
+        view_.voltageText.clear();
+        view_.currentText.clear();
+        return;
+    }
+    const LiveValues v = live_.snapshot();
+    view_.voltageBlinking = v.voltage > 130;
+    view_.currentBlinking = v.current > 250;
+    view_.voltageText = v.voltageText;
+    view_.currentText = v.currentText;
+    view_.elapsedText = v.elapsedText;
+}
+
+}  // namespace quelt

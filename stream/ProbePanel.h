@@ -1,0 +1,117 @@
+#pragma once
+// The probe control panel without its window: the Power button with its lock-out, the power-up and
+// power-down sequencers, the status poll, the status text and the counters. Every timer is a deadline
+// driven by tick(now); the window draws view() and forwards clicks to pressPower(now).
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "platform/Clock.h"
+#include "stream/LiveState.h"
+#include "stream/StreamPorts.h"
+
+namespace quelt {
+
+// What the panel asks of the command set and of the main window.
+class ProbePanelPorts {
+  public:
+    virtual ~ProbePanelPorts() = default;
+    // Commands built from the current settings; each returns the frame as it was sent.
+    virtual void sendF0() = 0;
+    virtual std::array<std::uint8_t, 8> sendF1() = 0;
+    virtual std::array<std::uint8_t, 4> sendF3() = 0;
+    virtual std::array<std::uint8_t, 7> sendF4() = 0;
+    virtual std::array<std::uint8_t, 7> sendF5() = 0;
+    // A command is built and not yet written (the send length is non-zero).
+    virtual bool commandPending() = 0;
+
+    virtual void beep(int /*hz*/, int /*ms*/) {}
+    virtual void showMessage(const std::string& /*text*/) {}
+    virtual void clearPicture() {}
+    virtual void resetLiveOrientation() {}
+    virtual void stopRecording() {}
+    virtual void runStop() {}
+    virtual void modeMessage(const std::string& /*text*/) {}
+    virtual void refreshTravelTools() {}
+    virtual void saveDisplaySettings() {}     // display blanking, window and LevelContrast at power-off
+    virtual void restoreDisplaySettings() {}  // ... restored at power-on
+};
+
+enum class StatusClass { Blank, Normal, Replay, Error };
+enum class PowerPicture { Off, On, OnBlink, OffBlink };
+
+struct ProbePanelView {
+    std::string statusText;
+    StatusClass statusClass = StatusClass::Blank;
+    bool statusBlack = false;  // the Power button turns the status text black until the next text
+    std::string voltageText, currentText, validText, errorText, elapsedText, gammaText;
+    bool voltageBlinking = false, currentBlinking = false, gammaShown = false;
+    bool powerEnabled = false;
+    PowerPicture powerPicture = PowerPicture::Off;
+};
+
+class ProbePanel {
+  public:
+    static constexpr int kReady = 10;  // PowerUpStep when no power-up runs
+
+    ProbePanel(ReplyEcho& echo, LiveState& live, StreamShared& shared, ProbePanelPorts& ports);
+
+    // Set by the link and the probe page.
+    std::atomic<bool> dataFlowing{false};
+    std::atomic<bool> quitting{false};
+    std::atomic<bool> poweredCopy{false};
+    std::atomic<bool> offsetEditing{false};
+    void selectSonde(int serialNumber, bool gammaOnBoard) {
+        sondeSerial_ = serialNumber;
+        sondeGamma_ = gammaOnBoard;
+    }
+
+    void start(Millis now);  // OnInitDialog: PowerUpStep 10, first status poll after 50 ms
+    void pressPower(Millis now);
+    void tick(Millis now);
+    void UpdateStatusText(Millis now);
+    void UpdateCounters();
+
+    bool powered() const { return powered_; }
+    int powerUpStep() const { return powerUpStep_.load(); }
+    bool powerUpRunning() const { return upDue_ >= 0; }
+    bool powerDownRunning() const { return downDue_ >= 0; }
+    const ProbePanelView& view() const { return view_; }
+
+  private:
+    void arm(Millis& due, Millis now, Millis delay);  // re-arming clears the new-reply marker
+    bool waiting();
+    void switchOff(Millis now);
+    void powerUpStepDue(Millis now);
+    void powerDownStepDue(Millis now);
+    void statusPoll(Millis now);
+
+    ReplyEcho& echo_;
+    LiveState& live_;
+    StreamShared& shared_;
+    ProbePanelPorts& ports_;
+
+    int sondeSerial_ = 0;
+    bool sondeGamma_ = false;
+    bool powered_ = false;
+    std::atomic<int> powerUpStep_{kReady};
+    int retry_ = 0;
+    int idleReplies_ = 0;
+    int zeroCommands_ = 0;
+    int startCountdown_ = 10;
+    int blink_ = 0;
+    int lastStatus_ = -1;
+
+    Millis lockoutUntil_ = -1;
+    Millis upDue_ = -1, downDue_ = -1, pollDue_ = -1, holdUntil_ = -1;
+
+    std::array<std::uint8_t, 8> f1_{};
+    std::array<std::uint8_t, 4> f3_{};
+    std::array<std::uint8_t, 7> f5_{};
+
+    ProbePanelView view_;
+};
+
+}  // namespace quelt

@@ -1,0 +1,78 @@
+#pragma once
+// What the decoders need from the rest of the program, kept small: the call-outs to the windows, the
+// picture, the log writer and the command set (StreamEvents), and the process-wide flags and counters
+// they share with the link, the probe panel and the recorder (StreamShared).
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace quelt {
+
+class StreamEvents {
+  public:
+    virtual ~StreamEvents() = default;
+    // RefreshDataView of the main window; code 1024 after each decode.
+    virtual void refreshDataView(int code) = 0;
+    // Alarm display: type 0 encoder fault, type 1 low battery.
+    virtual void showAlarm(int type, const std::string& title, const std::string& text) = 0;
+    // Hands the current ImageLine to the picture (or repeats the previous samples for a replaced frame).
+    virtual void addImageLine(std::uint8_t lineDirection, int resolutionCode) = 0;
+    // Appends the current line to the log data file (while recording and not paused).
+    virtual void writeDataFile() = 0;
+    // The command 0x01 last sent (8 bytes), if any; and a request to send it again.
+    virtual std::optional<std::array<std::uint8_t, 8>> lastCommandF1() = 0;
+    virtual void resendCommandF1() = 0;
+    // The tools box shows the orientation values.
+    virtual void refreshToolsBox() = 0;
+};
+
+// Does nothing; for programs and tests that need no call-outs.
+class NullStreamEvents : public StreamEvents {
+  public:
+    void refreshDataView(int) override {}
+    void showAlarm(int, const std::string&, const std::string&) override {}
+    void addImageLine(std::uint8_t, int) override {}
+    void writeDataFile() override {}
+    std::optional<std::array<std::uint8_t, 8>> lastCommandF1() override { return std::nullopt; }
+    void resendCommandF1() override {}
+    void refreshToolsBox() override {}
+};
+
+// The 64-bit system file time (100 ns units since 1601-01-01 UTC) of now.
+std::int64_t systemFileTimeNow();
+
+struct StreamShared {
+    // Modes (of the probe panel and the transport).
+    std::atomic<std::uint8_t> replayLoaded{0};
+    std::atomic<std::uint8_t> playing{0};
+    std::atomic<std::uint8_t> recording{0};
+    std::atomic<std::uint8_t> recordPaused{0};
+
+    // Acceptance while recording: prepared by the recording-mode dialog, advanced by the decoder.
+    std::atomic<std::uint8_t> recordDirection{1};   // 1 down, 0 up
+    std::atomic<double> lastAcceptedDepth{0.0};     // metres
+    std::atomic<std::uint8_t> reverseMotion{0};     // shown and cleared by the probe panel
+    std::atomic<std::int64_t> lastRejectedTime{0};  // system file time of the last rejected line
+
+    // The kind of the last frame the link received (0, 1, 2, 4, 16, 32, 255).
+    std::atomic<int> linkStatus{0};
+    // Full data frames decoded and replaced.
+    std::atomic<std::uint32_t> imagesDecoded{0};
+    std::atomic<std::uint32_t> imagesReplaced{0};
+
+    // The open log: recorded in feet, and the channel id of each channel index of its data line.
+    std::atomic<bool> logInFeet{false};
+    std::function<int(int)> channelIdOfIndex;  // set while a log is open; -1 for an unknown index
+
+    // The selected sonde's rotation offset, degrees.
+    std::atomic<double> rotationOffset{0.0};
+
+    // The system time for the rejected-line stamp.
+    std::function<std::int64_t()> fileTimeNow = systemFileTimeNow;
+};
+
+}  // namespace quelt

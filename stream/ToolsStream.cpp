@@ -1,0 +1,605 @@
+#include "stream/ToolsStream.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+
+#include "config/Diagnostics.h"
+#include "platform/Text.h"
+#include "stream/FrameFormat.h"
+
+namespace quelt {
+
+using frame::s16;
+using frame::s32;
+using frame::u16;
+using frame::uplinkSum;
+
+std::int64_t systemFileTimeNow() {
+    // 100 ns ticks since 1601-01-01; the Unix epoch is 11644473600 s later.
+    using namespace std::chrono;
+    auto sinceUnix = duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count() / 100;
+    return sinceUnix + 116444736000000000LL;
+}
+
+double DepthCalibration::countsPerCm() const {
+    if (!(pulleyCircumferenceMm > 0.0) || pulsResolution == 0) return 0.0;
+    return pulsResolution / pulleyCircumferenceMm * 40.0;
+}
+
+DepthCalibration DepthCalibration::from(const Settings& settings) {
+    // PulleysDiameter is held in millimetres (the file keeps tenths): it is W itself.
+    return DepthCalibration{settings.PulleysDiameter, settings.PulsResolution};
+}
+
+bool depthFromCount(const DepthCalibration& cal, std::int32_t encoderCount, double& depth) {
+    double cpc = cal.countsPerCm();
+    if (cpc == 0.0) return false;
+    depth = encoderCount / (cpc * 100.0);
+    return true;
+}
+
+bool speedFromCount(const DepthCalibration& cal, std::int16_t speedCount, double& speed) {
+    if (cal.pulsResolution == 0 || !(cal.pulleyCircumferenceMm > 0.0)) return false;
+    speed = speedCount * 2.0 * cal.pulleyCircumferenceMm / cal.pulsResolution / 100.0;
+    return true;
+}
+
+double orientationAngle(double s, double c, int mode) {
+    // Rounding can carry a ratio a hair past 1; keep acos and asin defined.
+    s = std::clamp(s, -1.0, 1.0);
+    c = std::clamp(c, -1.0, 1.0);
+    double ac = std::acos(c);
+    double angle = ac * 180.0 / 3.1415926535;
+    bool positive = std::asin(s) * ac > 0;
+    switch (mode) {
+        case 1:
+            return (positive || ac == 0) ? angle : 360.0 - angle;
+        case 2:
+            return (positive || ac == 0) ? angle + 180.0 : 180.0 - angle;
+        case 3:
+            return 180.0 - angle;
+        default:
+            return 0.0;
+    }
+}
+
+namespace {
+// 100 x 10^(i / 20) rounded, i = 0..48 dB.
+const std::array<int, 49>& attenuationTable() {
+    static const std::array<int, 49> table = [] {
+        std::array<int, 49> t{};
+        for (int i = 0; i <= 48; ++i)
+            t[i] = static_cast<int>(std::lround(100.0 * std::pow(10.0, i / 20.0)));
+        return t;
+    }();
+    return table;
+}
+
+void setSensorTextsBlank(LiveValues& v) {
+    v.gainText = v.resolutionText = v.stepValueText = v.baudText = v.pulseText = "-";
+    v.probeTempText = v.toolTempText = "-";
+}
+
+std::string elapsedTextOf(double seconds) {
+    double hours = std::trunc(seconds / 3600.0);
+    double minutes = std::trunc((seconds - hours * 3600.0) / 60.0);
+    double secs = seconds - hours * 3600.0 - minutes * 60.0;
+    auto lastTwo = [](std::string s) { return s.size() > 2 ? s.substr(s.size() - 2) : s; };
+    return format("%02.0f", hours) + ":" + lastTwo(format("%02.0f", minutes)) + ":" +
+           lastTwo(format("%02.0f", secs));
+}
+
+// The step's display format is "%#####.2f"; repeated flags add nothing, so it is written "%#.2f".
+std::string stepTextOf(double step) {
+    return format("%#.2f", step);
+}
+
+void traceCommStatus(const char* prefix, std::uint8_t sequence, std::uint8_t status) {
+    if (!Diagnostics::enabled()) return;
+    std::string line = format("%s%2X Comm status %2X ->", prefix, sequence, status);
+    line += frame::commStatusBitTexts(status);
+    line += "\n";
+    TraceDebug("%s", line.c_str());
+}
+}  // namespace
+
+std::uint8_t scaleAmplitude16(std::uint16_t amplitude, int levelContrast) {
+    unsigned k = static_cast<std::uint16_t>(levelContrast);
+    if (k > 48) k = 48;
+    int f = attenuationTable()[48 - k];
+    double scaled = std::min(255.0, amplitude * 100.0 / f);
+    return static_cast<std::uint8_t>(scaled);
+}
+
+std::uint8_t scaleTravelTime(std::uint16_t t, double displayBlanking, double displayWindow) {
+    if (!(displayWindow > 0.0)) return 0;  // no window to scale into
+    double x = t - displayBlanking;
+    if (x < 0) x = 0;
+    if (x > displayWindow) x = displayWindow;
+    return static_cast<std::uint8_t>(std::trunc(x * 255.0 / displayWindow));
+}
+
+void OrientationFilter::push(std::array<double, 6>& axes, int window) {
+    window = std::clamp(window, 1, kCapacity);
+    if (count_ == 0) {
+        for (int a = 0; a < 6; ++a)
+            ring_[a].fill(axes[a]);
+        next_ = 1 % kCapacity;
+    } else {
+        for (int a = 0; a < 6; ++a)
+            ring_[a][next_] = axes[a];
+        next_ = (next_ + 1) % kCapacity;
+    }
+    ++count_;
+    for (int a = 0; a < 6; ++a) {
+        double sum = 0;
+        for (int k = 1; k <= window; ++k)
+            sum += ring_[a][(next_ - k + kCapacity) % kCapacity];
+        axes[a] = sum / window;
+    }
+}
+
+CToolsStream::CToolsStream(const Settings& settings, LiveState& live, ReplyEcho& echo, ImageLine& line,
+                           StreamShared& shared, StreamEvents& events)
+    : settings_(settings), live_(live), echo_(echo), line_(line), shared_(shared), events_(events) {}
+
+int CToolsStream::averagingWindow() const {
+    double revolution = settings_.MotorPeriod * 2.304;
+    if (settings_.SetFilter == 0 || revolution == 0) return 1;
+    double g = std::ceil(settings_.SetFilter / revolution);
+    return static_cast<int>(std::clamp(g, 1.0, 125.0));
+}
+
+void CToolsStream::resetOrientationFilter() {
+    live_.update([&](LiveValues& v) {
+        filter_.clear();
+        v.hx = v.hy = v.hz = v.gx = v.gy = v.gz = kNoValue;
+        v.highSide = v.magToolface = v.tilt = v.azimuth = kNoValue;
+    });
+}
+
+bool CToolsStream::updateOrientation(double hx, double hy, double hz, double gx, double gy, double gz,
+                                     bool average) {
+    bool nothing = true;
+    live_.update([&](LiveValues& v) { nothing = orientationInto(v, hx, hy, hz, gx, gy, gz, average); });
+    if (!nothing) events_.refreshToolsBox();
+    return nothing;
+}
+
+bool CToolsStream::orientationInto(LiveValues& v, double hx, double hy, double hz, double gx, double gy,
+                                   double gz, bool average) {
+    if (gx <= -32767) {
+        v.hx = v.hy = v.hz = v.gx = v.gy = v.gz = kNoValue;
+        v.highSide = v.magToolface = v.tilt = v.azimuth = kNoValue;
+        v.gravityTotal = v.magneticTotal = kNoValue;
+        return true;
+    }
+    v.hx = hx, v.hy = hy, v.hz = hz, v.gx = gx, v.gy = gy, v.gz = gz;
+    std::array<double, 6> axes = {hx, hy, hz, gx, gy, gz};
+    if (average) filter_.push(axes, averagingWindow());
+    const double Hx = axes[0], Hy = axes[1], Hz = axes[2], Gx = axes[3], Gy = axes[4], Gz = axes[5];
+
+    double r = std::sqrt(Gy * Gy + Gz * Gz);
+    if (r == 0) return true;
+    double gLen = std::sqrt(Gx * Gx + Gy * Gy + Gz * Gz);
+    double hLen = std::sqrt(Hx * Hx + Hy * Hy + Hz * Hz);
+    if (gLen == 0 || hLen == 0) {
+        v.fieldAngle = -999;
+    } else {
+        double dot = (Gx * Hx + Gy * Hy + Gz * Hz) / (gLen * hLen);
+        v.fieldAngle = std::acos(std::clamp(dot, -1.0, 1.0)) * 180.0 / 3.1415926535;
+    }
+    v.highSide = orientationAngle(Gy / r, Gz / r, 1);
+    double rh = std::sqrt(Hy * Hy + Hz * Hz);
+    if (rh == 0) return true;
+    v.magToolface = orientationAngle(-Hy / rh, -Hz / rh, 1);
+    if (gLen == 0) return true;
+    v.tilt = orientationAngle(r / gLen, Gx / gLen, 3);
+    if (r * gLen == 0) return true;
+    double m = (Hx * (Gy * Gy + Gz * Gz) - Hy * Gy * Gx - Gz * Gx * Hz) / (r * gLen);
+    double l = (Hy * Gz - Gy * Hz) / r;
+    double len = std::sqrt(l * l + m * m);
+    if (len == 0) return true;
+    double azimuth = orientationAngle(-l / len, m / len, 2) + settings_.MagneticOffset;
+    if (azimuth > 360) {
+        azimuth -= 360;
+    } else if (azimuth < 0) {
+        azimuth += 360;
+    }
+    v.azimuth = std::isnan(azimuth) ? kNoValue : azimuth;
+    v.gravityTotal = gLen / 10000.0;
+    v.magneticTotal = hLen / 10000.0;
+
+    double p = 0;
+    if (settings_.PicOriented == 1) {
+        p = v.highSide - azimuth;
+        if (p < 0) {
+            p += 360;
+        } else if (p > 360) {
+            p -= 360;
+        }
+    } else if (settings_.PicOriented == 2) {
+        p = v.highSide;
+    }
+    double rotation = roundHalfAway(360.0 - p + shared_.rotationOffset.load());
+    if (rotation >= 360) {
+        rotation -= 360;
+    } else if (rotation < 0) {
+        rotation += 360;
+    }
+    v.rotation = shared_.replayLoaded.load() ? 0.0 : rotation;
+    v.tiltText = format("%5.1f", v.tilt);
+    v.azimuthText = format("%5.1f", azimuth);
+    return false;
+}
+
+void CToolsStream::OnScreenAssigment(int channel, int value, bool fromFile) {
+    live_.update([&](LiveValues& v) { assignChannel(v, channel, value, fromFile); });
+}
+
+void CToolsStream::assignChannel(LiveValues& v, int channel, int value, bool fromFile) {
+    try {
+        int id = channel;
+        if (fromFile) id = shared_.channelIdOfIndex ? shared_.channelIdOfIndex(channel) : -1;
+        std::string text = format("%d", value);
+        switch (id) {
+            case frame::DPTH: {
+                double d = value / 1000.0;
+                if (fromFile && shared_.logInFeet.load()) d *= 0.3048;
+                v.fileDepth = d;
+                if (shared_.linkStatus.load() < 16) {
+                    v.depth = v.imageDepth = d;
+                    v.speed = 0;
+                }
+                break;
+            }
+            case frame::TIME:
+                v.elapsed = value / 1000.0;
+                v.elapsedText = elapsedTextOf(v.elapsed);
+                break;
+            case frame::SHAN:
+                v.shan = value;
+                break;
+            case frame::BLNK:
+                v.blanking = value;
+                break;
+            case frame::PEAK:
+                v.window = value;
+                break;
+            case frame::GAIN:
+                v.gainText = text;
+                v.gain = value;
+                break;
+            case frame::RESO:
+                v.resolutionText = value == 1   ? "360"
+                                   : value == 2 ? "180"
+                                   : value == 3 ? "120"
+                                   : value == 4 ? "90"
+                                                : "-";
+                v.resolutionCode = value;
+                break;
+            case frame::STEP:
+                v.stepValueText = text;
+                v.step = value;
+                break;
+            case frame::BAUD:
+                v.baudText = frame::baudRateText(value);
+                v.baudCode = value;
+                break;
+            case frame::PULS:
+                v.pulseText = text;
+                v.pulseWidth = value;
+                break;
+            case frame::HX:
+                v.hx = value;
+                break;
+            case frame::GX:
+                v.gx = value;
+                break;
+            case frame::HY:
+                v.hy = value;
+                break;
+            case frame::GY:
+                v.gy = value;
+                break;
+            case frame::HZ:
+                v.hz = value;
+                break;
+            case frame::GZ:
+                v.gz = value;
+                break;
+            case frame::NGAM:
+                v.gamma = value;
+                break;
+            case frame::GCLK:
+                v.gclk = value;
+                break;
+            case frame::TTEM:
+                v.toolTempText = text;
+                break;
+            case frame::PTEM:
+                v.probeTempText = text;
+                break;
+            default:
+                break;
+        }
+    } catch (const std::exception&) {
+        ReportException("CToolsStream::OnScreenAssigment", "ToolsStream", __LINE__);
+    }
+}
+
+void CToolsStream::raiseAlarms(std::uint8_t flags) {
+    if (flags & 0x40) events_.showAlarm(0, "Invalid Depth !!!", "Encoder Error");
+    if (flags & 0x80) events_.showAlarm(1, "Low Battery.", "Low battery / Power Failure !!!");
+}
+
+void CToolsStream::replaceLine(int resolutionCode) {
+    events_.addImageLine(line_.lineDirection, resolutionCode);
+    if (shared_.imagesDecoded.load() > 0) ++shared_.imagesReplaced;
+}
+
+bool CToolsStream::decodeStatusFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence) {
+    if (frame == nullptr || length < frame::kStatusLength) return false;
+    std::array<std::uint8_t, frame::kStatusLength> f{};
+    std::copy(frame, frame + frame::kStatusLength, f.begin());
+    if (uplinkSum(f.data(), 14) != u16(&f[14])) {
+        TraceDebug("ToolStream::16 bytes receiving USBFrame:%2X Checksum error !!!\n", sequence);
+        return false;
+    }
+    const std::uint8_t status = f[13];
+    echo_.update([&](ReplyEcho::Slots& e) {
+        e[0] = f[0];
+        e[6] = f[1];
+        e[7] = f[2];
+        e[8] = f[3];
+        e[9] = f[4];
+        e[10] = 0xFF;
+        e[11] = status;
+        std::fill(e.begin() + 12, e.begin() + 22, 0);
+        e[22] = 1;
+        e[23] = 1;
+    });
+    if (!(status & 0x01)) traceCommStatus("ToolStream::16 bytes receiving USBFrame:", sequence, status);
+
+    const DepthCalibration cal = DepthCalibration::from(settings_);
+    live_.update([&](LiveValues& v) {
+        v.commStatus = status;
+        v.commStatusSeen |= status;
+        double d;
+        if (depthFromCount(cal, s32(&f[5]), d)) v.depth = v.imageDepth = d;
+        speedFromCount(cal, s16(&f[9]), v.speed);
+        v.stepText.clear();
+        v.voltage = f[11];
+        v.voltageText = format("%d", v.voltage);
+        v.current = f[12];
+        v.currentText = format("%d", v.current);
+        v.frameFlags = f[0];
+        setSensorTextsBlank(v);
+        orientationInto(v, kNoValue, kNoValue, kNoValue, kNoValue, kNoValue, kNoValue, false);
+    });
+    events_.refreshDataView(1024);
+    raiseAlarms(f[0]);
+    if (status & 0x80) replaceLine(settings_.PicResolution);
+    return false;
+}
+
+bool CToolsStream::decodeLoggerFrame19(const std::uint8_t* frame, std::size_t length,
+                                       std::uint8_t /*sequence*/) {
+    if (frame == nullptr || length < frame::kLogger19Length) return false;
+    std::array<std::uint8_t, frame::kLogger20Length> body{};
+    if (uplinkSum(frame, 17) != u16(frame + 17)) {
+        decodeLoggerBody(nullptr, true);
+        return false;
+    }
+    // Widen: the one-byte encoder-scale read-back becomes a uint16, every later field moves up one.
+    std::copy(frame, frame + 4, body.begin());
+    body[4] = 0;
+    std::copy(frame + 4, frame + 19, body.begin() + 5);
+    decodeLoggerBody(body.data(), true);
+    return false;
+}
+
+bool CToolsStream::decodeLoggerFrame20(const std::uint8_t* frame, std::size_t length,
+                                       std::uint8_t /*sequence*/) {
+    if (frame == nullptr || length < frame::kLogger20Length) return false;
+    std::array<std::uint8_t, frame::kLogger20Length> body{};
+    std::copy(frame, frame + frame::kLogger20Length, body.begin());
+    decodeLoggerBody(uplinkSum(body.data(), 18) == u16(&body[18]) ? body.data() : nullptr, false);
+    return false;
+}
+
+void CToolsStream::decodeLoggerBody(const std::uint8_t* b, bool nineteen) {
+    if (b == nullptr) {  // checksum mismatch
+        live_.update([](LiveValues& v) {
+            v.commStatus = 0x08;
+            v.commStatusSeen |= 0x08;
+        });
+        events_.refreshDataView(1024);
+        return;
+    }
+    echo_.update([&](ReplyEcho::Slots& e) {
+        std::copy(b, b + 10, e.begin());
+        e[10] = 0xFF;
+        e[11] = 0;
+        std::fill(e.begin() + 12, e.begin() + 23, 0);
+        e[23] = 1;
+    });
+    bool mismatch = false;
+    if (auto cmd = events_.lastCommandF1()) {
+        const auto& c = *cmd;
+        mismatch = !(b[1] == c[2] && b[2] == c[3] && b[3] == c[4] && b[4] == c[5] && b[5] == c[6]);
+    }
+    const DepthCalibration cal = DepthCalibration::from(settings_);
+    const bool playing = shared_.playing.load() != 0;
+    live_.update([&](LiveValues& v) {
+        const std::int32_t count = s32(b + 10);
+        double d;
+        if (depthFromCount(cal, count, d)) {
+            v.depth = v.imageDepth = d;
+        } else if (nineteen && u16(b + 3) != 0) {
+            // No winch calibration: the logger's own encoder-scale read-back stands in.
+            v.depth = v.imageDepth = count / (u16(b + 3) * 100.0);
+        }
+        speedFromCount(cal, s16(b + 14), v.speed);
+        v.frameFlags = b[0];
+        v.voltage = b[16];
+        v.voltageText = format("%d", v.voltage);
+        v.current = b[17];
+        v.currentText = format("%d", v.current);
+        v.commStatus = 0;
+        if (!playing) {
+            setSensorTextsBlank(v);
+            v.blanking = 0;
+            v.window = 0;
+            if (nineteen)
+                orientationInto(v, kNoValue, kNoValue, kNoValue, kNoValue, kNoValue, kNoValue, false);
+        }
+    });
+    events_.refreshDataView(1024);
+    if (mismatch) events_.resendCommandF1();
+    raiseAlarms(b[0]);
+}
+
+bool CToolsStream::decodeFullDataFrame(const std::uint8_t* f, std::size_t length, std::uint8_t sequence) {
+    if (f == nullptr || length <= 22) {
+        // Too short to carry even a header: the picture repeats its line.
+        replaceLine(f != nullptr && length > 18 ? f[18] : settings_.PicResolution);
+        return false;
+    }
+    const int resolution = f[18];
+    const int n = frame::samplesForResolution(resolution);
+    const bool gain16 = (f[17] & 0x80) != 0;
+    const bool threeByte = f[22] == 6;
+    const std::size_t areaSize = static_cast<std::size_t>((threeByte && !gain16) ? 3 * n : 4 * n);
+    const std::size_t stride = threeByte ? 3 : 4;
+    const std::size_t statusAt = frame::kImageHeaderSize + areaSize + 2;
+    // A header that promises more than the frame holds is never read past the frame's end.
+    if (statusAt + 3 > length) {
+        TraceDebug("ToolStream::Full data receiving USBFrame:%2X Checksum error !!!\n", sequence);
+        replaceLine(resolution);
+        return false;
+    }
+    const std::uint8_t status = f[statusAt];
+    const bool sumOk = uplinkSum(f, statusAt + 1) == u16(f + statusAt + 1);
+    if (!sumOk) TraceDebug("ToolStream::Full data receiving USBFrame:%2X Checksum error !!!\n", sequence);
+    if (!(status & 0x01)) traceCommStatus("ToolStream::Full data  receiving USBFrame:", sequence, status);
+    if (!sumOk) {
+        replaceLine(resolution);
+        return false;
+    }
+    echo_.update([&](ReplyEcho::Slots& e) {
+        e[0] = f[0];
+        e[6] = f[1];
+        e[7] = f[2];
+        e[8] = f[3];
+        e[9] = f[4];
+        e[10] = f[20] & 0x7F;
+        e[11] = status;
+        e[12] = f[15], e[13] = f[16], e[14] = 0, e[15] = 0;
+        e[16] = f[13], e[17] = f[14], e[18] = 0, e[19] = 0;
+        e[20] = f[19];
+        e[21] = f[18];
+        e[22] = 1;
+        e[23] = 1;
+    });
+    if (!(status & 0x21)) {
+        live_.update([&](LiveValues& v) {
+            v.commStatus = status;
+            v.commStatusSeen |= status;
+        });
+        replaceLine(resolution);
+        return false;
+    }
+
+    const DepthCalibration cal = DepthCalibration::from(settings_);
+    const bool recording = shared_.recording.load() != 0;
+    const bool recordPaused = shared_.recordPaused.load() != 0;
+    bool accepted = false;
+    bool orientationDone = false;
+    live_.update([&](LiveValues& v) {
+        v.commStatus = status;
+        v.commStatusSeen |= status;
+        v.frameFlags = f[0];
+        double d;
+        if (depthFromCount(cal, s32(f + 5), d)) v.depth = v.imageDepth = d;
+        speedFromCount(cal, s16(f + 9), v.speed);
+        const double depth = v.depth;
+
+        std::uint8_t direction = line_.lineDirection;
+        if (!recording) {
+            accepted = true;
+            if (v.speed > 0) {
+                direction = 1;
+            } else if (v.speed < 0) {
+                direction = 0;
+            }
+        } else {
+            direction = shared_.recordDirection.load() ? 1 : 0;
+            const double last = shared_.lastAcceptedDepth.load();
+            if (recordPaused) {
+                shared_.reverseMotion = 0;
+            } else if (direction == 1 ? last < depth : last > depth) {
+                accepted = true;
+                shared_.lastAcceptedDepth = depth;
+                shared_.reverseMotion = 0;
+            } else {
+                const bool back = direction == 1 ? last - 0.01 > depth : last + 0.01 < depth;
+                shared_.reverseMotion = back ? 1 : 0;
+            }
+            if (!accepted) shared_.lastRejectedTime = shared_.fileTimeNow ? shared_.fileTimeNow() : 0;
+        }
+        line_.lineDirection = direction;
+
+        v.voltage = f[11];
+        v.voltageText = format("%d", v.voltage);
+        v.current = f[12];
+        v.currentText = format("%d", v.current);
+        line_.step = v.speed * 0.0384 * f[19];
+        v.stepText = stepTextOf(line_.step);
+
+        assignChannel(v, frame::PEAK, u16(f + 15), false);
+        assignChannel(v, frame::BLNK, u16(f + 13), false);
+        assignChannel(v, frame::GAIN, f[17], false);
+        assignChannel(v, frame::RESO, f[18], false);
+        assignChannel(v, frame::STEP, f[19], false);
+        assignChannel(v, frame::BAUD, f[20], false);
+        assignChannel(v, frame::NGAM, u16(f + 35), false);
+        assignChannel(v, frame::GCLK, f[37], false);
+        assignChannel(v, frame::PULS, f[21], false);
+        assignChannel(v, frame::TTEM, f[38], false);
+        assignChannel(v, frame::PTEM, f[39], false);
+        orientationDone = !orientationInto(v, s16(f + 23), s16(f + 27), s16(f + 31), s16(f + 25), s16(f + 29),
+                                           s16(f + 33), true);
+    });
+
+    const double blanking = settings_.DisplayBlanking;
+    const double window = settings_.DisplayWindow;
+    const int contrast = settings_.LevelContrast;
+    const std::uint8_t* sample = f + frame::kImageHeaderSize;
+    for (int i = 0; i < n; ++i, sample += stride) {
+        const std::uint16_t t = u16(sample);
+        line_.rawLine[i] = t;
+        line_.sampleLine[i] = scaleTravelTime(t, blanking, window);
+        const std::uint8_t a = gain16 ? scaleAmplitude16(u16(sample + 2), contrast) : sample[2];
+        line_.sampleLine[ImageLine::kAmplitudeOffset + i] = a;
+        line_.rawLine[ImageLine::kRawAmplitudeOffset + i] = a;
+    }
+    line_.rawLine[ImageLine::kRawResolutionIndex] = static_cast<std::uint16_t>(resolution);
+    line_.rawLine[ImageLine::kRawGainIndex] = f[17];
+    line_.samplesPerTurn = n;
+
+    if (accepted) {
+        events_.addImageLine(line_.lineDirection, resolution);
+        if (recording && !recordPaused) events_.writeDataFile();
+    }
+    if (orientationDone) events_.refreshToolsBox();
+    events_.refreshDataView(1024);
+    raiseAlarms(f[0]);
+    ++shared_.imagesDecoded;
+    return false;
+}
+
+}  // namespace quelt

@@ -1,0 +1,94 @@
+#pragma once
+// CToolsStream turns every dispatched uplink frame into live values: the status frame, the two logger
+// frames and the full data frame, depth and speed from the encoder, the orientation from the sensor
+// axes, and the image line of each revolution. Runs on the reader thread; the same channel assignment
+// and orientation serve the replay path.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "config/Settings.h"
+#include "stream/ImageLine.h"
+#include "stream/LiveState.h"
+#include "stream/StreamPorts.h"
+
+namespace quelt {
+
+// Encoder calibration from the winch settings.
+struct DepthCalibration {
+    double pulleyCircumferenceMm = 0.0;  // W
+    int pulsResolution = 0;
+    double countsPerCm() const;  // PulsResolution / W * 40; 0 without a calibration
+    static DepthCalibration from(const Settings& settings);
+};
+// Metres from an encoder count; m/min from a speed count. False when the calibration is zero.
+bool depthFromCount(const DepthCalibration& cal, std::int32_t encoderCount, double& depth);
+bool speedFromCount(const DepthCalibration& cal, std::int16_t speedCount, double& speed);
+
+// The angle function of the orientation: mode 1 toolface, 2 azimuth, 3 tilt; others give 0.
+double orientationAngle(double s, double c, int mode);
+
+// The decibel compression of a 16-bit amplitude at a contrast level (0..48).
+std::uint8_t scaleAmplitude16(std::uint16_t amplitude, int levelContrast);
+
+// The travel time scaled into the display window, 0..255.
+std::uint8_t scaleTravelTime(std::uint16_t t, double displayBlanking, double displayWindow);
+
+// The averaging ring of the six axes.
+class OrientationFilter {
+  public:
+    static constexpr int kCapacity = 128;
+    void clear() { count_ = 0; }
+    // Pushes hx..gz and leaves the mean of the last `window` values of each (window 1..125).
+    void push(std::array<double, 6>& axes, int window);
+
+  private:
+    std::array<std::array<double, kCapacity>, 6> ring_{};
+    int count_ = 0;
+    int next_ = 0;
+};
+
+class CToolsStream {
+  public:
+    CToolsStream(const Settings& settings, LiveState& live, ReplyEcho& echo, ImageLine& line,
+                 StreamShared& shared, StreamEvents& events);
+    virtual ~CToolsStream() = default;
+
+    // Each takes one frame of its length (body and 16-bit sum) and the sequence number of its packet.
+    // They always return false.
+    bool decodeStatusFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence);
+    bool decodeLoggerFrame19(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence);
+    bool decodeLoggerFrame20(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence);
+    bool decodeFullDataFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence);
+
+    // Stores one named value (or, with fromFile, the value of channel index `channel` of the open log).
+    void OnScreenAssigment(int channel, int value, bool fromFile);
+
+    // Recomputes the orientation from the six axes; true when nothing could be computed.
+    bool updateOrientation(double hx, double hy, double hz, double gx, double gy, double gz, bool average);
+
+    // Clears the averaging history (power switching, reset of the live orientation).
+    void resetOrientationFilter();
+
+    // The work on an already locked record, for callers that change several values at once.
+    void assignChannel(LiveValues& v, int id, int value, bool fromFile);
+    bool orientationInto(LiveValues& v, double hx, double hy, double hz, double gx, double gy, double gz,
+                         bool average);
+
+  private:
+    void decodeLoggerBody(const std::uint8_t* body20, bool nineteen);
+    void raiseAlarms(std::uint8_t flags);
+    void replaceLine(int resolutionCode);
+    int averagingWindow() const;
+
+    const Settings& settings_;
+    LiveState& live_;
+    ReplyEcho& echo_;
+    ImageLine& line_;
+    StreamShared& shared_;
+    StreamEvents& events_;
+    OrientationFilter filter_;
+};
+
+}  // namespace quelt
