@@ -356,5 +356,36 @@ TEST(SimLogger, ASondeThatRefusesNeverStartsAndOneThatEchoesWrongReadsBackOff) {
     EXPECT_EQ(u16(fb.back().body, 13), 1203);
 }
 
+TEST(SimLogger, SampleFormatsFollowTheGainMode) {
+    struct Case {
+        bool threeByte;
+        std::uint8_t gain;
+        size_t length;
+        std::uint8_t format;
+    } cases[] = {{false, 10, 765, 4}, {false, 0x80, 765, 4}, {true, 10, 585, 6}, {true, 0x80, 765, 4}};
+    for (const Case& c : cases) {
+        Scenario s;
+        s.sonde.threeByteSamples = c.threeByte;
+        Rig rig(s);
+        rig.powerUp();
+        rig.run(1000);
+        rig.send(cmd({0x05, 0xB0, 0x04, 0xF4, 0x01, c.gain}));
+        rig.run(500);
+        auto frames = rig.run(1000);
+        ASSERT_FALSE(frames.empty());
+        const auto& b = frames.back().body;
+        ASSERT_EQ(b.size() + 2, c.length) << c.threeByte << " " << int(c.gain);
+        EXPECT_EQ(b[22], c.format);
+        EXPECT_EQ((b[17] & 0x80) != 0, (c.gain & 0x80) != 0);
+        if (c.gain & 0x80) {
+            // Sixteen-bit amplitudes: some above one byte.
+            int above = 0;
+            for (int i = 0; i < 180; ++i)
+                above += u16(b, static_cast<size_t>(40 + 4 * i + 2)) > 255;
+            EXPECT_GT(above, 90);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quelt::sim
