@@ -10,63 +10,77 @@ SimDevice::SimDevice(const Scenario& scenario, const Clock& clock, WaitFunction 
     if (!wait_) wait_ = [](Millis ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
 }
 
-bool SimDevice::presentLocked(Millis now) const {
-    return logger_.attached(now);
-}
-
-int SimDevice::open(int index) {
-    std::lock_guard<std::mutex> lock(mutex_);
+int SimDevice::openLocked() {
     Millis now = clock_.now();
     logger_.tick(now);
-    if (index != 0 || !presentLocked(now)) return kSimDeviceNotFound;
+    if (!logger_.attached(now)) return kDevNotFound;
     opened_ = true;
-    return kSimOk;
+    return kDevOk;
+}
+
+int SimDevice::openByIndex(int index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return index == 0 ? openLocked() : kDevNotFound;
+}
+
+int SimDevice::openByDescription(const std::string& description) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return description == kSimDescription ? openLocked() : kDevNotFound;
+}
+
+int SimDevice::openBySerial(const std::string& serial) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return serial == serial_ ? openLocked() : kDevNotFound;
+}
+
+int SimDevice::readEeprom(DeviceEeprom& out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!opened_) return kDevInvalidHandle;
+    if (!logger_.attached(clock_.now())) return kDevIoError;
+    out = DeviceEeprom{};
+    out.vendorId = kSimVendorId;
+    out.productId = kSimProductId;
+    out.serial = serial_;
+    out.description = kSimDescription;
+    out.manufacturer = "Torvanel";
+    return kDevOk;
 }
 
 int SimDevice::close() {
     std::lock_guard<std::mutex> lock(mutex_);
     opened_ = false;
-    return kSimOk;
+    return kDevOk;
 }
 
-int SimDevice::readEeprom(SimEeprom& out) {
+int SimDevice::reset() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!opened_) return kSimInvalidHandle;
-    if (!presentLocked(clock_.now())) return kSimIoError;
-    out = SimEeprom{};
-    out.serial = serial_;
-    return kSimOk;
+    return opened_ ? kDevOk : kDevInvalidHandle;
 }
 
-int SimDevice::resetDevice() {
+int SimDevice::setTimeouts(std::uint32_t readMs, std::uint32_t) {
     std::lock_guard<std::mutex> lock(mutex_);
-    return opened_ ? kSimOk : kSimInvalidHandle;
+    if (!opened_) return kDevInvalidHandle;
+    readTimeout_ = readMs;
+    return kDevOk;
 }
 
-int SimDevice::setTimeouts(Millis readMs, Millis) {
+int SimDevice::setLatencyTimer(std::uint8_t) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!opened_) return kSimInvalidHandle;
-    readTimeout_ = std::max<Millis>(0, readMs);
-    return kSimOk;
+    return opened_ ? kDevOk : kDevInvalidHandle;
 }
 
-int SimDevice::setLatencyTimer(int) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return opened_ ? kSimOk : kSimInvalidHandle;
-}
-
-int SimDevice::queueStatus(std::uint32_t& bytes) {
+int SimDevice::getQueueStatus(std::uint32_t& bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
     bytes = 0;
-    if (!opened_) return kSimInvalidHandle;
+    if (!opened_) return kDevInvalidHandle;
     Millis now = clock_.now();
     logger_.tick(now);
-    if (!presentLocked(now)) {
+    if (!logger_.attached(now)) {
         opened_ = false;  // the handle dies with the device
-        return kSimIoError;
+        return kDevIoError;
     }
     bytes = static_cast<std::uint32_t>(logger_.available());
-    return kSimOk;
+    return kDevOk;
 }
 
 int SimDevice::read(std::uint8_t* buffer, std::uint32_t wanted, std::uint32_t& got) {
@@ -74,21 +88,21 @@ int SimDevice::read(std::uint8_t* buffer, std::uint32_t wanted, std::uint32_t& g
     Millis deadline;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!opened_) return kSimInvalidHandle;
+        if (!opened_) return kDevInvalidHandle;
         deadline = clock_.now() + readTimeout_;
     }
     while (true) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!opened_) return kSimIoError;
+            if (!opened_) return kDevIoError;
             Millis now = clock_.now();
             logger_.tick(now);
-            if (!presentLocked(now)) {
+            if (!logger_.attached(now)) {
                 opened_ = false;
-                return kSimIoError;
+                return kDevIoError;
             }
             got += static_cast<std::uint32_t>(logger_.read(buffer + got, wanted - got));
-            if (got >= wanted || now >= deadline) return kSimOk;
+            if (got >= wanted || now >= deadline) return kDevOk;
         }
         wait_(std::min<Millis>(5, deadline - clock_.now()));
     }
@@ -97,22 +111,22 @@ int SimDevice::read(std::uint8_t* buffer, std::uint32_t wanted, std::uint32_t& g
 int SimDevice::write(const std::uint8_t* buffer, std::uint32_t length, std::uint32_t& written) {
     std::lock_guard<std::mutex> lock(mutex_);
     written = 0;
-    if (!opened_) return kSimInvalidHandle;
+    if (!opened_) return kDevInvalidHandle;
     Millis now = clock_.now();
-    if (!presentLocked(now)) return kSimIoError;
+    if (!logger_.attached(now)) return kDevIoError;
     logger_.write(buffer, length, now);
     written = length;
-    return kSimOk;
+    return kDevOk;
 }
 
-int SimDevice::purge(int mask) {
+int SimDevice::purge(std::uint32_t mask) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!opened_) return kSimInvalidHandle;
-    if (mask & 1) {
+    if (!opened_) return kDevInvalidHandle;
+    if (mask & kPurgeRx) {
         logger_.tick(clock_.now());
         logger_.purge();
     }
-    return kSimOk;
+    return kDevOk;
 }
 
 void SimDevice::pullCable() {

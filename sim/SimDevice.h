@@ -12,53 +12,40 @@
 #include <string>
 
 #include "platform/Clock.h"
+#include "platform/Device.h"
 #include "sim/SimLogger.h"
 
 namespace quelt::sim {
 
-// The bridge's status codes.
-enum SimStatus : int {
-    kSimOk = 0,
-    kSimInvalidHandle = 1,
-    kSimDeviceNotFound = 2,
-    kSimDeviceNotOpened = 3,
-    kSimIoError = 4,
-};
-
-struct SimEeprom {
-    std::uint16_t vendorId = kSimVendorId;
-    std::uint16_t productId = kSimProductId;
-    std::string serial;
-    std::string description = "Logger";
-};
-
-class SimDevice {
+class SimDevice final : public Device {
   public:
     using WaitFunction = std::function<void(Millis)>;
     // wait: how a blocking read passes time (sleep on a real clock, advance a fake one). Empty: sleep.
     SimDevice(const Scenario& scenario, const Clock& clock, WaitFunction wait = {});
 
-    int open(int index);
-    int close();
-    int readEeprom(SimEeprom& out);
-    int resetDevice();
-    int setTimeouts(Millis readMs, Millis writeMs);
-    int setLatencyTimer(int ms);
-    int queueStatus(std::uint32_t& bytes);
-    int read(std::uint8_t* buffer, std::uint32_t wanted, std::uint32_t& got);
-    int write(const std::uint8_t* buffer, std::uint32_t length, std::uint32_t& written);
-    int purge(int mask);
+    int openByIndex(int index) override;
+    int openByDescription(const std::string& description) override;
+    int openBySerial(const std::string& serial) override;
+    int readEeprom(DeviceEeprom& eeprom) override;
+    int close() override;
+    int reset() override;
+    int setTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override;
+    int getQueueStatus(std::uint32_t& bytesWaiting) override;
+    int read(std::uint8_t* buffer, std::uint32_t size, std::uint32_t& got) override;
+    int write(const std::uint8_t* data, std::uint32_t size, std::uint32_t& written) override;
+    int purge(std::uint32_t mask) override;
+    int setLatencyTimer(std::uint8_t ms) override;
+    std::string name() const override { return "sim"; }
 
     // Faults at run time.
     void pullCable();
     void plugCableBack();
     void resetLogger();
-    // The engine, for inspection (call under no other operation in tests).
+    // The engine, for inspection (tests call it between operations).
     SimLogger& logger() { return logger_; }
-    Millis now() const { return clock_.now(); }
 
   private:
-    bool presentLocked(Millis now) const;
+    int openLocked();
 
     const Clock& clock_;
     WaitFunction wait_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "link/Frames.h"
 #include "sim/Random.h"
 
 namespace quelt::sim {
@@ -13,23 +14,16 @@ constexpr Millis kParameteringMs = 300, kUpdatingMs = 150;
 constexpr size_t kUplinkMax = 1 << 20;
 
 void put16(std::vector<std::uint8_t>& b, size_t at, std::uint16_t v) {
-    b[at] = static_cast<std::uint8_t>(v & 0xFF);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    writeU16(&b[at], v);
 }
 void put32(std::vector<std::uint8_t>& b, size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    writeU32(&b[at], v);
 }
 std::uint8_t byteOf(double v) {
     return static_cast<std::uint8_t>(std::clamp(std::round(v), 0.0, 255.0));
 }
 
 }  // namespace
-
-int commandLength(std::uint8_t code) {
-    static const int lengths[6] = {3, 8, 6, 4, 7, 7};
-    return code < 6 ? lengths[code] : 0;
-}
 
 SimLogger::SimLogger(const Scenario& scenario, Millis start)
     : scenario_(scenario),
@@ -105,7 +99,7 @@ void SimLogger::write(const std::uint8_t* data, size_t n, Millis now) {
     if (rx_.empty()) rxSince_ = now;
     rx_.insert(rx_.end(), data, data + n);
     while (!rx_.empty()) {
-        int len = commandLength(rx_[0]);
+        int len = static_cast<int>(quelt::commandLength(rx_[0]));
         if (len == 0) {
             ++counters_.commandsRejected;
             rx_.erase(rx_.begin());
@@ -267,45 +261,39 @@ std::uint8_t SimLogger::commStatus(Millis at, bool& uplinkOk) {
 }
 
 std::vector<std::uint8_t> SimLogger::loggerBody(Millis at) {
-    bool f19 = scenario_.sonde.loggerFrame19;
-    std::vector<std::uint8_t> b(f19 ? 17 : 18);
-    b[0] = flags();
-    put16(b, 1, logger_.constant);
-    size_t o = 3;
-    if (f19) {
-        b[o++] = static_cast<std::uint8_t>(logger_.scaleField & 0xFF);
-    } else {
-        put16(b, o, logger_.scaleField);
-        o += 2;
-    }
-    b[o++] = static_cast<std::uint8_t>(logger_.power + scenario_.faults.loggerEchoError);
-    b[o++] = logger_.upGain;
-    b[o++] = logger_.downDrive;
-    put16(b, o, accepted_);
-    o += 2;
-    put32(b, o, static_cast<std::uint32_t>(encoderCount(at)));
-    o += 4;
-    put16(b, o, static_cast<std::uint16_t>(speedCount(at)));
-    o += 2;
+    // Built in the 20-byte layout; the 19-byte logger drops the high byte of the scale read-back.
+    using namespace quelt::logger;
+    std::vector<std::uint8_t> b(kLogger20Length - 2);
+    b[kAlarms] = flags();
+    put16(b, kConstant, logger_.constant);
+    put16(b, kEncoderScale, logger_.scaleField);
+    b[kPower] = static_cast<std::uint8_t>(logger_.power + scenario_.faults.loggerEchoError);
+    b[kSlot6] = logger_.upGain;
+    b[kSlot7] = logger_.downDrive;
+    put16(b, kSlot8, accepted_);
+    put32(b, kEncoder, static_cast<std::uint32_t>(encoderCount(at)));
+    put16(b, kSpeed, static_cast<std::uint16_t>(speedCount(at)));
     double i = currentMa();
-    b[o++] = byteOf(cable_.headVoltage(logger_.power, i));
-    b[o++] = byteOf(i);
+    b[kVoltage] = byteOf(cable_.headVoltage(logger_.power, i));
+    b[kCurrent] = byteOf(i);
+    if (scenario_.sonde.loggerFrame19) b.erase(b.begin() + kEncoderScale + 1);
     ++counters_.loggerFrames;
     return b;
 }
 
 std::vector<std::uint8_t> SimLogger::statusBody(Millis at, std::uint8_t status) {
-    std::vector<std::uint8_t> b(14);
-    b[0] = flags();
-    b[1] = logger_.upGain;
-    b[2] = logger_.downDrive;
-    put16(b, 3, accepted_);
-    put32(b, 5, static_cast<std::uint32_t>(encoderCount(at)));
-    put16(b, 9, static_cast<std::uint16_t>(speedCount(at)));
+    using namespace quelt::status;
+    std::vector<std::uint8_t> b(kStatusFrameLength - 2);
+    b[kAlarms] = flags();
+    b[kUpGain] = logger_.upGain;
+    b[kDownDrive] = logger_.downDrive;
+    put16(b, kReadBack, accepted_);
+    put32(b, kEncoder, static_cast<std::uint32_t>(encoderCount(at)));
+    put16(b, kSpeed, static_cast<std::uint16_t>(speedCount(at)));
     double i = currentMa();
-    b[11] = byteOf(cable_.headVoltage(logger_.power, i));
-    b[12] = byteOf(i);
-    b[13] = status;
+    b[kVoltage] = byteOf(cable_.headVoltage(logger_.power, i));
+    b[kCurrent] = byteOf(i);
+    b[kCommStatus] = status;
     ++counters_.statusFrames;
     return b;
 }
@@ -315,28 +303,29 @@ std::vector<std::uint8_t> SimLogger::dataBody(Millis at, std::uint8_t status) {
     bool agc = (sonde_.gain & 0x80) != 0;
     bool three = scenario_.sonde.threeByteSamples && sonde_.format == 6 && !agc;
     int stride = three ? 3 : 4;
-    std::vector<std::uint8_t> b(static_cast<size_t>(40 + stride * n + 3));
+    using namespace quelt::image;
+    std::vector<std::uint8_t> b(kHeaderSize + static_cast<size_t>(stride * n) + 3);
     double depth = trueDepth(at);
     double t = winchStart_ < 0 ? 0.0 : static_cast<double>(at - winchStart_) / 1000.0;
     ++revolution_;
-    b[0] = flags();
-    b[1] = logger_.upGain;
-    b[2] = logger_.downDrive;
-    put16(b, 3, accepted_);
-    put32(b, 5, static_cast<std::uint32_t>(encoderCount(at)));
-    put16(b, 9, static_cast<std::uint16_t>(speedCount(at)));
+    b[kAlarms] = flags();
+    b[kUpGain] = logger_.upGain;
+    b[kDownDrive] = logger_.downDrive;
+    put16(b, kReadBack, accepted_);
+    put32(b, kEncoder, static_cast<std::uint32_t>(encoderCount(at)));
+    put16(b, kSpeed, static_cast<std::uint16_t>(speedCount(at)));
     double i = currentMa();
-    b[11] = byteOf(cable_.headVoltage(logger_.power, i));
-    b[12] = byteOf(i);
+    b[kVoltage] = byteOf(cable_.headVoltage(logger_.power, i));
+    b[kCurrent] = byteOf(i);
     int echo = scenario_.faults.sondeEchoError;
-    put16(b, 13, static_cast<std::uint16_t>(sonde_.blanking + echo));
-    put16(b, 15, static_cast<std::uint16_t>(sonde_.window + echo));
-    b[17] = agc ? static_cast<std::uint8_t>(0x80 | 30) : sonde_.gain;
-    b[18] = sonde_.resolution;
-    b[19] = sonde_.motorPeriod;
-    b[20] = static_cast<std::uint8_t>(sonde_.baudDivisor & 0x7F);
-    b[21] = sonde_.pulseWidth;
-    b[22] = three ? 6 : 4;
+    put16(b, kBlanking, static_cast<std::uint16_t>(sonde_.blanking + echo));
+    put16(b, kWindow, static_cast<std::uint16_t>(sonde_.window + echo));
+    b[kGain] = agc ? static_cast<std::uint8_t>(kGainAutomatic | 30) : sonde_.gain;
+    b[kResolution] = sonde_.resolution;
+    b[kMotorPeriod] = sonde_.motorPeriod;
+    b[kBaud] = static_cast<std::uint8_t>(sonde_.baudDivisor & 0x7F);
+    b[kPulse] = sonde_.pulseWidth;
+    b[kFormat] = three ? kSampleFormat3Byte : 4;
     // Orientation sensors, with a little noise.
     RandomStream sn(scenario_.seed, kKeySensorNoise);
     AxisValues ax = axesFor(hole_.orientation(depth, t), hole_.spec().field);
@@ -345,27 +334,28 @@ std::vector<std::uint8_t> SimLogger::dataBody(Millis at, std::uint8_t status) {
         *v[k] += 2.0 * sn.normal(revolution_ * 8 + static_cast<std::uint64_t>(k));
     AxisCounts c = toCounts(ax);
     const std::int16_t axes[6] = {c.hx, c.gx, c.hy, c.gy, c.hz, c.gz};
+    const size_t where[6] = {kHx, kGx, kHy, kGy, kHz, kGz};
     for (int k = 0; k < 6; ++k)
-        put16(b, static_cast<size_t>(23 + 2 * k), static_cast<std::uint16_t>(axes[k]));
+        put16(b, where[k], static_cast<std::uint16_t>(axes[k]));
     // Gamma over the counting window of this revolution.
     double rev = revolutionMs();
     auto gclk = static_cast<std::uint8_t>(std::min(255.0, std::floor(rev)));
     RandomStream gr(scenario_.seed, kKeyGamma);
     int counts = gr.poisson(revolution_, hole_.gammaRate(depth) * gclk / 1000.0);
-    put16(b, 35, static_cast<std::uint16_t>(std::min(counts, 65535)));
-    b[37] = gclk;
+    put16(b, kGamma, static_cast<std::uint16_t>(std::min(counts, 65535)));
+    b[kGammaClock] = gclk;
     // Temperatures: the tool follows the water with a lag, the electronics warm up once powered.
     double water = hole_.waterTemperature(depth);
     toolTemp_ += (water - toolTemp_) * (1.0 - std::exp(-rev / 60000.0));
     double on = poweredAt_ >= 0 ? static_cast<double>(at - poweredAt_) / 1000.0 : 0.0;
-    b[38] = byteOf(toolTemp_);
-    b[39] = byteOf(toolTemp_ + 10.0 * (1.0 - std::exp(-on / 300.0)));
+    b[kToolTemp] = byteOf(toolTemp_);
+    b[kProbeTemp] = byteOf(toolTemp_ + 10.0 * (1.0 - std::exp(-on / 300.0)));
     // Samples.
     AcquisitionWindow w{sonde_.blanking, sonde_.window, scenario_.sonde.d42Travel};
     auto echoes = hole_.scan(depth, t, n, w, revolution_);
     double gainLin = std::pow(10.0, (sonde_.gain & 0x7F) / 20.0);
     for (int k = 0; k < n; ++k) {
-        size_t at0 = static_cast<size_t>(40 + stride * k);
+        size_t at0 = kHeaderSize + static_cast<size_t>(stride * k);
         put16(b, at0, echoes[static_cast<size_t>(k)].travel);
         double r = echoes[static_cast<size_t>(k)].reflectivity;
         if (agc) {
@@ -374,7 +364,7 @@ std::vector<std::uint8_t> SimLogger::dataBody(Millis at, std::uint8_t status) {
             b[at0 + 2] = byteOf(r * 60.0 * gainLin);
         }
     }
-    size_t tail = static_cast<size_t>(40 + stride * n);
+    size_t tail = kHeaderSize + static_cast<size_t>(stride * n);
     put16(b, tail, static_cast<std::uint16_t>(revolution_ & 0xFFFF));
     b[tail + 2] = status;
     ++counters_.dataFrames;
@@ -391,7 +381,8 @@ void SimLogger::send(const std::vector<std::uint8_t>& body, Millis) {
     }
     std::vector<std::uint8_t> p;
     p.reserve(body.size() + 10);
-    p.insert(p.end(), {0x55, 0xAA, 0x5A, 0xA5, seq, 0, 0});
+    p.insert(p.end(), kSync.begin(), kSync.end());
+    p.insert(p.end(), {seq, 0, 0});
     std::uint16_t len = static_cast<std::uint16_t>(7 + body.size() + 3);
     p[5] = static_cast<std::uint8_t>(len & 0xFF);
     p[6] = static_cast<std::uint8_t>(len >> 8);
@@ -401,7 +392,7 @@ void SimLogger::send(const std::vector<std::uint8_t>& body, Millis) {
     p.insert(p.end(), body.begin(), body.end());
     p.push_back(static_cast<std::uint8_t>(sum & 0xFF));
     p.push_back(static_cast<std::uint8_t>(sum >> 8));
-    p.push_back(0x99);
+    p.push_back(kTerminator);
     bool faulty = f.corruptRate > 0 || f.dropRate > 0 || f.insertRate > 0;
     RandomStream bf(scenario_.seed, kKeyByteFaults);
     for (std::uint8_t x : p) {

@@ -35,6 +35,7 @@ namespace quelt::sim {
 
 inline constexpr std::uint16_t kSimVendorId = 0x0403;
 inline constexpr std::uint16_t kSimProductId = 0xA5E1;  // the logger's own product id
+inline constexpr const char* kSimDescription = "Logger";
 
 struct LoggerSettings {
     bool configured = false;  // command 0x01 taken since the logger was powered
@@ -150,8 +151,5 @@ class SimLogger {
     std::uint64_t frameIndex_ = 0, byteIndex_ = 0, commandIndex_ = 0, revolution_ = 0;
     int idleSlot_ = 0;
 };
-
-// The command lengths by code (0 for an unknown code).
-int commandLength(std::uint8_t code);
 
 }  // namespace quelt::sim

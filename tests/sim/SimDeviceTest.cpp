@@ -21,13 +21,13 @@ struct DeviceRig {
 
 TEST(SimDevice, IdentifiesLikeTheBridgeAndRefusesWorkBeforeOpening) {
     DeviceRig rig;
-    SimEeprom ee;
+    DeviceEeprom ee;
     std::uint32_t n = 0;
-    EXPECT_EQ(rig.device.readEeprom(ee), kSimInvalidHandle);
-    EXPECT_EQ(rig.device.queueStatus(n), kSimInvalidHandle);
-    EXPECT_EQ(rig.device.open(1), kSimDeviceNotFound);
-    ASSERT_EQ(rig.device.open(0), kSimOk);
-    ASSERT_EQ(rig.device.readEeprom(ee), kSimOk);
+    EXPECT_EQ(rig.device.readEeprom(ee), kDevInvalidHandle);
+    EXPECT_EQ(rig.device.getQueueStatus(n), kDevInvalidHandle);
+    EXPECT_EQ(rig.device.openByIndex(1), kDevNotFound);
+    ASSERT_EQ(rig.device.openByIndex(0), kDevOk);
+    ASSERT_EQ(rig.device.readEeprom(ee), kDevOk);
     EXPECT_EQ(ee.vendorId, 0x0403);
     EXPECT_EQ(ee.productId, kSimProductId);
     EXPECT_EQ(ee.serial, "QR-00001234");
@@ -35,47 +35,47 @@ TEST(SimDevice, IdentifiesLikeTheBridgeAndRefusesWorkBeforeOpening) {
 
 TEST(SimDevice, AReadWaitsForItsTimeOutOnTheClock) {
     DeviceRig rig;
-    ASSERT_EQ(rig.device.open(0), kSimOk);
+    ASSERT_EQ(rig.device.openByIndex(0), kDevOk);
     rig.device.setTimeouts(300, 100);
     std::uint8_t buf[24];
     std::uint32_t got = 0;
     // Logger frames (27 bytes on the wire) every 250 ms: a read of 24 is served at the first one.
-    ASSERT_EQ(rig.device.read(buf, 24, got), kSimOk);
+    ASSERT_EQ(rig.device.read(buf, 24, got), kDevOk);
     EXPECT_EQ(got, 24u);
     EXPECT_EQ(rig.clock.now(), 250);
     EXPECT_EQ(buf[0], 0x55);
     // The rest of that frame and the start of the next one, 250 ms later.
-    ASSERT_EQ(rig.device.read(buf, 24, got), kSimOk);
+    ASSERT_EQ(rig.device.read(buf, 24, got), kDevOk);
     EXPECT_EQ(got, 24u);
     EXPECT_EQ(rig.clock.now(), 500);
     // With a short time-out a read returns what is there: a short read.
     rig.device.setTimeouts(3, 3);
     std::uint32_t waiting = 0;
-    rig.device.queueStatus(waiting);
-    ASSERT_EQ(rig.device.read(buf, 24, got), kSimOk);
+    rig.device.getQueueStatus(waiting);
+    ASSERT_EQ(rig.device.read(buf, 24, got), kDevOk);
     EXPECT_EQ(got, waiting);
 }
 
 TEST(SimDevice, APulledCableFailsTheQueueStatusAndTheReturnOpensAgain) {
     DeviceRig rig;
-    ASSERT_EQ(rig.device.open(0), kSimOk);
+    ASSERT_EQ(rig.device.openByIndex(0), kDevOk);
     std::uint32_t n = 0;
-    EXPECT_EQ(rig.device.queueStatus(n), kSimOk);
+    EXPECT_EQ(rig.device.getQueueStatus(n), kDevOk);
     rig.device.pullCable();
-    EXPECT_EQ(rig.device.queueStatus(n), kSimIoError);
-    EXPECT_EQ(rig.device.queueStatus(n), kSimInvalidHandle);  // the handle died with the device
-    EXPECT_EQ(rig.device.open(0), kSimDeviceNotFound);
+    EXPECT_EQ(rig.device.getQueueStatus(n), kDevIoError);
+    EXPECT_EQ(rig.device.getQueueStatus(n), kDevInvalidHandle);  // the handle died with the device
+    EXPECT_EQ(rig.device.openByIndex(0), kDevNotFound);
     rig.device.plugCableBack();
-    ASSERT_EQ(rig.device.open(0), kSimOk);
-    EXPECT_EQ(rig.device.queueStatus(n), kSimOk);
+    ASSERT_EQ(rig.device.openByIndex(0), kDevOk);
+    EXPECT_EQ(rig.device.getQueueStatus(n), kDevOk);
 }
 
 TEST(SimDevice, CommandsWrittenReachTheLogger) {
     DeviceRig rig;
-    ASSERT_EQ(rig.device.open(0), kSimOk);
+    ASSERT_EQ(rig.device.openByIndex(0), kDevOk);
     const std::uint8_t f3[] = {0x03, 0x19, 0x0F, 0x2B};
     std::uint32_t written = 0;
-    ASSERT_EQ(rig.device.write(f3, 4, written), kSimOk);
+    ASSERT_EQ(rig.device.write(f3, 4, written), kDevOk);
     EXPECT_EQ(written, 4u);
     EXPECT_EQ(rig.device.logger().logger().upGain, 25);
     EXPECT_EQ(rig.device.logger().logger().downDrive, 15);
