@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 
+#include "link/Frames.h"
 #include "sim/SimLogger.h"
 
 namespace quelt::sim {
@@ -149,17 +150,18 @@ TEST(SimLogger, PowerUpGivesStatusFramesThenFullDataFramesWithTheReadBacks) {
         if (f.body.size() + 2 == 765) data = &f;
     ASSERT_NE(data, nullptr);
     const auto& b = data->body;
-    EXPECT_EQ(b[0] & 0x0F, 0x03);  // activity bits
-    EXPECT_EQ(b[1], 25);
-    EXPECT_EQ(b[2], 15);
-    EXPECT_EQ(u16(b, 13), 1200);
-    EXPECT_EQ(u16(b, 15), 500);
-    EXPECT_EQ(b[17], 10);
-    EXPECT_EQ(b[18], 2);
-    EXPECT_EQ(b[19], 87);
-    EXPECT_EQ(b[20], 10);
-    EXPECT_EQ(b[21], 15);
-    EXPECT_EQ(b[b.size() - 1], 0x01);  // comm status valid
+    using namespace quelt::image;
+    EXPECT_EQ(b[kAlarms] & 0x0F, 0x03);  // activity bits
+    EXPECT_EQ(b[kUpGain], 25);
+    EXPECT_EQ(b[kDownDrive], 15);
+    EXPECT_EQ(readU16(&b[kBlanking]), 1200);
+    EXPECT_EQ(readU16(&b[kWindow]), 500);
+    EXPECT_EQ(b[kGain], 10);
+    EXPECT_EQ(b[kResolution], 2);
+    EXPECT_EQ(b[kMotorPeriod], 87);
+    EXPECT_EQ(b[kBaud], 10);
+    EXPECT_EQ(b[kPulse], 15);
+    EXPECT_EQ(b[b.size() - 1], kCommHealthy);  // comm status
     // Samples: travel times inside the window.
     for (int i = 0; i < 180; ++i) {
         int t = u16(b, static_cast<size_t>(40 + 4 * i));
