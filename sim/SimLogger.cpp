@@ -65,6 +65,10 @@ void SimLogger::plugBack(Millis now) {
 
 void SimLogger::resetLogger(Millis now) {
     tick(now);
+    forget();
+}
+
+void SimLogger::forget() {
     logger_ = LoggerSettings{};
     sonde_ = SondeSettings{};
     acquiring_ = false;
@@ -457,20 +461,11 @@ void SimLogger::emitDue(Millis now) {
         const FaultSpec& f = scenario_.faults;
         if (!resetDone_ && f.loggerResetAt >= 0 && runSeconds(due) >= f.loggerResetAt) {
             resetDone_ = true;
-            logger_ = LoggerSettings{};
-            sonde_ = SondeSettings{};
-            acquiring_ = false;
-            poweredAt_ = -1;
-            depthShift_ = 0;
-            pending_.clear();
+            forget();
         }
-        if (attached(due)) {
-            emitFrame(due);
-        } else {
-            uplink_.clear();
-            ++frameIndex_;
-            nextFrame_ = due + kLoggerPeriod;
-        }
+        // The logger goes on sending while the USB cable is out; its bytes go nowhere.
+        emitFrame(due);
+        if (!attached(due)) uplink_.clear();
     }
 }
 

@@ -105,6 +105,7 @@ class SimLogger {
         Millis at;
         std::vector<std::uint8_t> cmd;
     };
+    void forget();
     void takeCommand(const std::vector<std::uint8_t>& cmd, Millis now);
     void applySondeCommand(const std::vector<std::uint8_t>& cmd, Millis at);
     void emitDue(Millis now);
