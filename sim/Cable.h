@@ -1,0 +1,77 @@
+#pragma once
+// The wireline cable between the logger and the sonde, and the telemetry over it.
+//
+// Downlink (logger to sonde, commands): the downhole drive energy must lie in a window: too little and the
+// sonde does not hear the logger, too much and its receiver saturates (on a mono cable the drive also
+// couples into the uplink, so the window closes lower). The lower edge rises with the cable length.
+//
+// Uplink (sonde to logger, frames): the level at the logger is the uphole receiver gain (dB) plus the
+// pulse energy of the sonde's uphole drive, less the cable's loss, which rises with length and speed. The
+// logger decodes it when the level lies in a window of gains; the window's width narrows as the speed rises
+// (inter-symbol interference grows with speed and length) and is narrower on a mono cable. Below the window
+// the logger hears nothing ("No Resp"), above it the pulses ring and the frames fail their checksum. An
+// uphole drive wider than the bit time of the speed (4 x divisor, at most 60) smears the bits: garbled.
+// Every reading jitters by the cable's noise (dB, normal), so the edges of the windows are flaky.
+
+#include <cstdint>
+
+namespace quelt::sim {
+
+enum class CableKind { FourConductor = 0, Mono = 1 };
+
+struct CableSpec {
+    CableKind kind = CableKind::FourConductor;
+    double lengthM = 1500;
+    double noiseDb = 0.25;
+};
+
+// The link settings the logger and the sonde use.
+struct LinkSettings {
+    int upGain = 25;        // command 0x03 byte 1
+    int downDrive = 15;     // command 0x03 byte 2
+    int baudDivisor = 10;   // command 0x04 byte 3
+    int pulseWidth = 15;    // command 0x04 byte 4
+    int cableTypeCode = 0;  // winch mode byte bit 4: 0 four conductors, 1 mono
+};
+
+struct Window {
+    double lo = 0, hi = 0;
+    double width() const { return hi - lo; }
+};
+
+// Comm status bits.
+inline constexpr std::uint8_t kCommValid = 0x01;
+inline constexpr std::uint8_t kCommNoResp = 0x02;
+inline constexpr std::uint8_t kCommIntResp = 0x04;
+inline constexpr std::uint8_t kCommChecksum = 0x08;
+inline constexpr std::uint8_t kCommParametering = 0x10;
+inline constexpr std::uint8_t kCommUpdating = 0x20;
+inline constexpr std::uint8_t kCommBadLength = 0x40;
+inline constexpr std::uint8_t kCommBadData = 0x80;
+
+class Cable {
+  public:
+    explicit Cable(CableSpec spec = {}) : spec_(spec) {}
+    const CableSpec& spec() const { return spec_; }
+
+    // Uplink speed of a divisor, bits per second.
+    static double baudOf(int divisor) { return divisor > 0 ? 625000.0 / divisor : 0.0; }
+    // The widest uphole drive a speed carries.
+    static int maxPulseWidth(int divisor);
+
+    Window gainWindow(int divisor, int pulseWidth) const;
+    Window driveWindow() const;
+
+    // Error bits of the uplink and of the downlink for one reading; noise is a standard normal draw.
+    std::uint8_t uplinkErrors(const LinkSettings& s, double noise) const;
+    std::uint8_t downlinkErrors(const LinkSettings& s, double noise) const;
+
+    // Loop resistance, ohms, and the voltage at the cable head for a surface supply and a current.
+    double resistance() const;
+    double headVoltage(double supplyV, double currentMa) const;
+
+  private:
+    CableSpec spec_;
+};
+
+}  // namespace quelt::sim

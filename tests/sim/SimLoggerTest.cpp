@@ -1,0 +1,393 @@
+// The simulated logger and sonde on the wire: commands in, USB frames out.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+#include "link/Frames.h"
+#include "sim/SimLogger.h"
+
+namespace quelt::sim {
+namespace {
+
+struct Frame {
+    int seq;
+    std::vector<std::uint8_t> body;  // without sum and terminator
+};
+
+// Cuts a clean uplink into frames, checking sync, length, sum and terminator of every one.
+std::vector<Frame> cut(const std::vector<std::uint8_t>& s, int* bad = nullptr) {
+    std::vector<Frame> out;
+    size_t i = 0;
+    while (i + 7 <= s.size()) {
+        if (!(s[i] == 0x55 && s[i + 1] == 0xAA && s[i + 2] == 0x5A && s[i + 3] == 0xA5)) {
+            ++i;
+            continue;
+        }
+        size_t len = s[i + 5] | s[i + 6] << 8;
+        if (i + len > s.size()) break;
+        std::vector<std::uint8_t> body(s.begin() + i + 7, s.begin() + i + len - 3);
+        std::uint16_t sum = 0;
+        for (auto b : body)
+            sum = static_cast<std::uint16_t>(sum + b);
+        bool ok = (s[i + len - 3] | s[i + len - 2] << 8) == sum && s[i + len - 1] == 0x99;
+        if (ok) {
+            out.push_back({s[i + 4], body});
+            i += len;
+        } else {
+            if (bad) ++*bad;
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> cmd(std::vector<std::uint8_t> c) {
+    std::uint8_t sum = 0;
+    for (auto b : c)
+        sum = static_cast<std::uint8_t>(sum + b);
+    c.push_back(sum);
+    return c;
+}
+
+int u16(const std::vector<std::uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8;
+}
+std::int32_t i32(const std::vector<std::uint8_t>& b, size_t at) {
+    return static_cast<std::int32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 |
+                                     static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+// Drives one logger through time, collecting what it sends.
+struct Rig {
+    explicit Rig(Scenario s = {}) : sim(s, 0) {}
+    void send(const std::vector<std::uint8_t>& c) { sim.write(c.data(), c.size(), now); }
+    std::vector<Frame> run(Millis ms) {
+        std::vector<std::uint8_t> bytes;
+        for (Millis end = now + ms; now < end;) {
+            now += 10;
+            sim.tick(now);
+            std::vector<std::uint8_t> chunk(sim.available());
+            sim.read(chunk.data(), chunk.size());
+            bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+        }
+        return cut(bytes);
+    }
+    // The standard power-up: 0x00, 0x01, 0x03, 0x05, 0x04 with the program's defaults.
+    void powerUp() {
+        send(cmd({0x00, 0x20}));
+        send(cmd({0x01, 0x20, 0xDC, 0x05, 0x00, 0x50, 90}));
+        run(1000);
+        send(cmd({0x03, 25, 15}));
+        run(200);
+        send(cmd({0x05, 0xB0, 0x04, 0xF4, 0x01, 10}));  // blanking 1200, window 500, gain 10
+        run(200);
+        send(cmd({0x04, 2, 87, 10, 15, 6}));
+    }
+    SimLogger sim;
+    Millis now = 0;
+};
+
+std::map<size_t, int> lengths(const std::vector<Frame>& frames) {
+    std::map<size_t, int> m;
+    for (const Frame& f : frames)
+        ++m[f.body.size() + 2];
+    return m;
+}
+
+TEST(SimLogger, ReadsBackCommandOneInTwentyByteLoggerFrames) {
+    Rig rig;
+    auto before = rig.run(600);
+    ASSERT_FALSE(before.empty());
+    EXPECT_EQ(before.back().body.size() + 2, 20u);
+    EXPECT_EQ(u16(before.back().body, 1), 0);  // nothing taken yet
+    rig.send(cmd({0x01, 0x20, 0xDC, 0x05, 0x00, 0x50, 0x5A}));
+    auto frames = rig.run(300);
+    ASSERT_FALSE(frames.empty());
+    const auto& b = frames.front().body;
+    ASSERT_EQ(b.size() + 2, 20u);
+    EXPECT_EQ(u16(b, 1), 1500);
+    EXPECT_EQ(u16(b, 3), 0x5000);
+    EXPECT_EQ(b[5], 0x5A);
+    EXPECT_EQ(rig.sim.logger().winchMode, 0x20);
+}
+
+TEST(SimLogger, NineteenByteLoggerFramesCarryTheScaleInOneByte) {
+    Scenario s;
+    s.sonde.loggerFrame19 = true;
+    Rig rig(s);
+    rig.send(cmd({0x01, 0x00, 0xDC, 0x05, 0x80, 0x00, 0x5A}));
+    auto frames = rig.run(300);
+    ASSERT_FALSE(frames.empty());
+    const auto& b = frames.back().body;
+    ASSERT_EQ(b.size() + 2, 19u);
+    EXPECT_EQ(b[3], 0x80);
+    EXPECT_EQ(b[4], 0x5A);
+}
+
+TEST(SimLogger, RejectsCommandsWithABadSumAndUnknownCodes) {
+    Rig rig;
+    rig.send({0x03, 0x19, 0x0F, 0x2C});  // sum should be 0x2B
+    rig.send({0x77});
+    rig.run(100);
+    EXPECT_EQ(rig.sim.logger().upGain, 25);
+    EXPECT_GE(rig.sim.counters().commandsRejected, 2);
+    rig.send({0x03, 0x1A, 0x10});  // arrives in two pieces
+    rig.send({0x2D});
+    EXPECT_EQ(rig.sim.logger().upGain, 0x1A);
+    EXPECT_EQ(rig.sim.logger().downDrive, 0x10);
+}
+
+TEST(SimLogger, PowerUpGivesStatusFramesThenFullDataFramesWithTheReadBacks) {
+    Rig rig;
+    rig.powerUp();
+    auto frames = rig.run(3000);
+    auto m = lengths(frames);
+    EXPECT_GT(m[765], 10);
+    const Frame* data = nullptr;
+    for (const Frame& f : frames)
+        if (f.body.size() + 2 == 765) data = &f;
+    ASSERT_NE(data, nullptr);
+    const auto& b = data->body;
+    using namespace quelt::image;
+    EXPECT_EQ(b[kAlarms] & 0x0F, 0x03);  // activity bits
+    EXPECT_EQ(b[kUpGain], 25);
+    EXPECT_EQ(b[kDownDrive], 15);
+    EXPECT_EQ(readU16(&b[kBlanking]), 1200);
+    EXPECT_EQ(readU16(&b[kWindow]), 500);
+    EXPECT_EQ(b[kGain], 10);
+    EXPECT_EQ(b[kResolution], 2);
+    EXPECT_EQ(b[kMotorPeriod], 87);
+    EXPECT_EQ(b[kBaud], 10);
+    EXPECT_EQ(b[kPulse], 15);
+    EXPECT_EQ(b[b.size() - 1], kCommHealthy);  // comm status
+    // Samples: travel times inside the window.
+    for (int i = 0; i < 180; ++i) {
+        int t = u16(b, static_cast<size_t>(40 + 4 * i));
+        EXPECT_GE(t, 1200);
+        EXPECT_LE(t, 1700);
+    }
+    // One frame per revolution: 87 x 2.304 ms.
+    int count = 0;
+    for (const Frame& f : rig.run(10000))
+        count += f.body.size() + 2 == 765;
+    EXPECT_NEAR(count, 10000 / (87 * 2.304), 2);
+    // 0x00 stops the sonde: idle status frames with no activity.
+    rig.send(cmd({0x00, 0x20}));
+    rig.run(500);
+    auto idle = rig.run(1000);
+    ASSERT_FALSE(idle.empty());
+    EXPECT_EQ(lengths(idle).count(765), 0u);
+    EXPECT_GT(lengths(idle)[16], 5);
+    for (const Frame& f : idle)
+        EXPECT_EQ(f.body[0] & 0x0F, 0);
+}
+
+TEST(SimLogger, SequenceNumbersCountUpWithoutGaps) {
+    Rig rig;
+    rig.powerUp();
+    auto frames = rig.run(5000);
+    ASSERT_GT(frames.size(), 20u);
+    for (size_t i = 1; i < frames.size(); ++i)
+        EXPECT_EQ(frames[i].seq, (frames[i - 1].seq + 1) & 0xFF);
+}
+
+TEST(SimLogger, FrameRateIsLimitedByTheUpholeSpeed) {
+    struct Case {
+        int resolution, motorPeriod, divisor;
+        bool overrun;
+    } cases[] = {
+        {1, 106, 10, false}, {1, 40, 10, true}, {4, 21, 4, false}, {2, 56, 10, false}, {2, 30, 20, true}};
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.powerUp();
+        rig.run(500);
+        rig.send(cmd({0x04, static_cast<std::uint8_t>(c.resolution), static_cast<std::uint8_t>(c.motorPeriod),
+                      static_cast<std::uint8_t>(c.divisor), 15, 6}));
+        rig.run(1000);
+        auto frames = rig.run(10000);
+        int data = 0, valid = 0;
+        for (const Frame& f : frames) {
+            if (f.body.size() < 100) continue;
+            ++data;
+            valid += f.body.back() & 0x01;
+        }
+        double period = std::max(c.motorPeriod * 2.304, rig.sim.shortestRevolutionMs());
+        EXPECT_NEAR(data, 10000 / period, 2) << c.resolution << "/" << c.motorPeriod;
+        EXPECT_EQ(valid == 0, c.overrun) << c.resolution << "/" << c.motorPeriod;
+    }
+}
+
+TEST(SimLogger, EncoderCountsFollowTheWinchThroughTheScaleAndThePreset) {
+    Scenario s;
+    s.winch.startDepth = 10;
+    s.winch.startPause = 1;
+    s.winch.legs = {{20, 6.0, 0}};
+    Rig rig(s);
+    rig.powerUp();
+    auto frames = rig.run(20000);
+    const auto& b = frames.back().body;
+    ASSERT_EQ(b.size() + 2, 765u);
+    double depth = rig.sim.trueDepth(rig.now);
+    EXPECT_NEAR(i32(b, 5) / 8000.0, depth, 0.01);                          // 80 counts per cm
+    EXPECT_NEAR(static_cast<std::int16_t>(u16(b, 9)) / 100.0, 6.0, 0.01);  // count / (1.25 x 80) m/min
+    // Preset 12.5 m (the count of 100000 at 80 counts per cm).
+    rig.send(cmd({0x02, 0xA0, 0x86, 0x01, 0x00}));
+    auto after = rig.run(500);
+    double moved = rig.sim.trueDepth(rig.now) - rig.sim.trueDepth(rig.now - 500);
+    EXPECT_NEAR(i32(after.back().body, 5) / 8000.0, 12.5 + moved, 0.02);
+}
+
+TEST(SimLogger, TheSameSeedGivesTheSameBytes) {
+    auto bytesOf = [](std::uint64_t seed) {
+        Scenario s;
+        builtinScenario("noisy", seed, s);
+        Rig rig(s);
+        rig.powerUp();
+        std::vector<std::uint8_t> all;
+        for (int k = 0; k < 300; ++k) {
+            rig.now += 17;
+            rig.sim.tick(rig.now);
+            std::vector<std::uint8_t> chunk(rig.sim.available());
+            rig.sim.read(chunk.data(), chunk.size());
+            all.insert(all.end(), chunk.begin(), chunk.end());
+        }
+        return all;
+    };
+    auto a = bytesOf(5), b = bytesOf(5), c = bytesOf(6);
+    EXPECT_GT(a.size(), 5000u);
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, c);
+}
+
+TEST(SimLogger, ByteFaultsSpoilFramesAndLostFramesSkipSequenceNumbers) {
+    Scenario s;
+    s.faults.corruptRate = 1e-3;
+    s.faults.lostFrameRate = 0.05;
+    Rig rig(s);
+    rig.powerUp();
+    std::vector<std::uint8_t> bytes;
+    for (int k = 0; k < 3000; ++k) {
+        rig.now += 10;
+        rig.sim.tick(rig.now);
+        std::vector<std::uint8_t> chunk(rig.sim.available());
+        rig.sim.read(chunk.data(), chunk.size());
+        bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+    }
+    int bad = 0;
+    auto frames = cut(bytes, &bad);
+    EXPECT_GT(rig.sim.counters().bytesCorrupted, 5);
+    EXPECT_GT(rig.sim.counters().lostFrames, 2);
+    int gaps = 0;
+    for (size_t i = 1; i < frames.size(); ++i)
+        gaps += frames[i].seq != ((frames[i - 1].seq + 1) & 0xFF);
+    EXPECT_GE(gaps, rig.sim.counters().lostFrames / 2);
+}
+
+TEST(SimLogger, AGainOutsideTheCableWindowReportsTheTruth) {
+    struct Case {
+        int gain;
+        std::uint8_t bit;
+    } cases[] = {{0, kCommNoResp}, {60, kCommChecksum}, {25, kCommValid}};
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.powerUp();
+        rig.run(1000);
+        rig.send(cmd({0x03, static_cast<std::uint8_t>(c.gain), 15}));
+        rig.run(500);
+        auto frames = rig.run(2000);
+        ASSERT_FALSE(frames.empty());
+        for (const Frame& f : frames) {
+            std::uint8_t status = f.body.size() + 2 == 16 ? f.body[13] : f.body.back();
+            EXPECT_TRUE(status & c.bit) << c.gain << " status " << int(status);
+            if (c.bit != kCommValid) {
+                EXPECT_EQ(f.body.size() + 2, 16u);  // nothing to relay
+            }
+        }
+    }
+}
+
+TEST(SimLogger, ForgetfulLoggerReadsBackZeroUntilCommandOneComesAgain) {
+    Scenario s;
+    s.faults.loggerResetAt = 5;
+    Rig rig(s);
+    rig.powerUp();
+    rig.run(5000);
+    auto frames = rig.run(1000);
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back().body.size() + 2, 20u);
+    EXPECT_EQ(u16(frames.back().body, 1), 0);
+    EXPECT_FALSE(rig.sim.acquiring());
+    rig.send(cmd({0x01, 0x20, 0xDC, 0x05, 0x00, 0x50, 90}));
+    auto back = rig.run(300);
+    EXPECT_EQ(u16(back.back().body, 1), 1500);
+}
+
+TEST(SimLogger, PulledCableDetachesTheDeviceUntilItReturns) {
+    Scenario s;
+    s.faults.pullAt = 2;
+    s.faults.returnAt = 4;
+    Rig rig(s);
+    EXPECT_TRUE(rig.sim.attached(1000));
+    EXPECT_FALSE(rig.sim.attached(3000));
+    EXPECT_TRUE(rig.sim.attached(4500));
+    rig.run(2500);
+    EXPECT_EQ(rig.sim.available(), 0u);
+    EXPECT_TRUE(rig.run(600).empty());
+    rig.run(1000);
+    EXPECT_FALSE(rig.run(600).empty());
+}
+
+TEST(SimLogger, ASondeThatRefusesNeverStartsAndOneThatEchoesWrongReadsBackOff) {
+    Scenario silent;
+    silent.faults.sondeSilent = true;
+    Rig a(silent);
+    a.powerUp();
+    auto fa = a.run(3000);
+    EXPECT_EQ(lengths(fa).count(765), 0u);
+    for (const Frame& f : fa)
+        EXPECT_EQ(f.body[0] & 0x0F, 0);
+
+    Scenario wrong;
+    wrong.faults.sondeEchoError = 3;
+    Rig b(wrong);
+    b.powerUp();
+    auto fb = b.run(3000);
+    ASSERT_GT(lengths(fb)[765], 0);
+    EXPECT_EQ(u16(fb.back().body, 13), 1203);
+}
+
+TEST(SimLogger, SampleFormatsFollowTheGainMode) {
+    struct Case {
+        bool threeByte;
+        std::uint8_t gain;
+        size_t length;
+        std::uint8_t format;
+    } cases[] = {{false, 10, 765, 4}, {false, 0x80, 765, 4}, {true, 10, 585, 6}, {true, 0x80, 765, 4}};
+    for (const Case& c : cases) {
+        Scenario s;
+        s.sonde.threeByteSamples = c.threeByte;
+        Rig rig(s);
+        rig.powerUp();
+        rig.run(1000);
+        rig.send(cmd({0x05, 0xB0, 0x04, 0xF4, 0x01, c.gain}));
+        rig.run(500);
+        auto frames = rig.run(1000);
+        ASSERT_FALSE(frames.empty());
+        const auto& b = frames.back().body;
+        ASSERT_EQ(b.size() + 2, c.length) << c.threeByte << " " << int(c.gain);
+        EXPECT_EQ(b[22], c.format);
+        EXPECT_EQ((b[17] & 0x80) != 0, (c.gain & 0x80) != 0);
+        if (c.gain & 0x80) {
+            // Sixteen-bit amplitudes: some above one byte.
+            int above = 0;
+            for (int i = 0; i < 180; ++i)
+                above += u16(b, static_cast<size_t>(40 + 4 * i + 2)) > 255;
+            EXPECT_GT(above, 90);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quelt::sim
