@@ -1,0 +1,108 @@
+#pragma once
+// A small hand-made log for the export tests: a header written as INI text and a data file of
+// 40-byte lines holding the 37-byte head (depth, time, shaft angle, settings bytes, axes, gamma count,
+// counting time, temperatures) and three pad bytes.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "stream/DataFile.h"
+
+namespace quelt::testing {
+
+namespace fs = std::filesystem;
+
+struct FixtureLine {
+    std::int32_t depth = 0;  // thousandths of the log unit
+    std::uint8_t gclk = 100;
+    std::uint16_t ngam = 0;
+    std::int16_t axes[6] = {0, 0, 0, 0, 0, 0};  // hx gx hy gy hz gz
+};
+
+inline std::vector<std::uint8_t> fixtureBytes(const FixtureLine& l, size_t size = 40) {
+    std::vector<std::uint8_t> b(size, 0);
+    auto put = [&](size_t at, std::uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            b[at + static_cast<size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    put(0, static_cast<std::uint32_t>(l.depth), 4);
+    for (int a = 0; a < 6; ++a)
+        put(20 + 2 * static_cast<size_t>(a), static_cast<std::uint16_t>(l.axes[a]), 2);
+    put(32, l.ngam, 2);
+    b[34] = l.gclk;
+    return b;
+}
+
+struct FixtureLog {
+    std::string company = "Torvanel Drilling";
+    std::string wellname = "W-1";
+    int serial = 846;
+    int depthUnit = 0;
+    double declination = 1.5;
+    int recLineSize = 40;
+    std::map<std::string, std::string> extraWell;
+    std::vector<FixtureLine> lines;
+
+    // Writes NAME.HED and NAME.VIV into `dir`; returns the header path.
+    std::string write(const fs::path& dir, const std::string& name) const {
+        fs::create_directories(dir);
+        std::string viv = name + ".VIV";
+        std::int32_t first = lines.empty() ? 0 : lines.front().depth;
+        std::int32_t last = lines.empty() ? 0 : lines.back().depth;
+        std::ofstream h(dir / (name + ".HED"), std::ios::binary);
+        h << "[General]\r\nVersion=101\r\nDataFiles=1\r\nS/N=" << serial
+          << "\r\nMagneticDeclination=" << declination << "\r\n[WellInfo]\r\nDepthUnit=" << depthUnit
+          << "\r\nStartdepth=" << first << "\r\nEndDepth=" << last << "\r\nCompany=" << company
+          << "\r\nWellname=" << wellname << "\r\n";
+        for (const auto& [k, v] : extraWell)
+            h << k << "=" << v << "\r\n";
+        h << "[File1]\r\nFileName=" << viv << "\r\nStartDepth=" << first << "\r\nEndDepth=" << last
+          << "\r\nReferenceUnit=" << depthUnit << "\r\nRecLineSize=" << recLineSize << "\r\n";
+        h.close();
+        std::ofstream d(dir / viv, std::ios::binary);
+        for (const auto& l : lines) {
+            auto b = fixtureBytes(l, static_cast<size_t>(std::max(recLineSize, 40)));
+            d.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+        }
+        return (dir / (name + ".HED")).string();
+    }
+};
+
+// A log logged down (or up) at one line per centimetre between two depths in millimetres, gamma
+// counts and axes that change with the line number.
+inline FixtureLog centimetreLog(int fromMm, int toMm) {
+    FixtureLog log;
+    int dir = toMm >= fromMm ? 1 : -1;
+    for (int d = fromMm, i = 0; dir > 0 ? d <= toMm : d >= toMm; d += 10 * dir, ++i) {
+        FixtureLine l;
+        l.depth = d;
+        l.ngam = static_cast<std::uint16_t>(100 + i % 37);
+        std::int16_t axes[6] = {static_cast<std::int16_t>(200 + i), static_cast<std::int16_t>(1000 + i),
+                                static_cast<std::int16_t>(-300),    static_cast<std::int16_t>(50 + i % 5),
+                                static_cast<std::int16_t>(400),     static_cast<std::int16_t>(-20)};
+        std::copy(axes, axes + 6, l.axes);
+        log.lines.push_back(l);
+    }
+    return log;
+}
+
+inline fs::path freshDir(const std::string& tag) {
+    fs::path dir = fs::temp_directory_path() / ("quelt-export-" + std::to_string(::getpid()) + "-" + tag);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+inline std::string readText(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace quelt::testing
