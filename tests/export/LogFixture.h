@@ -24,7 +24,21 @@ struct FixtureLine {
     std::uint8_t gclk = 100;
     std::uint16_t ngam = 0;
     std::int16_t axes[6] = {0, 0, 0, 0, 0, 0};  // hx gx hy gy hz gz
+    std::int32_t time = 0;
+    std::int16_t shan = 0;
 };
+
+// With samples (resolution code 4: 90 per line), the line is the usual full layout: the head, four
+// bytes per sample (travel time, amplitude byte, extra byte) and the 16-bit sum.
+inline constexpr int kFixtureSamples = 90;
+inline constexpr int kFixtureFullLine = 37 + 4 * kFixtureSamples + 2;
+
+inline std::uint16_t fixtureTravel(std::int32_t depth, int i) {
+    return static_cast<std::uint16_t>((depth / 5 + i * 7) % 4000);
+}
+inline std::uint8_t fixtureAmplitude(std::int32_t depth, int i) {
+    return static_cast<std::uint8_t>((depth / 5 + i * 3) % 256);
+}
 
 inline std::vector<std::uint8_t> fixtureBytes(const FixtureLine& l, size_t size = 40) {
     std::vector<std::uint8_t> b(size, 0);
@@ -37,6 +51,17 @@ inline std::vector<std::uint8_t> fixtureBytes(const FixtureLine& l, size_t size 
         put(20 + 2 * static_cast<size_t>(a), static_cast<std::uint16_t>(l.axes[a]), 2);
     put(32, l.ngam, 2);
     b[34] = l.gclk;
+    put(4, static_cast<std::uint32_t>(l.time), 4);
+    put(8, static_cast<std::uint16_t>(l.shan), 2);
+    if (size == static_cast<size_t>(kFixtureFullLine)) {
+        b[15] = 4;  // resolution code: 90 samples
+        for (int i = 0; i < kFixtureSamples; ++i) {
+            size_t at = 37 + 4 * static_cast<size_t>(i);
+            put(at, fixtureTravel(l.depth, i), 2);
+            b[at + 2] = fixtureAmplitude(l.depth, i);
+            b[at + 3] = 0x11;
+        }
+    }
     return b;
 }
 
@@ -46,7 +71,8 @@ struct FixtureLog {
     int serial = 846;
     int depthUnit = 0;
     double declination = 1.5;
-    int recLineSize = 40;
+    int recLineSize = 40;  // kFixtureFullLine writes the channel sections of the full layout
+    int screenMode = 1;
     std::map<std::string, std::string> extraWell;
     std::vector<FixtureLine> lines;
 
@@ -57,7 +83,7 @@ struct FixtureLog {
         std::int32_t first = lines.empty() ? 0 : lines.front().depth;
         std::int32_t last = lines.empty() ? 0 : lines.back().depth;
         std::ofstream h(dir / (name + ".HED"), std::ios::binary);
-        h << "[General]\r\nVersion=101\r\nDataFiles=1\r\nS/N=" << serial
+        h << "[General]\r\nVersion=101\r\nDataFiles=1\r\nS/N=" << serial << "\r\nScreenMode=" << screenMode
           << "\r\nMagneticDeclination=" << declination << "\r\n[WellInfo]\r\nDepthUnit=" << depthUnit
           << "\r\nStartdepth=" << first << "\r\nEndDepth=" << last << "\r\nCompany=" << company
           << "\r\nWellname=" << wellname << "\r\n";
@@ -65,6 +91,17 @@ struct FixtureLog {
             h << k << "=" << v << "\r\n";
         h << "[File1]\r\nFileName=" << viv << "\r\nStartDepth=" << first << "\r\nEndDepth=" << last
           << "\r\nReferenceUnit=" << depthUnit << "\r\nRecLineSize=" << recLineSize << "\r\n";
+        if (recLineSize == kFixtureFullLine) {
+            static const char* const kNames[] = {
+                "DPTH", "TIME", "SHAN", "BLNK", "PEAK", "GAIN", "RESO", "STEP", "BAUD", "PULS", "N/U", "HX",
+                "GX",   "HY",   "GY",   "HZ",   "GZ",   "NGAM", "GCLK", "TTEM", "PTEM", "SCAN", "CSUM"};
+            static const int kTypes[] = {4, 4, 2, 3, 3, 1, 1, 1, 1, 1,  1, 2,
+                                         2, 2, 2, 2, 2, 3, 1, 1, 1, 12, 3};
+            for (int c = 0; c < 23; ++c)
+                h << "[Channel" << c << "]\r\nTitle=" << kNames[c] << "\r\nTitleShort=" << kNames[c]
+                  << "\r\nSampleType=" << kTypes[c] << "\r\nSampleCount=" << (c == 21 ? kFixtureSamples : 1)
+                  << "\r\n";
+        }
         h.close();
         std::ofstream d(dir / viv, std::ios::binary);
         for (const auto& l : lines) {
