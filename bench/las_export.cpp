@@ -1,0 +1,108 @@
+// LAS export of a long log (120 000 lines of 764 bytes, one per 5 mm) against a plain sequential
+// read of the same data file in the same run.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "config/Ini.h"
+#include "export/LasExport.h"
+
+namespace fs = std::filesystem;
+using namespace quelt;
+
+namespace {
+
+constexpr int kLines = 120000;
+constexpr int kLineSize = 764;
+
+struct LongLog {
+    fs::path dir, header, data;
+    LongLog() {
+        dir = fs::temp_directory_path() / ("quelt-bench-las-" + std::to_string(::getpid()));
+        fs::create_directories(dir / "home");
+        setProgramDirectory((dir / "home").string() + "/");
+        header = dir / "long.HED";
+        data = dir / "long.VIV";
+        std::ofstream d(data, std::ios::binary);
+        std::vector<std::uint8_t> line(kLineSize, 0);
+        for (int i = 0; i < kLines; ++i) {
+            std::int32_t depth = 10000 + 5 * i;
+            for (int b = 0; b < 4; ++b)
+                line[static_cast<size_t>(b)] =
+                    static_cast<std::uint8_t>(static_cast<std::uint32_t>(depth) >> (8 * b));
+            for (int a = 0; a < 6; ++a) {
+                auto v = static_cast<std::uint16_t>(100 * a + i % 200);
+                line[20 + 2 * static_cast<size_t>(a)] = static_cast<std::uint8_t>(v);
+                line[21 + 2 * static_cast<size_t>(a)] = static_cast<std::uint8_t>(v >> 8);
+            }
+            line[32] = static_cast<std::uint8_t>(i % 250);
+            line[34] = 100;
+            d.write(reinterpret_cast<const char*>(line.data()), kLineSize);
+        }
+        std::ofstream h(header, std::ios::binary);
+        h << "[General]\r\nDataFiles=1\r\nS/"
+             "N=1\r\n[WellInfo]\r\nDepthUnit=0\r\n[File1]\r\nFileName=long.VIV\r\n"
+          << "StartDepth=10000\r\nEndDepth=" << 10000 + 5 * (kLines - 1) << "\r\nRecLineSize=" << kLineSize
+          << "\r\n";
+    }
+    ~LongLog() { fs::remove_all(dir); }
+};
+
+LongLog& longLog() {
+    static LongLog log;
+    return log;
+}
+
+std::optional<OrientationValues> orientation(double gx, double gy, double gz, double hx, double hy, double hz,
+                                             double) {
+    OrientationValues v;
+    v.tilt = gx;
+    v.azimuth = gy;
+    v.highSide = gz;
+    v.magToolface = hx;
+    v.gravityTotal = hy;
+    v.magneticTotal = hz;
+    v.fieldAngle = 1;
+    return v;
+}
+
+void BM_SequentialRead(benchmark::State& state) {
+    LongLog& log = longLog();
+    std::vector<char> line(kLineSize);
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(log.data.c_str(), "rb");
+        long sum = 0;
+        while (std::fread(line.data(), kLineSize, 1, f) == 1)
+            sum += line[0];
+        std::fclose(f);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * kLines);
+}
+
+void BM_LasExport(benchmark::State& state) {
+    LongLog& log = longLog();
+    Settings settings;
+    ProgramPaths paths;
+    PlacementRecord placements;
+    ScriptedOperator op;
+    SondeDatabase sondes(settings, op);
+    CLasExport las(settings, paths, placements, op, sondes, orientation);
+    LasChoices choices;
+    choices.stepIndex = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        if (!las.LoadInput(log.header.string()) || !las.Start(choices, true))
+            state.SkipWithError("export failed");
+    }
+    state.SetItemsProcessed(state.iterations() * kLines);
+}
+
+}  // namespace
+
+BENCHMARK(BM_SequentialRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LasExport)->Arg(0)->Arg(3)->Unit(benchmark::kMillisecond);

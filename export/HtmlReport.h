@@ -1,0 +1,107 @@
+#pragma once
+// The HTML picture report of a log: JPEG pictures of 400 lines of the acoustic image, with the depth
+// track marks, and one page that shows them from shallow to deep. The pictures are composed and
+// saved through ReportRaster (the export raster of the imaging code); the lines come from a
+// ReportLineSource (the replay reader, or the plain data file reader below).
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "config/Header.h"
+#include "stream/DataFile.h"
+#include "stream/DataLine.h"
+
+namespace quelt {
+
+inline constexpr int kReportPictureRows = 400;
+
+// One line as the report reads it.
+struct ReportLine {
+    double depthMetres = 0;
+    int resolutionCode = 0;
+    ParsedLine parsed;
+};
+
+class ReportLineSource {
+  public:
+    virtual ~ReportLineSource() = default;
+    virtual bool readLine(ReportLine& line) = 0;
+    virtual std::uint64_t position() const = 0;
+    virtual void setPosition(std::uint64_t position) = 0;
+};
+
+// Lines of a log's data file in the layout of its header.
+class DataFileLineSource final : public ReportLineSource {
+  public:
+    // False when the layout does not fit the header's line size or the file cannot be opened.
+    bool open(const std::string& dataPath, const LogHeader& header);
+    bool readLine(ReportLine& line) override;
+    std::uint64_t position() const override { return position_; }
+    void setPosition(std::uint64_t position) override { position_ = position; }
+
+  private:
+    DataFileReader reader_;
+    LineLayout layout_;
+    std::uint64_t position_ = 0;
+    int depthUnit_ = 0;
+    std::vector<std::uint8_t> bytes_;
+};
+
+// The export raster: 764 x 400 pixels, 24 bits, composed row by row and saved as JPEG.
+class ReportRaster {
+  public:
+    virtual ~ReportRaster() = default;
+    virtual void ClearRaster() = 0;
+    // Both halves of one raster row (travel time 0..360, amplitude 404..764), no column offset, no
+    // gamma trace.
+    virtual void ComposeRow(int row, const ReportLine& line) = 0;
+    // Glyph row `glyphRow` (0..7) of the depth label `value` on raster row `row`.
+    virtual void DrawLabel(int row, int value, int glyphRow) = 0;
+    virtual void DrawTick(int row, int length) = 0;
+    // A fresh picture: the depth track redrawn in light grey.
+    virtual void DrawTrackBase() = 0;
+    // The first `rows` rows as a JPEG file, flipped vertically when asked; false when not written.
+    virtual bool SaveJpeg(const std::string& path, int rows, bool flip) = 0;
+};
+
+// The picture name: log name + "+%07.2f-%07.2f.jpg" of the absolute depths, always with points.
+std::string reportPictureName(const std::string& logName, double firstDepth, double lastDepth);
+// Text made safe for HTML, and a file name made safe for a src attribute.
+std::string htmlEscape(const std::string& text);
+std::string urlEncodePath(const std::string& name);
+
+class CHtmlReport {
+  public:
+    // `logDir` is the log directory of the program's paths; `displayUnit` is SetDepthUnit.
+    CHtmlReport(std::string logDir, int displayUnit, ReportRaster& raster);
+    virtual ~CHtmlReport() = default;
+
+    std::function<void(const std::string&)> status;
+    std::function<void(int percent)> progress;
+
+    // The line count as the report defines it: N + 1 for a log of N lines, 1 for an empty log.
+    int CountLines(ReportLineSource& source);
+    // The whole report; true when every picture and the page were written.
+    bool MakeHtmlReport(ReportLineSource& source, const LogHeader& header, const std::string& logName);
+    bool WriteHtmlPage(int pictureCount, int lastRows, const std::string& logName, bool upward);
+
+    std::string reportFolder(const std::string& logName) const;
+    std::string pagePath(const std::string& logName) const;
+    const std::vector<std::string>& pictures() const { return pictures_; }
+    int lastRows() const { return lastRows_; }
+
+  private:
+    void setStatus(const std::string& s) const {
+        if (status) status(s);
+    }
+
+    std::string logDir_;
+    int displayUnit_;
+    ReportRaster& raster_;
+    std::vector<std::string> pictures_;
+    int lastRows_ = 0;
+};
+
+}  // namespace quelt

@@ -1,0 +1,128 @@
+#pragma once
+// Resampling of a recorded log onto a regular depth grid, with the acoustic image re-oriented to
+// magnetic north, to the high side or left without deviation correction. The dialog only collects
+// choices and shows progress; every control is a member or an argument here.
+//
+// Lines are read in the usual channel order (the 37-byte head, the samples of four bytes, a 16-bit
+// sum); the output log has the same layout and a copy of the source header with its start, end, unit
+// and step values rewritten.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/Header.h"
+#include "config/SondeDatabase.h"
+#include "platform/Operator.h"
+#include "stream/DataFile.h"
+#include "stream/DataLine.h"
+
+namespace quelt {
+
+// The rotation (whole degrees) that the orientation routine of the live decoders computes, with
+// averaging, for the six axes of a line in orientation mode 0 (none), 1 (magnetic north) or 2 (high
+// side), before the rule that shows 0 during replay; nullopt when it computes nothing.
+using RotationRoutine =
+    std::function<std::optional<double>(double gx, double gy, double gz, double hx, double hy, double hz,
+                                        int mode, double magneticOffset, double rotationOffset)>;
+
+// One source line held by the resampler: the head and the samples turned back to their recorded order.
+struct ResampleLine {
+    std::array<std::uint8_t, 37> head{};
+    int samples = 0;  // per line, from the resolution code
+    std::array<std::uint16_t, 360> travel{};
+    std::array<std::uint16_t, 360> amplitude{};
+    bool amplitudes16 = false;
+    std::uint8_t extra = 0;
+    std::int32_t depth() const;
+    std::int32_t time() const;
+    std::int16_t shaft() const;
+    std::int16_t axis(int i) const;  // hx gx hy gy hz gz
+};
+
+// The allowed interval range and the texts of the sampling controls.
+struct SamplingView {
+    std::string averageText;  // "Average source file depth sampling :"
+    std::string unitText;     // "mm" or "mil"
+    int intervalShown = 0;    // the interval edit
+    int minimum = 0, maximum = 0;
+    std::string rangeText;  // "(%d - %d)"
+};
+
+class CFileResampling {
+  public:
+    CFileResampling(Settings& settings, ProgramPaths& paths, PlacementRecord& placements, Operator& op,
+                    const SondeDatabase& sondes, RotationRoutine rotation);
+    virtual ~CFileResampling() = default;
+
+    std::function<void(std::int64_t pos, std::int64_t range)> progress;
+    // Set from any thread (the window's Cancel); the export stops before the next line.
+    std::atomic<bool> abort{false};
+
+    bool LoadInput(const std::string& headerPath);
+    bool SetFrom(double displayValue);
+    bool SetTo(double displayValue);
+    void ComputeSampling();
+    // The typed interval in mm or mil; false when refused (after the message) or unreadable.
+    bool CheckInterval(const std::string& typed);
+    // 0 no deviation, 1 magnetic north, 2 high side; the output names follow.
+    void SetDeviation(int choice);
+    void SetOutputFolder(const std::string& folder);
+    void BuildOutputNames();
+    // "&Export": true only when the output data file and header are complete.
+    bool Resample(bool replaceExisting);
+
+    // What the dialog shows.
+    const std::string& baseName() const { return base_; }
+    const std::string& outputFolder() const { return outFolder_; }
+    const std::string& outputDataPath() const { return outData_; }
+    const std::string& outputHeaderPath() const { return outHeader_; }
+    int deviation() const { return deviation_; }
+    double from() const { return from_; }
+    double to() const { return to_; }
+    double interval() const { return interval_; }  // U per line, negative for an upward log
+    double averageSampling() const { return average_; }
+    const SamplingView& sampling() const { return view_; }
+    const std::string& orientationText() const { return orientationText_; }
+    const std::string& directionText() const { return directionText_; }
+    bool down() const { return down_; }
+    std::int64_t linesWritten() const { return written_; }
+
+  private:
+    bool fail(const std::string& text, MessageKind kind = MessageKind::Error);
+    bool readLine(std::uint64_t pos, ResampleLine& out) const;
+    void updateView();
+    void detectOrientation();
+    double shown(double logValue) const;
+    double toLog(double displayValue) const;
+    bool rewriteHeader(std::int32_t firstDepth, std::int32_t firstTime, std::int32_t lastDepth,
+                       std::int32_t lastTime);
+
+    Settings& settings_;
+    ProgramPaths& paths_;
+    PlacementRecord& placements_;
+    Operator& operator_;
+    const SondeDatabase& sondes_;
+    RotationRoutine rotation_;
+
+    LogHeader header_;
+    LineLayout layout_;
+    DataFileReader reader_;
+    std::uint64_t position_ = 0;  // the line of From
+    std::string headerPath_, dataPath_, base_, outFolder_, outData_, outHeader_, outDataName_;
+    int logUnit_ = 0, displayUnit_ = 0;
+    double h_ = 0;  // height offset, U
+    double first_ = 0, last_ = 0, from_ = 0, to_ = 0;
+    double average_ = 0, interval_ = 0;
+    int intervalCopy_ = 0;  // whole-number interval for the header step
+    bool down_ = true, loaded_ = false;
+    int deviation_ = 0;
+    SamplingView view_;
+    std::string orientationText_, directionText_;
+    std::int64_t written_ = 0;
+};
+
+}  // namespace quelt
