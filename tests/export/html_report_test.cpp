@@ -212,7 +212,7 @@ TEST_F(HtmlReportTest, TheDataFileSourceReadsTheLogsLines) {
         static const int kTypes[] = {4, 4, 2, 3, 3, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 3, 1, 1, 1, 12, 3};
         ch.sampleType = kTypes[c];
         ch.sampleCount = c == 21 ? kFixtureSamples : 1;
-        ch.kind = c == 0 ? kDPTH : 0;
+        ch.kind = c == 0 ? channel::DPTH : 0;
         h.channels.push_back(ch);
     }
     h.recLineSize = kFixtureFullLine;
