@@ -7,9 +7,11 @@
 #include "cli/CliOperator.h"
 #include "cli/Command.h"
 #include "cli/Json.h"
+#include "cli/LiveOutput.h"
 #include "config/ProgramContext.h"
 #include "platform/Text.h"
 #include "stream/LogFile.h"
+#include "stream/ReplayLine.h"
 
 namespace quelt::cli {
 namespace {
@@ -72,6 +74,17 @@ int runLines(const GlobalOptions& options, const std::vector<std::string>& args)
         const HeaderChannel& hc = h.channels[c];
         names.push_back(hc.mnemonic.empty() ? format("CH%zu", c) : hc.mnemonic);
     }
+    // The orientation of each line as a replay computes it.
+    const Settings settings = replaySettings(context.settings, h);
+    LiveState live;
+    ReplyEcho echo;
+    ImageLine image;
+    StreamShared shared;
+    NullStreamEvents events;
+    prepareReplay(shared, layout, h);
+    shared.rotationOffset = context.sondes->current().rotationOffset;
+    CToolsStream stream(settings, live, echo, image, shared, events);
+
     std::vector<std::uint8_t> line;
     ParsedLine parsed;
     const std::uint64_t total = log.reader.wholeLines();
@@ -80,6 +93,8 @@ int runLines(const GlobalOptions& options, const std::vector<std::string>& args)
         const std::uint64_t pos = i * layout.lineSize;
         if (!log.reader.readLine(pos, line)) break;
         parseDataLine(line, layout, parsed);
+        applyReplayLine(parsed, layout, settings, stream, live, image);
+        const LiveValues v = live.snapshot();
         double depth = lineDepthField(line) / 1000.0;
         if ((from && depth < *from) || (to && depth > *to)) continue;
         double time = 0;
@@ -96,6 +111,8 @@ int runLines(const GlobalOptions& options, const std::vector<std::string>& args)
                 if (type >= 8) continue;  // samples and skipped fields
                 o.addInt(names[c], parsed.values[c]);
             }
+            o.add("tilt", liveNumber(v.tilt)).add("azimuth", liveNumber(v.azimuth));
+            o.add("highSide", liveNumber(v.highSide)).add("rotation", liveNumber(v.rotation));
             if (samples) {
                 std::string tt = "[", am = "[";
                 for (int s = 0; s < parsed.sampleCount; ++s) {

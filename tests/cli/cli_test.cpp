@@ -138,6 +138,12 @@ TEST_F(CliTest, InfoShowsTheLayoutAndTheLinesOfALogWithoutRepairingIt) {
         << lines.out;
     EXPECT_EQ(std::count(lines.out.begin(), lines.out.end(), '\n'), 3);
     EXPECT_EQ(quelt::readProfileString(header, "WellInfo", "EndDepth", ""), "13500");
+
+    RunResult replay =
+        runQuelt(sandbox, "--home '" + home.string() + "' replay '" + header + "' --speed 50 --json");
+    ASSERT_EQ(replay.exitCode, 0);
+    EXPECT_NE(replay.out.find("\"depth\": 13.5,"), std::string::npos) << replay.out;
+    EXPECT_NE(replay.out.find("\"valid\": 4,"), std::string::npos) << replay.out;
     EXPECT_EQ(runQuelt(sandbox, "--home '" + home.string() + "' info '" + (home / "none.HED").string() + "'")
                   .exitCode,
               1);

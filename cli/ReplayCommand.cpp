@@ -1,0 +1,153 @@
+// quelt replay: a log replayed at the pace of the speed variator, the live values once a second.
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "cli/CliOperator.h"
+#include "cli/Command.h"
+#include "cli/LiveOutput.h"
+#include "config/ProgramContext.h"
+#include "stream/LogFile.h"
+#include "stream/ReplayLine.h"
+#include "stream/Transport.h"
+
+namespace quelt::cli {
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void onInterrupt(int) {
+    g_interrupted = 1;
+}
+
+int runReplay(const GlobalOptions& options, const std::vector<std::string>& args) {
+    std::string headerPath;
+    int speed = ReplayPacer::kSliderStart;
+    bool json = false, haveFrom = false;
+    double from = 0;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const char* { return i + 1 < args.size() ? args[++i].c_str() : nullptr; };
+        if (a == "--json") {
+            json = true;
+        } else if (a == "--speed") {
+            const char* v = value();
+            char* end = nullptr;
+            long s = v ? std::strtol(v, &end, 10) : 0;
+            if (!v || *end || s < 1 || s > ReplayPacer::kSliderMax) {
+                std::fprintf(stderr, "quelt replay: --speed takes 1 (slowest) to 50 (fastest)\n");
+                return kExitUsage;
+            }
+            speed = static_cast<int>(s);
+        } else if (a == "--from") {
+            const char* v = value();
+            char* end = nullptr;
+            from = v ? std::strtod(v, &end) : 0;
+            if (!v || *end) {
+                std::fprintf(stderr, "quelt replay: --from needs a depth\n");
+                return kExitUsage;
+            }
+            haveFrom = true;
+        } else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "quelt replay: unknown option %s\n", a.c_str());
+            return kExitUsage;
+        } else if (headerPath.empty()) {
+            headerPath = a;
+        } else {
+            std::fprintf(stderr, "quelt replay: one log at a time\n");
+            return kExitUsage;
+        }
+    }
+    if (headerPath.empty()) {
+        std::fprintf(stderr, "quelt replay: which log? (quelt replay PATH.HED)\n");
+        return kExitUsage;
+    }
+    CliOperator op(options.yes);
+    ProgramContext context;
+    std::string error;
+    if (!startProgram(options.home, op, context, error)) {
+        std::fprintf(stderr, "quelt replay: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    OpenedLog log;
+    if (openLog(headerPath, *context.headerIo, op, log) != OpenLogResult::Ok) return kExitFailure;
+    const LogHeader& h = context.header;
+    const Settings settings = replaySettings(context.settings, h);
+    LiveState live;
+    ReplyEcho echo;
+    ImageLine image;
+    StreamShared shared;
+    NullStreamEvents events;
+    prepareReplay(shared, log.layout, h);
+    shared.rotationOffset = context.sondes->current().rotationOffset;
+    CToolsStream stream(settings, live, echo, image, shared, events);
+
+    ModeFlags flags;
+    Transport transport(flags);
+    transport.replayDescending = h.descending;
+    const LineLayout layout = log.layout;
+    const std::uint64_t total = log.reader.wholeLines();
+    transport.LoadReplay(std::move(log));
+    transport.pacer().setPosition(speed);
+    std::uint64_t played = 0;
+    auto sink = [&](const std::vector<std::uint8_t>&, const ParsedLine& parsed, std::uint64_t) {
+        applyReplayLine(parsed, layout, settings, stream, live, image);
+        ++played;
+    };
+    if (haveFrom) transport.seekDepth(static_cast<std::int32_t>(from * 1000.0), sink);
+
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    SteadyClock clock;
+    const Millis start = clock.now();
+    Millis nextPrint = start + 1000;
+    transport.Play(start);
+    std::fprintf(stderr, "quelt replay: %s, %llu lines, speed %d\n", h.fileName.c_str(),
+                 static_cast<unsigned long long>(total), speed);
+    auto print = [&](Millis now) {
+        LiveLine l;
+        l.t = (now - start) / 1000.0;
+        l.values = live.snapshot();
+        l.values.depth = l.values.fileDepth;
+        l.status = "Data file : " + h.fileName;
+        l.valid = static_cast<long long>(played);
+        std::printf("%s\n", (json ? liveLineJson(l) : liveLineText(l)).c_str());
+        std::fflush(stdout);
+    };
+    while (flags.playing && !g_interrupted) {
+        Millis now = clock.now();
+        transport.tick(now, sink);
+        if (now >= nextPrint) {
+            print(now);
+            nextPrint += 1000;
+        }
+        Millis wait = std::min<Millis>(transport.pacer().wait(clock.now()), nextPrint - clock.now());
+        if (wait > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+        else
+            std::this_thread::yield();
+    }
+    print(clock.now());
+    std::fprintf(stderr, "quelt replay: %llu lines played%s\n", static_cast<unsigned long long>(played),
+                 g_interrupted ? " (interrupted)" : "");
+    return g_interrupted ? kExitInterrupted : kExitOk;
+}
+
+CommandRegistration registration{{
+    "replay",
+    "replay a log at the chosen pace, printing the live values once a second",
+    "Usage: quelt [--home DIR] replay PATH.HED [--speed 1..50] [--from D] [--json]\n\n"
+    "Replays the log through the same path as the desktop program: each line read into the live values\n"
+    "at the pace of the speed variator (25, the default, is about ten lines a second; 50 has no wait),\n"
+    "the live values printed once a second as `quelt monitor` prints them.\n\n"
+    "  --speed N   the speed variator, 1 (slowest) to 50 (fastest)\n"
+    "  --from D    start at the first line at or past this depth (the log's unit)\n"
+    "  --json      one JSON object a second\n\n"
+    "Exit codes: 0 the end of the log was reached, 1 the log cannot be opened, 2 bad arguments,\n"
+    "130 interrupted.\n",
+    runReplay,
+}};
+
+}  // namespace
+}  // namespace quelt::cli
