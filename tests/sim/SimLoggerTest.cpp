@@ -8,6 +8,7 @@
 #include "link/Frames.h"
 #include "sim/Capture.h"
 #include "sim/SimLogger.h"
+#include "tests/sim/OrientationFormulas.h"
 
 namespace quelt::sim {
 namespace {
@@ -388,6 +389,42 @@ TEST(SimLogger, SampleFormatsFollowTheGainMode) {
                 above += u16(b, static_cast<size_t>(40 + 4 * i + 2)) > 255;
             EXPECT_GT(above, 90);
         }
+    }
+}
+
+TEST(SimLogger, TheAxesOfEveryFrameDecodeToTheToolOrientation) {
+    Scenario s;
+    builtinScenario("deviated", 4, s);
+    Rig rig(s);
+    rig.powerUp();
+    rig.run(30000);
+    int checked = 0;
+    for (const Frame& f : rig.run(3000)) {
+        if (!checkFullFrame(f.frame.data(), f.frame.size())) continue;
+        using namespace quelt::image;
+        const std::uint8_t* b = f.frame.data();
+        Decoded d = decode(readI16(b + kGx), readI16(b + kGy), readI16(b + kGz), readI16(b + kHx),
+                           readI16(b + kHy), readI16(b + kHz));
+        double depth = readI32(b + kEncoder) / 8000.0;
+        Orientation o = rig.sim.borehole().orientation(depth, 0);
+        EXPECT_NEAR(d.tilt, o.tilt, 0.1);
+        EXPECT_LT(angleGap(d.azimuth, o.azimuth), 0.5);
+        EXPECT_NEAR(d.gravityTotal, 1.0, 0.002);
+        ++checked;
+    }
+    EXPECT_GT(checked, 5);
+}
+
+TEST(SimLogger, PulleyDirectionSetsTheSignOfTheCounts) {
+    for (bool pulleyDir : {true, false}) {
+        Rig rig;
+        std::uint8_t mode = winchModeByte(0, pulleyDir);
+        CommandFrame f1 = buildF1(mode, kLoggerConstant, 0x5000, 90);
+        rig.send({f1.data(), f1.data() + f1.length});
+        auto frames = rig.run(500);
+        ASSERT_FALSE(frames.empty());
+        std::int32_t count = readI32(&frames.back().frame[logger::kEncoder]);
+        EXPECT_EQ(count, (pulleyDir ? 1 : -1) * 5 * 8000);  // the winch waits at 5 m
     }
 }
 
