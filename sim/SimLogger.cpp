@@ -383,20 +383,7 @@ void SimLogger::send(const std::vector<std::uint8_t>& body, Millis) {
         ++counters_.lostFrames;
         return;
     }
-    std::vector<std::uint8_t> p;
-    p.reserve(body.size() + 10);
-    p.insert(p.end(), kSync.begin(), kSync.end());
-    p.insert(p.end(), {seq, 0, 0});
-    std::uint16_t len = static_cast<std::uint16_t>(7 + body.size() + 3);
-    p[5] = static_cast<std::uint8_t>(len & 0xFF);
-    p[6] = static_cast<std::uint8_t>(len >> 8);
-    std::uint16_t sum = 0;
-    for (std::uint8_t x : body)
-        sum = static_cast<std::uint16_t>(sum + x);
-    p.insert(p.end(), body.begin(), body.end());
-    p.push_back(static_cast<std::uint8_t>(sum & 0xFF));
-    p.push_back(static_cast<std::uint8_t>(sum >> 8));
-    p.push_back(kTerminator);
+    std::vector<std::uint8_t> p = buildUsbFrame(seq, body.data(), body.size());
     bool faulty = f.corruptRate > 0 || f.dropRate > 0 || f.insertRate > 0;
     RandomStream bf(scenario_.seed, kKeyByteFaults);
     for (std::uint8_t x : p) {

@@ -6,40 +6,10 @@
 
 #include "sim/Axes.h"
 #include "sim/Borehole.h"
+#include "tests/sim/OrientationFormulas.h"
 
 namespace quelt::sim {
 namespace {
-
-// The program's orientation from the axes, written out independently of the simulator.
-double angleOf(double s, double c, int mode) {
-    double ac = std::acos(std::clamp(c, -1.0, 1.0));
-    double angle = ac * 180.0 / 3.1415926535;
-    bool positive = std::asin(std::clamp(s, -1.0, 1.0)) * ac > 0;
-    if (mode == 1) return positive || ac == 0 ? angle : 360 - angle;
-    if (mode == 2) return positive || ac == 0 ? angle + 180 : 180 - angle;
-    return 180 - angle;
-}
-
-struct Decoded {
-    double tilt, azimuth, highSide, gravityTotal, magneticTotal;
-};
-
-Decoded decode(double gx, double gy, double gz, double hx, double hy, double hz) {
-    double r = std::sqrt(gy * gy + gz * gz);
-    double g = std::sqrt(gx * gx + gy * gy + gz * gz);
-    Decoded d{};
-    d.highSide = angleOf(gy / r, gz / r, 1);
-    d.tilt = angleOf(r / g, gx / g, 3);
-    double m = (hx * (gy * gy + gz * gz) - hy * gy * gx - gz * gx * hz) / (r * g);
-    double l = (hy * gz - gy * hz) / r;
-    double v = std::sqrt(l * l + m * m);
-    d.azimuth = angleOf(-l / v, m / v, 2);
-    if (d.azimuth > 360) d.azimuth -= 360;
-    if (d.azimuth < 0) d.azimuth += 360;
-    d.gravityTotal = g / 10000;
-    d.magneticTotal = std::sqrt(hx * hx + hy * hy + hz * hz) / 10000;
-    return d;
-}
 
 double angleGap(double a, double b) {
     return std::fabs(std::remainder(a - b, 360.0));

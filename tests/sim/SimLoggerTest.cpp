@@ -6,35 +6,35 @@
 #include <map>
 
 #include "link/Frames.h"
+#include "sim/Capture.h"
 #include "sim/SimLogger.h"
+#include "tests/sim/OrientationFormulas.h"
 
 namespace quelt::sim {
 namespace {
 
 struct Frame {
     int seq;
-    std::vector<std::uint8_t> body;  // without sum and terminator
+    std::vector<std::uint8_t> body;   // without sum and terminator
+    std::vector<std::uint8_t> frame;  // body and sum: what the link dispatches
 };
 
-// Cuts a clean uplink into frames, checking sync, length, sum and terminator of every one.
+// Cuts a clean uplink into frames with the link's definitions: sync, header, sum and terminator.
 std::vector<Frame> cut(const std::vector<std::uint8_t>& s, int* bad = nullptr) {
     std::vector<Frame> out;
     size_t i = 0;
-    while (i + 7 <= s.size()) {
-        if (!(s[i] == 0x55 && s[i + 1] == 0xAA && s[i + 2] == 0x5A && s[i + 3] == 0xA5)) {
+    while (i + kUsbHeaderSize <= s.size()) {
+        if (!isSync(&s[i])) {
             ++i;
             continue;
         }
-        size_t len = s[i + 5] | s[i + 6] << 8;
-        if (i + len > s.size()) break;
-        std::vector<std::uint8_t> body(s.begin() + i + 7, s.begin() + i + len - 3);
-        std::uint16_t sum = 0;
-        for (auto b : body)
-            sum = static_cast<std::uint16_t>(sum + b);
-        bool ok = (s[i + len - 3] | s[i + len - 2] << 8) == sum && s[i + len - 1] == 0x99;
-        if (ok) {
-            out.push_back({s[i + 4], body});
-            i += len;
+        UsbHeader h = parseUsbHeader(&s[i]);
+        size_t frameLength = h.frameLength();
+        if (i + kUsbHeaderSize + frameLength + 1 > s.size()) break;
+        const std::uint8_t* f = &s[i + kUsbHeaderSize];
+        if (frameSumValid(f, frameLength) && f[frameLength] == kTerminator) {
+            out.push_back({h.sequence, {f, f + frameLength - 2}, {f, f + frameLength}});
+            i += kUsbHeaderSize + frameLength + 1;
         } else {
             if (bad) ++*bad;
             ++i;
@@ -44,10 +44,8 @@ std::vector<Frame> cut(const std::vector<std::uint8_t>& s, int* bad = nullptr) {
 }
 
 std::vector<std::uint8_t> cmd(std::vector<std::uint8_t> c) {
-    std::uint8_t sum = 0;
-    for (auto b : c)
-        sum = static_cast<std::uint8_t>(sum + b);
-    c.push_back(sum);
+    c.push_back(0);
+    storeCommandSum(c.data(), c.size());
     return c;
 }
 
@@ -74,16 +72,15 @@ struct Rig {
         }
         return cut(bytes);
     }
-    // The standard power-up: 0x00, 0x01, 0x03, 0x05, 0x04 with the program's defaults.
+    // The standard power-up (0x00, 0x01, 0x03, 0x05, 0x04 with the program's defaults), paced as the
+    // program paces it.
     void powerUp() {
-        send(cmd({0x00, 0x20}));
-        send(cmd({0x01, 0x20, 0xDC, 0x05, 0x00, 0x50, 90}));
-        run(1000);
-        send(cmd({0x03, 25, 15}));
-        run(200);
-        send(cmd({0x05, 0xB0, 0x04, 0xF4, 0x01, 10}));  // blanking 1200, window 500, gain 10
-        run(200);
-        send(cmd({0x04, 2, 87, 10, 15, 6}));
+        const Millis pause[] = {0, 1000, 200, 200, 0};
+        auto cmds = standardPowerUp();
+        for (size_t k = 0; k < cmds.size(); ++k) {
+            send(cmds[k]);
+            if (pause[k]) run(pause[k]);
+        }
     }
     SimLogger sim;
     Millis now = 0;
@@ -120,10 +117,12 @@ TEST(SimLogger, NineteenByteLoggerFramesCarryTheScaleInOneByte) {
     rig.send(cmd({0x01, 0x00, 0xDC, 0x05, 0x80, 0x00, 0x5A}));
     auto frames = rig.run(300);
     ASSERT_FALSE(frames.empty());
-    const auto& b = frames.back().body;
-    ASSERT_EQ(b.size() + 2, 19u);
-    EXPECT_EQ(b[3], 0x80);
-    EXPECT_EQ(b[4], 0x5A);
+    ASSERT_EQ(frames.back().frame.size(), kLogger19Length);
+    auto w = widenLogger19(frames.back().frame.data());
+    EXPECT_TRUE(frameSumValid(w.data(), w.size()));
+    EXPECT_EQ(readU16(&w[logger::kConstant]), kLoggerConstant);
+    EXPECT_EQ(readU16(&w[logger::kEncoderScale]), 0x0080);
+    EXPECT_EQ(w[logger::kPower], 0x5A);
 }
 
 TEST(SimLogger, RejectsCommandsWithABadSumAndUnknownCodes) {
@@ -149,6 +148,10 @@ TEST(SimLogger, PowerUpGivesStatusFramesThenFullDataFramesWithTheReadBacks) {
     for (const Frame& f : frames)
         if (f.body.size() + 2 == 765) data = &f;
     ASSERT_NE(data, nullptr);
+    auto layout = checkFullFrame(data->frame.data(), data->frame.size());
+    ASSERT_TRUE(layout.has_value());
+    EXPECT_EQ(layout->samples, 180);
+    EXPECT_EQ(layout->stride, 4);
     const auto& b = data->body;
     using namespace quelt::image;
     EXPECT_EQ(b[kAlarms] & 0x0F, 0x03);  // activity bits
@@ -386,6 +389,42 @@ TEST(SimLogger, SampleFormatsFollowTheGainMode) {
                 above += u16(b, static_cast<size_t>(40 + 4 * i + 2)) > 255;
             EXPECT_GT(above, 90);
         }
+    }
+}
+
+TEST(SimLogger, TheAxesOfEveryFrameDecodeToTheToolOrientation) {
+    Scenario s;
+    builtinScenario("deviated", 4, s);
+    Rig rig(s);
+    rig.powerUp();
+    rig.run(30000);
+    int checked = 0;
+    for (const Frame& f : rig.run(3000)) {
+        if (!checkFullFrame(f.frame.data(), f.frame.size())) continue;
+        using namespace quelt::image;
+        const std::uint8_t* b = f.frame.data();
+        Decoded d = decode(readI16(b + kGx), readI16(b + kGy), readI16(b + kGz), readI16(b + kHx),
+                           readI16(b + kHy), readI16(b + kHz));
+        double depth = readI32(b + kEncoder) / 8000.0;
+        Orientation o = rig.sim.borehole().orientation(depth, 0);
+        EXPECT_NEAR(d.tilt, o.tilt, 0.1);
+        EXPECT_LT(angleGap(d.azimuth, o.azimuth), 0.5);
+        EXPECT_NEAR(d.gravityTotal, 1.0, 0.002);
+        ++checked;
+    }
+    EXPECT_GT(checked, 5);
+}
+
+TEST(SimLogger, PulleyDirectionSetsTheSignOfTheCounts) {
+    for (bool pulleyDir : {true, false}) {
+        Rig rig;
+        std::uint8_t mode = winchModeByte(0, pulleyDir);
+        CommandFrame f1 = buildF1(mode, kLoggerConstant, 0x5000, 90);
+        rig.send({f1.data(), f1.data() + f1.length});
+        auto frames = rig.run(500);
+        ASSERT_FALSE(frames.empty());
+        std::int32_t count = readI32(&frames.back().frame[logger::kEncoder]);
+        EXPECT_EQ(count, (pulleyDir ? 1 : -1) * 5 * 8000);  // the winch waits at 5 m
     }
 }
 
