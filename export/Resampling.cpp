@@ -385,6 +385,24 @@ void CFileResampling::detectOrientation() {
     if (reads >= 11) directionText_ = lastDepth > eleventh ? "Down" : lastDepth < eleventh ? "Up" : "-";
 }
 
+void CFileResampling::CreateViewerBMP(PreviewRaster& raster, int rows) {
+    if (!loaded_) return;
+    ResampleLine line;
+    std::uint64_t pos = position_;
+    for (int row = 0; row < rows; ++row, pos += reader_.lineSize()) {
+        if (!readLine(pos, line)) continue;
+        double rotation = 0;
+        if (rotation_) {
+            if (auto r =
+                    rotation_(line.axis(1), line.axis(3), line.axis(5), line.axis(0), line.axis(2),
+                              line.axis(4), deviation_, header_.magneticDeclination, header_.imageOffset))
+                rotation = *r;
+        }
+        double offset = std::trunc(rotation - line.shaft());
+        raster.ComposeRow(row, line, offset < -999 ? 0 : into360(static_cast<int>(offset)));
+    }
+}
+
 bool CFileResampling::Resample(bool replaceExisting) {
     if (!loaded_) return fail(kBadFormat);
     try {

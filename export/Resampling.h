@@ -52,6 +52,14 @@ struct SamplingView {
     std::string rangeText;  // "(%d - %d)"
 };
 
+// The preview raster of the dialog (the export raster of the imaging code): one row composed from a
+// line with a column offset.
+class PreviewRaster {
+  public:
+    virtual ~PreviewRaster() = default;
+    virtual void ComposeRow(int row, const ResampleLine& line, int columnOffset) = 0;
+};
+
 class CFileResampling {
   public:
     CFileResampling(Settings& settings, ProgramPaths& paths, PlacementRecord& placements, Operator& op,
@@ -72,6 +80,9 @@ class CFileResampling {
     void SetDeviation(int choice);
     void SetOutputFolder(const std::string& folder);
     void BuildOutputNames();
+    // The preview: `rows` lines from the line of From, each re-oriented by the chosen mode's rotation
+    // less the recorded one; a row whose line cannot be read is left as it was.
+    void CreateViewerBMP(PreviewRaster& raster, int rows);
     // "&Export": true only when the output data file and header are complete.
     bool Resample(bool replaceExisting);
 

@@ -56,3 +56,33 @@ TEST_F(ExportCliTest, LasWritesTheFileIntoTheLogsFolderAndStoresTheCurves) {
     EXPECT_EQ(r.exitCode, 2) << r.out;
     EXPECT_NE(r.out.find("Bad entry value (begining"), std::string::npos) << r.out;
 }
+
+TEST_F(ExportCliTest, ResamplePrintsWhatItFoundAndWritesALogOnTheGrid) {
+    FixtureLog log;
+    log.recLineSize = kFixtureFullLine;
+    log.screenMode = 0;
+    for (int d = 10000; d <= 11000; d += 5) {
+        FixtureLine l;
+        l.depth = d;
+        log.lines.push_back(l);
+    }
+    std::string hed = log.write(dir / "logs", "rs_N");
+    RunResult r = runQuelt(dir, "resample '" + hed + "' --interval 10 --orientation none");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("Direction: Down"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(3 - 25)"), std::string::npos) << r.out;
+    fs::path out = dir / "logs" / "RESAMPLING" / "rs_X.viv";
+    ASSERT_TRUE(fs::exists(out)) << r.out;
+    quelt::DataFileReader reader;
+    ASSERT_TRUE(reader.open(out.string(), kFixtureFullLine));
+    EXPECT_EQ(reader.wholeLines(), 101u);
+    EXPECT_EQ(reader.trailingBytes(), 0u);
+    for (std::uint64_t i = 0; i < reader.wholeLines(); ++i) {
+        std::int32_t d = 0;
+        ASSERT_TRUE(reader.readDepthField(i * kFixtureFullLine, d));
+        EXPECT_EQ(d, 10000 + 10 * static_cast<int>(i));
+    }
+    r = runQuelt(dir, "resample '" + hed + "' --interval 2");
+    EXPECT_EQ(r.exitCode, 2) << r.out;
+    EXPECT_NE(r.out.find("Minimal interval : 3 mm"), std::string::npos) << r.out;
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -440,4 +441,61 @@ TEST_F(LasExportTest, CloseKeepsTheFlagsInSectionLASGenerator) {
     EXPECT_EQ(readProfileString(cfg, "LASGenerator", "ExportRoll", "?"), "0");
     EXPECT_EQ(readProfileString(cfg, "LASGenerator", "ExportRaw", "?"), "0");
     EXPECT_EQ(readProfileString(cfg, "LASGenerator", "ExportGamm", "?"), "1");
+}
+
+// The LAS files also read in an outside LAS 2.0 reader (the npm package las-js, on Node.js), when the
+// machine has it: QUELT_LASJS_DIR names a folder whose node_modules holds it.
+TEST_F(LasExportTest, TheFilesReadInLasJs) {
+    const char* lasjs = std::getenv("QUELT_LASJS_DIR");
+    std::string nodePath = lasjs ? std::string(lasjs) + "/node_modules" : "";
+    if (nodePath.empty() || !fs::exists(fs::path(nodePath) / "las-js"))
+        GTEST_SKIP() << "las-js not installed";
+    fs::path script = dir / "read.js";
+    std::ofstream(script)
+        << "const { Las } = require('las-js');\n"
+           "(async () => {\n"
+           "  const las = new Las(process.argv[2]);\n"
+           "  const curves = await las.curveParams();\n"
+           "  const data = await las.data();\n"
+           "  const well = await las.wellParams();\n"
+           "  const names = Object.keys(curves);\n"
+           "  console.log(names.map(n => n + '.' + curves[n].unit).join(','));\n"
+           "  console.log(well.STRT.value + ' ' + well.STOP.value + ' ' + well.STEP.value + ' ' +\n"
+           "              well.NULL.value);\n"
+           "  console.log(data.length + ' ' + data[0].join(' ') + ' | ' + data[data.length - 1].join(' '));\n"
+           "})().catch(e => { console.error(e.message); process.exit(1); });\n";
+    LasChoices c;
+    c.stepIndex = 2;
+    c.curves = LasCurves{};
+    c.curves.incl = c.curves.azimuth = c.curves.hgDelta = c.curves.roll = c.curves.mroll = false;
+    std::string text = exportLog(centimetreLog(9900, 12100), c, 10.00, 12.00);
+    fs::path las = dir / "logs" / "LAS20" / "log.las";
+    ASSERT_TRUE(fs::exists(las));
+    std::string cmd =
+        "NODE_PATH='" + nodePath + "' node '" + script.string() + "' '" + las.string() + "' 2>&1";
+    std::string out;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    ASSERT_EQ(WEXITSTATUS(::pclose(p)), 0) << out;
+    LasFile mine = parseLas(text);
+    std::istringstream lines(out);
+    std::string curves, well, data;
+    std::getline(lines, curves);
+    std::getline(lines, well);
+    std::getline(lines, data);
+    EXPECT_EQ(curves,
+              "DEPTH.M,SPEED.M/Min,GAMMA.CPS,TGRAV.G,TMAG.nT,GX.RAW,GY.RAW,GZ.RAW,HX.RAW,HY.RAW,HZ.RAW");
+    EXPECT_EQ(well, "10.00 12.00 0.05 -9999.250");
+    auto join = [](const std::vector<double>& row) {
+        std::string s;
+        for (double v : row)
+            s += (s.empty() ? "" : " ") + formatG(v);
+        return s;
+    };
+    EXPECT_EQ(data,
+              format("%zu ", mine.rows.size()) + join(mine.rows.front()) + " | " + join(mine.rows.back()));
 }

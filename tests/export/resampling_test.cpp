@@ -214,3 +214,26 @@ TEST_F(ResamplingTest, TheDetectedOrientationComparesModesWithTheRecordedRotatio
         EXPECT_EQ(r->orientationText(), k.text);
     }
 }
+
+TEST_F(ResamplingTest, ThePreviewTurnsEachLineByTheChosenRotationLessTheRecordedOne) {
+    rotation = [](double, double, double, double, double, double, int mode, double, double) {
+        return std::optional<double>(mode == 2 ? 30.0 : 0.0);
+    };
+    FixtureLog log = fullLog(10000, 10100, 5);
+    for (size_t i = 0; i < log.lines.size(); ++i)
+        log.lines[i].shan = static_cast<std::int16_t>(10 * i);
+    auto r = load(log);
+    r->SetDeviation(2);
+    struct Rows final : PreviewRaster {
+        std::vector<std::pair<std::int32_t, int>> rows;
+        void ComposeRow(int, const ResampleLine& line, int offset) override {
+            rows.emplace_back(line.depth(), offset);
+        }
+    } raster;
+    r->CreateViewerBMP(raster, 4);
+    EXPECT_EQ(raster.rows,
+              (std::vector<std::pair<std::int32_t, int>>{{10000, 30}, {10005, 20}, {10010, 10}, {10015, 0}}));
+    // The export still starts at the line of From.
+    ASSERT_TRUE(r->Resample(true));
+    EXPECT_EQ(outputLines(*r).front()[0] | (outputLines(*r).front()[1] << 8), 10000);
+}
