@@ -7,14 +7,12 @@
 #include <exception>
 
 #include "config/Diagnostics.h"
+#include "link/Frames.h"
 #include "platform/Text.h"
 #include "stream/FrameFormat.h"
 
 namespace quelt {
 
-using frame::s16;
-using frame::s32;
-using frame::u16;
 using frame::uplinkSum;
 
 std::int64_t systemFileTimeNow() {
@@ -246,7 +244,7 @@ void CToolsStream::assignChannel(LiveValues& v, int channel, int value, bool fro
         if (fromFile) id = shared_.channelIdOfIndex ? shared_.channelIdOfIndex(channel) : -1;
         std::string text = format("%d", value);
         switch (id) {
-            case frame::DPTH: {
+            case kChDPTH: {
                 double d = value / 1000.0;
                 if (fromFile && shared_.logInFeet.load()) d *= 0.3048;
                 v.fileDepth = d;
@@ -256,24 +254,24 @@ void CToolsStream::assignChannel(LiveValues& v, int channel, int value, bool fro
                 }
                 break;
             }
-            case frame::TIME:
+            case kChTIME:
                 v.elapsed = value / 1000.0;
                 v.elapsedText = elapsedTextOf(v.elapsed);
                 break;
-            case frame::SHAN:
+            case kChSHAN:
                 v.shan = value;
                 break;
-            case frame::BLNK:
+            case kChBLNK:
                 v.blanking = value;
                 break;
-            case frame::PEAK:
+            case kChPEAK:
                 v.window = value;
                 break;
-            case frame::GAIN:
+            case kChGAIN:
                 v.gainText = text;
                 v.gain = value;
                 break;
-            case frame::RESO:
+            case kChRESO:
                 v.resolutionText = value == 1   ? "360"
                                    : value == 2 ? "180"
                                    : value == 3 ? "120"
@@ -281,46 +279,46 @@ void CToolsStream::assignChannel(LiveValues& v, int channel, int value, bool fro
                                                 : "-";
                 v.resolutionCode = value;
                 break;
-            case frame::STEP:
+            case kChSTEP:
                 v.stepValueText = text;
                 v.step = value;
                 break;
-            case frame::BAUD:
+            case kChBAUD:
                 v.baudText = frame::baudRateText(value);
                 v.baudCode = value;
                 break;
-            case frame::PULS:
+            case kChPULS:
                 v.pulseText = text;
                 v.pulseWidth = value;
                 break;
-            case frame::HX:
+            case kChHX:
                 v.hx = value;
                 break;
-            case frame::GX:
+            case kChGX:
                 v.gx = value;
                 break;
-            case frame::HY:
+            case kChHY:
                 v.hy = value;
                 break;
-            case frame::GY:
+            case kChGY:
                 v.gy = value;
                 break;
-            case frame::HZ:
+            case kChHZ:
                 v.hz = value;
                 break;
-            case frame::GZ:
+            case kChGZ:
                 v.gz = value;
                 break;
-            case frame::NGAM:
+            case kChNGAM:
                 v.gamma = value;
                 break;
-            case frame::GCLK:
+            case kChGCLK:
                 v.gclk = value;
                 break;
-            case frame::TTEM:
+            case kChTTEM:
                 v.toolTempText = text;
                 break;
-            case frame::PTEM:
+            case kChPTEM:
                 v.probeTempText = text;
                 break;
             default:
@@ -342,10 +340,10 @@ void CToolsStream::replaceLine(int resolutionCode) {
 }
 
 bool CToolsStream::decodeStatusFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence) {
-    if (frame == nullptr || length < frame::kStatusLength) return false;
-    std::array<std::uint8_t, frame::kStatusLength> f{};
-    std::copy(frame, frame + frame::kStatusLength, f.begin());
-    if (uplinkSum(f.data(), 14) != u16(&f[14])) {
+    if (frame == nullptr || length < kStatusFrameLength) return false;
+    std::array<std::uint8_t, kStatusFrameLength> f{};
+    std::copy(frame, frame + kStatusFrameLength, f.begin());
+    if (uplinkSum(f.data(), 14) != readU16(&f[14])) {
         TraceDebug("ToolStream::16 bytes receiving USBFrame:%2X Checksum error !!!\n", sequence);
         return false;
     }
@@ -369,8 +367,8 @@ bool CToolsStream::decodeStatusFrame(const std::uint8_t* frame, std::size_t leng
         v.commStatus = status;
         v.commStatusSeen |= status;
         double d;
-        if (depthFromCount(cal, s32(&f[5]), d)) v.depth = v.imageDepth = d;
-        speedFromCount(cal, s16(&f[9]), v.speed);
+        if (depthFromCount(cal, readI32(&f[5]), d)) v.depth = v.imageDepth = d;
+        speedFromCount(cal, readI16(&f[9]), v.speed);
         v.stepText.clear();
         v.voltage = f[11];
         v.voltageText = format("%d", v.voltage);
@@ -388,9 +386,9 @@ bool CToolsStream::decodeStatusFrame(const std::uint8_t* frame, std::size_t leng
 
 bool CToolsStream::decodeLoggerFrame19(const std::uint8_t* frame, std::size_t length,
                                        std::uint8_t /*sequence*/) {
-    if (frame == nullptr || length < frame::kLogger19Length) return false;
-    std::array<std::uint8_t, frame::kLogger20Length> body{};
-    if (uplinkSum(frame, 17) != u16(frame + 17)) {
+    if (frame == nullptr || length < kLogger19Length) return false;
+    std::array<std::uint8_t, kLogger20Length> body{};
+    if (uplinkSum(frame, 17) != readU16(frame + 17)) {
         decodeLoggerBody(nullptr, true);
         return false;
     }
@@ -404,10 +402,10 @@ bool CToolsStream::decodeLoggerFrame19(const std::uint8_t* frame, std::size_t le
 
 bool CToolsStream::decodeLoggerFrame20(const std::uint8_t* frame, std::size_t length,
                                        std::uint8_t /*sequence*/) {
-    if (frame == nullptr || length < frame::kLogger20Length) return false;
-    std::array<std::uint8_t, frame::kLogger20Length> body{};
-    std::copy(frame, frame + frame::kLogger20Length, body.begin());
-    decodeLoggerBody(uplinkSum(body.data(), 18) == u16(&body[18]) ? body.data() : nullptr, false);
+    if (frame == nullptr || length < kLogger20Length) return false;
+    std::array<std::uint8_t, kLogger20Length> body{};
+    std::copy(frame, frame + kLogger20Length, body.begin());
+    decodeLoggerBody(uplinkSum(body.data(), 18) == readU16(&body[18]) ? body.data() : nullptr, false);
     return false;
 }
 
@@ -435,15 +433,15 @@ void CToolsStream::decodeLoggerBody(const std::uint8_t* b, bool nineteen) {
     const DepthCalibration cal = DepthCalibration::from(settings_);
     const bool playing = shared_.playing.load() != 0;
     live_.update([&](LiveValues& v) {
-        const std::int32_t count = s32(b + 10);
+        const std::int32_t count = readI32(b + 10);
         double d;
         if (depthFromCount(cal, count, d)) {
             v.depth = v.imageDepth = d;
-        } else if (nineteen && u16(b + 3) != 0) {
+        } else if (nineteen && readU16(b + 3) != 0) {
             // No winch calibration: the logger's own encoder-scale read-back stands in.
-            v.depth = v.imageDepth = count / (u16(b + 3) * 100.0);
+            v.depth = v.imageDepth = count / (readU16(b + 3) * 100.0);
         }
-        speedFromCount(cal, s16(b + 14), v.speed);
+        speedFromCount(cal, readI16(b + 14), v.speed);
         v.frameFlags = b[0];
         v.voltage = b[16];
         v.voltageText = format("%d", v.voltage);
@@ -474,8 +472,10 @@ bool CToolsStream::decodeFullDataFrame(const std::uint8_t* f, std::size_t length
     const bool gain16 = (f[17] & 0x80) != 0;
     const bool threeByte = f[22] == 6;
     const std::size_t areaSize = static_cast<std::size_t>((threeByte && !gain16) ? 3 * n : 4 * n);
-    const std::size_t stride = threeByte ? 3 : 4;
-    const std::size_t statusAt = frame::kImageHeaderSize + areaSize + 2;
+    // The stride follows the area size: format 6 with gain bit 7 carries four-byte samples, so they are
+    // read four bytes apart and never more than N of them.
+    const std::size_t stride = areaSize / static_cast<std::size_t>(n);
+    const std::size_t statusAt = image::kHeaderSize + areaSize + 2;
     // A header that promises more than the frame holds is never read past the frame's end.
     if (statusAt + 3 > length) {
         TraceDebug("ToolStream::Full data receiving USBFrame:%2X Checksum error !!!\n", sequence);
@@ -483,7 +483,7 @@ bool CToolsStream::decodeFullDataFrame(const std::uint8_t* f, std::size_t length
         return false;
     }
     const std::uint8_t status = f[statusAt];
-    const bool sumOk = uplinkSum(f, statusAt + 1) == u16(f + statusAt + 1);
+    const bool sumOk = uplinkSum(f, statusAt + 1) == readU16(f + statusAt + 1);
     if (!sumOk) TraceDebug("ToolStream::Full data receiving USBFrame:%2X Checksum error !!!\n", sequence);
     if (!(status & 0x01)) traceCommStatus("ToolStream::Full data  receiving USBFrame:", sequence, status);
     if (!sumOk) {
@@ -524,8 +524,8 @@ bool CToolsStream::decodeFullDataFrame(const std::uint8_t* f, std::size_t length
         v.commStatusSeen |= status;
         v.frameFlags = f[0];
         double d;
-        if (depthFromCount(cal, s32(f + 5), d)) v.depth = v.imageDepth = d;
-        speedFromCount(cal, s16(f + 9), v.speed);
+        if (depthFromCount(cal, readI32(f + 5), d)) v.depth = v.imageDepth = d;
+        speedFromCount(cal, readI16(f + 9), v.speed);
         const double depth = v.depth;
 
         std::uint8_t direction = line_.lineDirection;
@@ -560,30 +560,30 @@ bool CToolsStream::decodeFullDataFrame(const std::uint8_t* f, std::size_t length
         line_.step = v.speed * 0.0384 * f[19];
         v.stepText = stepTextOf(line_.step);
 
-        assignChannel(v, frame::PEAK, u16(f + 15), false);
-        assignChannel(v, frame::BLNK, u16(f + 13), false);
-        assignChannel(v, frame::GAIN, f[17], false);
-        assignChannel(v, frame::RESO, f[18], false);
-        assignChannel(v, frame::STEP, f[19], false);
-        assignChannel(v, frame::BAUD, f[20], false);
-        assignChannel(v, frame::NGAM, u16(f + 35), false);
-        assignChannel(v, frame::GCLK, f[37], false);
-        assignChannel(v, frame::PULS, f[21], false);
-        assignChannel(v, frame::TTEM, f[38], false);
-        assignChannel(v, frame::PTEM, f[39], false);
-        orientationDone = !orientationInto(v, s16(f + 23), s16(f + 27), s16(f + 31), s16(f + 25), s16(f + 29),
-                                           s16(f + 33), true);
+        assignChannel(v, kChPEAK, readU16(f + 15), false);
+        assignChannel(v, kChBLNK, readU16(f + 13), false);
+        assignChannel(v, kChGAIN, f[17], false);
+        assignChannel(v, kChRESO, f[18], false);
+        assignChannel(v, kChSTEP, f[19], false);
+        assignChannel(v, kChBAUD, f[20], false);
+        assignChannel(v, kChNGAM, readU16(f + 35), false);
+        assignChannel(v, kChGCLK, f[37], false);
+        assignChannel(v, kChPULS, f[21], false);
+        assignChannel(v, kChTTEM, f[38], false);
+        assignChannel(v, kChPTEM, f[39], false);
+        orientationDone = !orientationInto(v, readI16(f + 23), readI16(f + 27), readI16(f + 31),
+                                           readI16(f + 25), readI16(f + 29), readI16(f + 33), true);
     });
 
     const double blanking = settings_.DisplayBlanking;
     const double window = settings_.DisplayWindow;
     const int contrast = settings_.LevelContrast;
-    const std::uint8_t* sample = f + frame::kImageHeaderSize;
+    const std::uint8_t* sample = f + image::kHeaderSize;
     for (int i = 0; i < n; ++i, sample += stride) {
-        const std::uint16_t t = u16(sample);
+        const std::uint16_t t = readU16(sample);
         line_.rawLine[i] = t;
         line_.sampleLine[i] = scaleTravelTime(t, blanking, window);
-        const std::uint8_t a = gain16 ? scaleAmplitude16(u16(sample + 2), contrast) : sample[2];
+        const std::uint8_t a = gain16 ? scaleAmplitude16(readU16(sample + 2), contrast) : sample[2];
         line_.sampleLine[ImageLine::kAmplitudeOffset + i] = a;
         line_.rawLine[ImageLine::kRawAmplitudeOffset + i] = a;
     }

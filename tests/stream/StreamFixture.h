@@ -94,7 +94,7 @@ struct FullFrameSpec {
 inline Bytes fullFrame(const FullFrameSpec& s) {
     int n = s.resolution == 1 ? 360 : s.resolution == 2 ? 180 : s.resolution == 3 ? 120 : 90;
     bool three = s.format == 6 && !(s.gain & 0x80);
-    int stride = s.format == 6 ? 3 : 4;
+    int stride = three ? 3 : 4;
     std::size_t area = static_cast<std::size_t>((three ? 3 : 4) * (s.forceSamples >= 0 ? s.forceSamples : n));
     Bytes b(40 + area + 5, 0);
     b[0] = s.flags;

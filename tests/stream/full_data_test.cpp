@@ -227,7 +227,7 @@ TEST(FullData, ResolutionOutsideOneToFourIsNinetySamples) {
 }
 
 TEST(FullData, ThreeByteSamplesWith16BitGainNeverOverrun) {
-    // Format 6 with gain bit 7: a four-byte area read with three-byte strides gives exactly N samples.
+    // Format 6 with gain bit 7: a four-byte area, read as four-byte samples, gives exactly N samples.
     StreamRig rig;
     rig.settings.LevelContrast = 48;
     FullFrameSpec s;
@@ -241,6 +241,7 @@ TEST(FullData, ThreeByteSamplesWith16BitGainNeverOverrun) {
     rig.full(f);
     EXPECT_EQ(rig.shared.imagesDecoded, 1u);
     EXPECT_EQ(rig.line.sampleLine[119], 127);
+    EXPECT_EQ(rig.line.amplitude(119), 200);  // each sample's own 16-bit amplitude
     EXPECT_EQ(rig.line.sampleLine[120], 0xEE);
     EXPECT_EQ(rig.line.sampleLine[404 + 120], 0xEE);
 
