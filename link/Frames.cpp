@@ -119,6 +119,8 @@ void storeFrameSum(std::uint8_t* frame, std::size_t frameLength) {
 
 std::vector<std::uint8_t> buildUsbFrame(std::uint8_t sequence, const std::uint8_t* body,
                                         std::size_t bodySize) {
+    // The length field is 16 bits: a longer body cannot be framed.
+    if (bodySize > 0xFFFF - kUsbHeaderSize - 3) return {};
     std::vector<std::uint8_t> out(kUsbHeaderSize + bodySize + 3);
     std::memcpy(out.data(), kSync.data(), kSync.size());
     out[kUsbSequenceOffset] = sequence;
