@@ -1,0 +1,181 @@
+#include "stream/Acquisition.h"
+
+#include "config/Diagnostics.h"
+#include "stream/LogFile.h"
+
+namespace quelt {
+
+namespace {
+constexpr std::int64_t kFileTimePerMs = 10000;  // file times count 100 ns
+}
+
+Acquisition::Acquisition(ProgramContext& context, const Clock& clock)
+    : stream(context.settings, live, echo, image, shared, *this),
+      panel(echo, live, shared, *this),
+      context_(context),
+      clock_(clock),
+      sonde_(*context.sondes) {
+    // Rejected lines are stamped on the program's clock, so recorded time and replay agree in tests.
+    shared.fileTimeNow = [this] { return clock_.now() * kFileTimePerMs; };
+    shared.rotationOffset = context.sondes->current().rotationOffset;
+}
+
+void Acquisition::syncModes() {
+    shared.recording = modes.recording.load() ? 1 : 0;
+    shared.recordPaused = modes.recordPaused.load() ? 1 : 0;
+    shared.replayLoaded = modes.replayLoaded.load() ? 1 : 0;
+    shared.playing = modes.playing.load() ? 1 : 0;
+}
+
+void Acquisition::onFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence, FrameVia) {
+    syncModes();
+    currentFrame_ = frame;
+    currentLength_ = length;
+    try {
+        switch (frameKind(length)) {
+            case FrameKind::Status:
+                stream.decodeStatusFrame(frame, length, sequence);
+                break;
+            case FrameKind::Logger19:
+                stream.decodeLoggerFrame19(frame, length, sequence);
+                break;
+            case FrameKind::Logger20:
+                stream.decodeLoggerFrame20(frame, length, sequence);
+                break;
+            case FrameKind::Full:
+                stream.decodeFullDataFrame(frame, length, sequence);
+                break;
+            case FrameKind::Other:
+                break;
+        }
+    } catch (...) {
+        ReportException("CToolsStream::OnFrame", __FILE__, __LINE__);
+    }
+    currentFrame_ = nullptr;
+    currentLength_ = 0;
+}
+
+void Acquisition::tick(Millis now) {
+    panel.tick(now);
+}
+
+void Acquisition::refreshDataView(int code) {
+    if (onRefresh) onRefresh(code);
+}
+
+void Acquisition::showAlarm(int, const std::string& title, const std::string& text) {
+    if (onMessage) onMessage(title.empty() ? text : title + ": " + text);
+}
+
+void Acquisition::addImageLine(std::uint8_t lineDirection, int resolutionCode) {
+    if (onImageLine) onImageLine(lineDirection, resolutionCode);
+}
+
+void Acquisition::writeDataFile() {
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    LogRecorder& rec = transport.recorder();
+    if (!modes.recording || !rec.recording() || currentFrame_ == nullptr) return;
+    try {
+        const Millis now = clock_.now();
+        const std::int64_t rejected = shared.lastRejectedTime.load();
+        if (rejected > 0) rec.noteRejectedLine(rejected / kFileTimePerMs);
+        shared.lastRejectedTime = 0;
+        const LiveValues v = live.snapshot();
+        if (rec.writeLine({currentFrame_, currentLength_}, v.depth, v.rotation, now)) {
+            const std::int64_t ms = rec.recordedMs();
+            live.update(
+                [&](LiveValues& l) { stream.assignChannel(l, channel::TIME, static_cast<int>(ms), false); });
+            return;
+        }
+        // The data file holds its whole lines only; the header is completed to match them and the
+        // recording ends here.
+        std::string why = rec.error();
+        modes.recording = false;
+        shared.recording = 0;
+        ScriptedOperator quiet;
+        transport.StopRecording(rec.progress().depthMetres, quiet, now);
+        if (onRecordingFailed) onRecordingFailed(why);
+    } catch (...) {
+        ReportException("CToolsStream::WriteDataFile", __FILE__, __LINE__);
+    }
+}
+
+CommandFrame Acquisition::lastF1() const {
+    std::lock_guard<std::mutex> lock(f1Mutex_);
+    return lastF1_;
+}
+
+std::optional<std::array<std::uint8_t, 8>> Acquisition::lastCommandF1() {
+    std::lock_guard<std::mutex> lock(f1Mutex_);
+    if (!haveF1_) return std::nullopt;
+    return sent<8>(lastF1_);
+}
+
+void Acquisition::resendCommandF1() {
+    send(lastF1());
+}
+
+bool Acquisition::send(const CommandFrame& f) {
+    if (f.code() == kCmdLogger) {
+        std::lock_guard<std::mutex> lock(f1Mutex_);
+        lastF1_ = f;
+        haveF1_ = true;
+    }
+    return writeCommand ? writeCommand(f) : false;
+}
+
+void Acquisition::sendF0() {
+    send(makeF0(context_.settings));
+}
+std::array<std::uint8_t, 8> Acquisition::sendF1() {
+    CommandFrame f = makeF1(context_.settings);
+    send(f);
+    return sent<8>(f);
+}
+std::array<std::uint8_t, 4> Acquisition::sendF3() {
+    CommandFrame f = makeF3(context_.settings, sonde_);
+    send(f);
+    return sent<4>(f);
+}
+std::array<std::uint8_t, 7> Acquisition::sendF4() {
+    CommandFrame f = makeF4(context_.settings);
+    send(f);
+    return sent<7>(f);
+}
+std::array<std::uint8_t, 7> Acquisition::sendF5() {
+    CommandFrame f = makeF5(context_.settings);
+    send(f);
+    return sent<7>(f);
+}
+
+void Acquisition::showMessage(const std::string& text) {
+    if (onMessage) onMessage(text);
+}
+
+void Acquisition::stopRecording() {
+    ScriptedOperator quiet;
+    stopRecording(quiet);
+}
+
+bool Acquisition::startRecording(const std::string& headerPath, bool down, Operator& op) {
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    const LiveValues v = live.snapshot();
+    shared.recordDirection = down ? 1 : 0;
+    shared.lastAcceptedDepth = v.depth;
+    shared.lastRejectedTime = 0;
+    const int unit = context_.settings.SetDepthUnit;
+    bool ok = transport.StartRecording(headerPath, dataPathForHeader(headerPath), *context_.headerIo, v.depth,
+                                       unit, op, clock_.now());
+    syncModes();
+    return ok;
+}
+
+void Acquisition::stopRecording(Operator& op) {
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    const double depth = transport.recorder().progress().depthMetres;
+    modes.recording = false;
+    syncModes();
+    transport.StopRecording(depth, op, clock_.now());
+}
+
+}  // namespace quelt

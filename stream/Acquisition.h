@@ -1,0 +1,120 @@
+#pragma once
+// The acquisition pipeline, the same for the live link and every front end: each frame the link cuts
+// goes to the decoders; an accepted line goes to the picture and, while recording, to the data file;
+// the probe panel model drives the power sequences through the command set. The byte transport below
+// it (the link's reader thread, or a pump on a fake clock) only feeds onFrame() and carries the
+// commands it is handed.
+
+#include <array>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "config/ProgramContext.h"
+#include "link/Commands.h"
+#include "link/LinkState.h"
+#include "link/SondeInfo.h"
+#include "link/StreamCutter.h"
+#include "platform/Clock.h"
+#include "stream/ImageLine.h"
+#include "stream/LiveState.h"
+#include "stream/ProbePanel.h"
+#include "stream/StreamPorts.h"
+#include "stream/ToolsStream.h"
+#include "stream/Transport.h"
+
+namespace quelt {
+
+// The selected sonde of the database, for the command set.
+class DatabaseSondeInfo final : public SondeInfo {
+  public:
+    explicit DatabaseSondeInfo(const SondeDatabase& db) : db_(db) {}
+    double heightOffsetCm() const override { return db_.heightOffset(); }
+    bool highSpeed() const override { return db_.highSpeed(); }
+
+  private:
+    const SondeDatabase& db_;
+};
+
+class Acquisition final : public FrameSink, public StreamEvents, public ProbePanelPorts {
+  public:
+    Acquisition(ProgramContext& context, const Clock& clock);
+
+    // --- what the front end connects ---------------------------------------------------------------
+    // Writes one command frame to the logger; false when it could not be handed over (one in flight).
+    std::function<bool(const CommandFrame&)> writeCommand;
+    // An accepted (or replacement) line is in `image`: draw it.
+    std::function<void(std::uint8_t lineDirection, int resolutionCode)> onImageLine;
+    // RefreshDataView.
+    std::function<void(int code)> onRefresh;
+    // Messages for the operator (from the reader thread: post them to the operator's thread).
+    std::function<void(const std::string&)> onMessage;
+    // The recording stopped by itself (a write failed); the text says why.
+    std::function<void(const std::string&)> onRecordingFailed;
+
+    // --- the pipeline ------------------------------------------------------------------------------
+    void onFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence, FrameVia via) override;
+    // The probe panel's timers and the replay pace.
+    void tick(Millis now);
+
+    // Recording while acquiring: the direction (1 down, 0 up) and the last accepted depth of the
+    // recording-mode choice, then the log pair.
+    bool startRecording(const std::string& headerPath, bool down, Operator& op);
+    void stopRecording(Operator& op);
+
+    ProgramContext& context() { return context_; }
+    LiveState live;
+    ReplyEcho echo;
+    ImageLine image;
+    StreamShared shared;
+    LinkCounters counters;
+    std::atomic<int> linkStatus{0};
+    ModeFlags modes;
+    Transport transport{modes};
+    CToolsStream stream;
+    ProbePanel panel;
+
+    // The last command 0x01 written.
+    CommandFrame lastF1() const;
+
+  private:
+    // StreamEvents
+    void refreshDataView(int code) override;
+    void showAlarm(int type, const std::string& title, const std::string& text) override;
+    void addImageLine(std::uint8_t lineDirection, int resolutionCode) override;
+    void writeDataFile() override;
+    std::optional<std::array<std::uint8_t, 8>> lastCommandF1() override;
+    void resendCommandF1() override;
+    void refreshToolsBox() override {}
+    // ProbePanelPorts
+    void sendF0() override;
+    std::array<std::uint8_t, 8> sendF1() override;
+    std::array<std::uint8_t, 4> sendF3() override;
+    std::array<std::uint8_t, 7> sendF4() override;
+    std::array<std::uint8_t, 7> sendF5() override;
+    bool commandPending() override { return false; }
+    void showMessage(const std::string& text) override;
+    void stopRecording() override;
+
+    bool send(const CommandFrame& f);
+    template <size_t N>
+    std::array<std::uint8_t, N> sent(const CommandFrame& f) {
+        std::array<std::uint8_t, N> out{};
+        for (size_t i = 0; i < N && i < f.length; ++i)
+            out[i] = f.bytes[i];
+        return out;
+    }
+    void syncModes();
+
+    ProgramContext& context_;
+    const Clock& clock_;
+    DatabaseSondeInfo sonde_;
+    mutable std::mutex f1Mutex_;
+    std::mutex recordMutex_;  // the data file: written on the reader thread, opened and closed elsewhere
+    CommandFrame lastF1_;
+    bool haveF1_ = false;
+    const std::uint8_t* currentFrame_ = nullptr;
+    std::size_t currentLength_ = 0;
+};
+
+}  // namespace quelt

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "config/ProgramContext.h"
+#include "link/DevicePump.h"
+#include "sim/Scenario.h"
+#include "sim/SimDevice.h"
+#include "stream/Acquisition.h"
+#include "stream/LogFile.h"
+
+namespace fs = std::filesystem;
+using namespace quelt;
+
+namespace {
+
+// The whole pipeline on a fake clock: the simulated logger, the link's cutter, the decoders, the probe
+// panel's power-up, the recorder.
+class AcquisitionTest : public ::testing::Test {
+  protected:
+    fs::path home;
+    ScriptedOperator op;
+    ProgramContext context;
+    FakeClock clock;
+    sim::Scenario scenario;
+    std::unique_ptr<sim::SimDevice> device;
+    std::unique_ptr<Acquisition> acq;
+    std::unique_ptr<DevicePump> pump;
+    int images = 0;
+
+    void SetUp() override {
+        home = fs::temp_directory_path() / ("quelt-acq-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(home);
+        ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        std::string error;
+        ASSERT_TRUE(startProgram((home / "h").string(), op, context, error)) << error;
+        ASSERT_TRUE(sim::builtinScenario("clean", 1, scenario));
+        device = std::make_unique<sim::SimDevice>(scenario, clock, [this](Millis ms) { clock.advance(ms); });
+        acq = std::make_unique<Acquisition>(context, clock);
+        pump = std::make_unique<DevicePump>(*device, *acq, &acq->counters, &acq->shared.linkStatus);
+        acq->writeCommand = [this](const CommandFrame& f) { return pump->write(f); };
+        acq->onImageLine = [this](std::uint8_t, int) { ++images; };
+        ASSERT_TRUE(pump->open()) << pump->error();
+        acq->panel.start(clock.now());
+    }
+    void TearDown() override { fs::remove_all(home); }
+
+    void run(Millis ms) {
+        for (Millis end = clock.now() + ms; clock.now() < end;) {
+            clock.advance(10);
+            ASSERT_TRUE(pump->pump()) << pump->error();
+            acq->panel.dataFlowing = acq->shared.linkStatus.load() > 0;
+            acq->tick(clock.now());
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(AcquisitionTest, PowersUpLogsAndRecordsAPlausibleHole) {
+    run(1000);
+    ASSERT_GT(acq->shared.linkStatus.load(), 0) << "no frame from the simulated logger";
+    acq->panel.pressPower(clock.now());
+    for (int i = 0; i < 200 && acq->panel.powerUpStep() != ProbePanel::kReady; ++i)
+        run(100);
+    run(3000);
+    ASSERT_EQ(acq->panel.powerUpStep(), ProbePanel::kReady) << acq->panel.view().statusText;
+    ASSERT_TRUE(acq->panel.powered()) << acq->panel.view().statusText;
+    EXPECT_EQ(acq->shared.linkStatus.load(), kLinkFullData);
+    EXPECT_GT(acq->shared.imagesDecoded.load(), 0u);
+    EXPECT_GT(images, 0);
+    EXPECT_EQ(acq->counters.missed.load(), 0u);
+
+    // Record while the winch moves.
+    const std::string header = (home / "h" / "run.HED").string();
+    context.headerIo->SetHeaderDefaults();
+    ASSERT_TRUE(acq->startRecording(header, true, op)) << (op.log().empty() ? "" : op.log().back().text);
+    run(20000);
+    acq->stopRecording(op);
+    const std::uint64_t written = acq->transport.recorder().linesWritten();
+    EXPECT_GT(written, 10u);
+
+    OpenedLog log;
+    ASSERT_EQ(openLog(header, *context.headerIo, op, log), OpenLogResult::Ok);
+    EXPECT_FALSE(context.header.corrupt);
+    EXPECT_EQ(log.reader.wholeLines(), written);
+    EXPECT_EQ(log.reader.trailingBytes(), 0u);
+    std::int32_t previous = -2147483647, first = 0, last = 0;
+    ASSERT_TRUE(log.reader.readDepthField(0, first));
+    for (std::uint64_t i = 0; i < written; ++i) {  // recording downwards: depths only advance
+        std::int32_t d = 0;
+        ASSERT_TRUE(log.reader.readDepthField(i * log.layout.lineSize, d));
+        EXPECT_GT(d, previous) << i;
+        previous = last = d;
+    }
+    EXPECT_EQ(context.header.startDepth, first);
+    EXPECT_NEAR(context.header.endDepth, last, 1);
+}
