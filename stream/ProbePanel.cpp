@@ -9,8 +9,15 @@ constexpr Millis kLockout = 350;
 constexpr Millis kPollPeriod = 300;
 }  // namespace
 
-ProbePanel::ProbePanel(ReplyEcho& echo, LiveState& live, StreamShared& shared, ProbePanelPorts& ports)
-    : echo_(echo), live_(live), shared_(shared), ports_(ports) {}
+ProbePanel::ProbePanel(ReplyEcho& echo, LiveState& live, StreamShared& shared, LinkCounters& counters,
+                       LinkFlags& flags, const std::atomic<int>& linkStatus, ProbePanelPorts& ports)
+    : echo_(echo),
+      live_(live),
+      shared_(shared),
+      counters_(counters),
+      flags_(flags),
+      linkStatus_(linkStatus),
+      ports_(ports) {}
 
 void ProbePanel::start(Millis now) {
     powerUpStep_ = kReady;
@@ -61,7 +68,7 @@ void ProbePanel::pressPower(Millis now) {
         ports_.restoreDisplaySettings();
         ports_.refreshTravelTools();
     }
-    poweredCopy = powered_;
+    flags_.poweredCopy = powered_;
 }
 
 void ProbePanel::switchOff(Millis now) {
@@ -79,7 +86,7 @@ void ProbePanel::switchOff(Millis now) {
     ports_.runStop();
     ports_.saveDisplaySettings();
     ports_.refreshTravelTools();
-    poweredCopy = false;
+    flags_.poweredCopy = false;
 }
 
 void ProbePanel::tick(Millis now) {
@@ -155,8 +162,8 @@ void ProbePanel::powerUpStepDue(Millis now) {
             retry_ = 0;
             echo_.clearNewReply();
             ports_.sendF4();
-            shared_.imagesDecoded = 0;
-            shared_.imagesReplaced = 0;
+            counters_.fullDecoded = 0;
+            counters_.fullReplaced = 0;
             powerUpStep_ = 4;
             arm(upDue_, now, 500);
             return;
@@ -214,7 +221,7 @@ void ProbePanel::powerDownStepDue(Millis now) {
 }
 
 void ProbePanel::statusPoll(Millis now) {
-    const int linkStatus = shared_.linkStatus;
+    const int linkStatus = linkStatus_.load();
     if (linkStatus < 16) {
         UpdateStatusText(now);
         UpdateCounters();
@@ -229,7 +236,7 @@ void ProbePanel::statusPoll(Millis now) {
     if (linkStatus <= 2) {
         view_.powerEnabled = false;
         powered_ = false;
-        poweredCopy = false;
+        flags_.poweredCopy = false;
     } else {
         view_.powerEnabled = true;
     }
@@ -242,7 +249,7 @@ void ProbePanel::statusPoll(Millis now) {
             const bool running = (echo_.slot(0) & 0x0F) != 0;
             view_.powerPicture = running ? PowerPicture::On : PowerPicture::Off;
             powered_ = running;
-            poweredCopy = running;
+            flags_.poweredCopy = running;
         }
     } else if (linkStatus > 2) {
         view_.powerPicture = odd ? PowerPicture::OnBlink : PowerPicture::On;
@@ -251,10 +258,10 @@ void ProbePanel::statusPoll(Millis now) {
 }
 
 void ProbePanel::UpdateStatusText(Millis now) {
-    if (quitting || startCountdown_ > 0) return;
-    if (poweredCopy) {
-        view_.validText = format("%u", shared_.imagesDecoded.load());
-        view_.errorText = format("%u", shared_.imagesReplaced.load());
+    if (flags_.quitting || startCountdown_ > 0) return;
+    if (flags_.poweredCopy) {
+        view_.validText = format("%u", counters_.fullDecoded.load());
+        view_.errorText = format("%u", counters_.fullReplaced.load());
     } else {
         view_.validText.clear();
         view_.errorText.clear();
@@ -295,7 +302,7 @@ void ProbePanel::UpdateStatusText(Millis now) {
         }
     }
     if (status != 0) holdUntil_ = now + 1000;
-    if (!dataFlowing) {
+    if (!flags_.dataFlowing) {
         text = "No USB Hardware Detected : Replay Mode.";
         cls = StatusClass::Replay;
     }
@@ -310,7 +317,7 @@ void ProbePanel::UpdateStatusText(Millis now) {
 }
 
 void ProbePanel::UpdateCounters() {
-    if (shared_.linkStatus <= 2) {
+    if (linkStatus_.load() <= 2) {
         view_.voltageText.clear();
         view_.currentText.clear();
         return;

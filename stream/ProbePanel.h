@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "link/LinkState.h"
 #include "platform/Clock.h"
 #include "stream/LiveState.h"
 #include "stream/StreamPorts.h"
@@ -56,12 +57,11 @@ class ProbePanel {
   public:
     static constexpr int kReady = 10;  // PowerUpStep when no power-up runs
 
-    ProbePanel(ReplyEcho& echo, LiveState& live, StreamShared& shared, ProbePanelPorts& ports);
+    // flags: dataFlowing and quitting are read, poweredCopy is written; linkStatus as the link keeps it.
+    ProbePanel(ReplyEcho& echo, LiveState& live, StreamShared& shared, LinkCounters& counters,
+               LinkFlags& flags, const std::atomic<int>& linkStatus, ProbePanelPorts& ports);
 
-    // Set by the link and the probe page.
-    std::atomic<bool> dataFlowing{false};
-    std::atomic<bool> quitting{false};
-    std::atomic<bool> poweredCopy{false};
+    // Set by the probe page while the rotation offset or the gamma coefficient is edited.
     std::atomic<bool> offsetEditing{false};
     void selectSonde(int serialNumber, bool gammaOnBoard) {
         sondeSerial_ = serialNumber;
@@ -91,6 +91,9 @@ class ProbePanel {
     ReplyEcho& echo_;
     LiveState& live_;
     StreamShared& shared_;
+    LinkCounters& counters_;
+    LinkFlags& flags_;
+    const std::atomic<int>& linkStatus_;
     ProbePanelPorts& ports_;
 
     int sondeSerial_ = 0;

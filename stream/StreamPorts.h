@@ -3,11 +3,9 @@
 // picture, the log writer and the command set (StreamEvents), and the process-wide flags and counters
 // they share with the link, the probe panel and the recorder (StreamShared).
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 
 namespace quelt {
@@ -23,9 +21,9 @@ class StreamEvents {
     virtual void addImageLine(std::uint8_t lineDirection, int resolutionCode) = 0;
     // Appends the current line to the log data file (while recording and not paused).
     virtual void writeDataFile() = 0;
-    // The command 0x01 last sent (8 bytes), if any; and a request to send it again.
-    virtual std::optional<std::array<std::uint8_t, 8>> lastCommandF1() = 0;
-    virtual void resendCommandF1() = 0;
+    // A logger frame in the 20-byte layout: the link compares its read-back with the command 0x01 it
+    // last sent and sends that command again when they differ.
+    virtual void loggerReadBack(const std::uint8_t* logger20) = 0;
     // The tools box shows the orientation values.
     virtual void refreshToolsBox() = 0;
 };
@@ -37,8 +35,7 @@ class NullStreamEvents : public StreamEvents {
     void showAlarm(int, const std::string&, const std::string&) override {}
     void addImageLine(std::uint8_t, int) override {}
     void writeDataFile() override {}
-    std::optional<std::array<std::uint8_t, 8>> lastCommandF1() override { return std::nullopt; }
-    void resendCommandF1() override {}
+    void loggerReadBack(const std::uint8_t*) override {}
     void refreshToolsBox() override {}
 };
 
@@ -57,12 +54,6 @@ struct StreamShared {
     std::atomic<double> lastAcceptedDepth{0.0};     // metres
     std::atomic<std::uint8_t> reverseMotion{0};     // shown and cleared by the probe panel
     std::atomic<std::int64_t> lastRejectedTime{0};  // system file time of the last rejected line
-
-    // The kind of the last frame the link received (0, 1, 2, 4, 16, 32, 255).
-    std::atomic<int> linkStatus{0};
-    // Full data frames decoded and replaced.
-    std::atomic<std::uint32_t> imagesDecoded{0};
-    std::atomic<std::uint32_t> imagesReplaced{0};
 
     // The open log: recorded in feet, and the channel id of each channel index of its data line.
     std::atomic<bool> logInFeet{false};

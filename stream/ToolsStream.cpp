@@ -141,8 +141,16 @@ void OrientationFilter::push(std::array<double, 6>& axes, int window) {
 }
 
 CToolsStream::CToolsStream(const Settings& settings, LiveState& live, ReplyEcho& echo, ImageLine& line,
-                           StreamShared& shared, StreamEvents& events)
-    : settings_(settings), live_(live), echo_(echo), line_(line), shared_(shared), events_(events) {}
+                           StreamShared& shared, LinkCounters& counters, const std::atomic<int>& linkStatus,
+                           StreamEvents& events)
+    : settings_(settings),
+      live_(live),
+      echo_(echo),
+      line_(line),
+      shared_(shared),
+      counters_(counters),
+      linkStatus_(linkStatus),
+      events_(events) {}
 
 int CToolsStream::averagingWindow() const {
     double revolution = settings_.MotorPeriod * 2.304;
@@ -248,7 +256,7 @@ void CToolsStream::assignChannel(LiveValues& v, int channel, int value, bool fro
                 double d = value / 1000.0;
                 if (fromFile && shared_.logInFeet.load()) d *= 0.3048;
                 v.fileDepth = d;
-                if (shared_.linkStatus.load() < 16) {
+                if (linkStatus_.load() < kLinkLogger) {
                     v.depth = v.imageDepth = d;
                     v.speed = 0;
                 }
@@ -336,7 +344,7 @@ void CToolsStream::raiseAlarms(std::uint8_t flags) {
 
 void CToolsStream::replaceLine(int resolutionCode) {
     events_.addImageLine(line_.lineDirection, resolutionCode);
-    if (shared_.imagesDecoded.load() > 0) ++shared_.imagesReplaced;
+    if (counters_.fullDecoded.load() > 0) ++counters_.fullReplaced;
 }
 
 bool CToolsStream::decodeStatusFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence) {
@@ -425,11 +433,6 @@ void CToolsStream::decodeLoggerBody(const std::uint8_t* b, bool nineteen) {
         std::fill(e.begin() + 12, e.begin() + 23, 0);
         e[23] = 1;
     });
-    bool mismatch = false;
-    if (auto cmd = events_.lastCommandF1()) {
-        const auto& c = *cmd;
-        mismatch = !(b[1] == c[2] && b[2] == c[3] && b[3] == c[4] && b[4] == c[5] && b[5] == c[6]);
-    }
     const DepthCalibration cal = DepthCalibration::from(settings_);
     const bool playing = shared_.playing.load() != 0;
     live_.update([&](LiveValues& v) {
@@ -457,7 +460,7 @@ void CToolsStream::decodeLoggerBody(const std::uint8_t* b, bool nineteen) {
         }
     });
     events_.refreshDataView(1024);
-    if (mismatch) events_.resendCommandF1();
+    events_.loggerReadBack(b);
     raiseAlarms(b[0]);
 }
 
@@ -598,7 +601,7 @@ bool CToolsStream::decodeFullDataFrame(const std::uint8_t* f, std::size_t length
     if (orientationDone) events_.refreshToolsBox();
     events_.refreshDataView(1024);
     raiseAlarms(f[0]);
-    ++shared_.imagesDecoded;
+    ++counters_.fullDecoded;
     return false;
 }
 

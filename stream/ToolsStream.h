@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "config/Settings.h"
+#include "link/LinkState.h"
 #include "stream/ImageLine.h"
 #include "stream/LiveState.h"
 #include "stream/StreamPorts.h"
@@ -51,8 +52,10 @@ class OrientationFilter {
 
 class CToolsStream {
   public:
+    // linkStatus: the kind of the last frame the link received (LinkStatusCode).
     CToolsStream(const Settings& settings, LiveState& live, ReplyEcho& echo, ImageLine& line,
-                 StreamShared& shared, StreamEvents& events);
+                 StreamShared& shared, LinkCounters& counters, const std::atomic<int>& linkStatus,
+                 StreamEvents& events);
     virtual ~CToolsStream() = default;
 
     // Each takes one frame of its length (body and 16-bit sum) and the sequence number of its packet.
@@ -87,6 +90,8 @@ class CToolsStream {
     ReplyEcho& echo_;
     ImageLine& line_;
     StreamShared& shared_;
+    LinkCounters& counters_;
+    const std::atomic<int>& linkStatus_;
     StreamEvents& events_;
     OrientationFilter filter_;
 };

@@ -16,8 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static ReplyEcho echo;
     static ImageLine line;
     static StreamShared shared;
+    static LinkCounters counters;
+    static std::atomic<int> linkStatus{0};
     static NullStreamEvents events;
-    static CToolsStream stream(settings, live, echo, line, shared, events);
+    static CToolsStream stream(settings, live, echo, line, shared, counters, linkStatus, events);
+    linkStatus = data[0] & 1 ? kLinkFullData : kLinkNothing;
     settings.LevelContrast = data[0] & 0x3F;
     shared.recording = (data[0] >> 6) & 1;
 

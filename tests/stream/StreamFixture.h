@@ -135,9 +135,8 @@ struct RecordingEvents : StreamEvents {
     std::vector<std::pair<int, std::string>> alarms;
     std::vector<std::pair<int, int>> lines;  // direction, resolution
     int writes = 0;
-    int resends = 0;
     int toolsBox = 0;
-    std::optional<std::array<std::uint8_t, 8>> f1;
+    std::vector<Bytes> readBacks;  // logger frames in the 20-byte layout
 
     void refreshDataView(int code) override { refreshes.push_back(code); }
     void showAlarm(int type, const std::string& title, const std::string& text) override {
@@ -147,8 +146,9 @@ struct RecordingEvents : StreamEvents {
         lines.emplace_back(direction, resolution);
     }
     void writeDataFile() override { ++writes; }
-    std::optional<std::array<std::uint8_t, 8>> lastCommandF1() override { return f1; }
-    void resendCommandF1() override { ++resends; }
+    void loggerReadBack(const std::uint8_t* logger20) override {
+        readBacks.emplace_back(logger20, logger20 + 20);
+    }
     void refreshToolsBox() override { ++toolsBox; }
 };
 
@@ -159,8 +159,10 @@ struct StreamRig {
     ReplyEcho echo;
     ImageLine line;
     StreamShared shared;
+    LinkCounters counters;
+    std::atomic<int> linkStatus{kLinkNothing};
     RecordingEvents events;
-    CToolsStream stream{settings, live, echo, line, shared, events};
+    CToolsStream stream{settings, live, echo, line, shared, counters, linkStatus, events};
 
     StreamRig() {
         settings.PulleysDiameter = 500.0;  // 5000 tenths of a millimetre in the file

@@ -74,7 +74,7 @@ TEST(FullData, AcceptanceWhileRecordingDownwards) {
         EXPECT_EQ(rig.shared.reverseMotion, c.reverse) << c.depth;
         EXPECT_DOUBLE_EQ(rig.shared.lastAcceptedDepth, c.lastAfter);
         EXPECT_EQ(rig.shared.lastRejectedTime, c.accepted ? 0 : 42);
-        EXPECT_EQ(rig.shared.imagesDecoded, 1u);
+        EXPECT_EQ(rig.counters.fullDecoded, 1u);
         EXPECT_EQ(rig.events.refreshes, std::vector<int>{1024});
     }
 }
@@ -166,8 +166,8 @@ TEST(FullData, CommStatusAndChecksumDecideDecodeOrReplace) {
         rig.full(f);
         ASSERT_EQ(rig.events.lines.size(), 1u);
         EXPECT_EQ(rig.events.lines[0].first, c.decoded ? 1 : 0);  // a replacement keeps the old direction
-        EXPECT_EQ(rig.shared.imagesDecoded, c.decoded ? 2u : 1u) << int(c.status);
-        EXPECT_EQ(rig.shared.imagesReplaced, c.decoded ? 0u : 1u);
+        EXPECT_EQ(rig.counters.fullDecoded, c.decoded ? 2u : 1u) << int(c.status);
+        EXPECT_EQ(rig.counters.fullReplaced, c.decoded ? 0u : 1u);
         EXPECT_EQ(rig.line.sampleLine[0], c.decoded ? 255 : 127);  // a replacement repeats the old samples
         EXPECT_DOUBLE_EQ(rig.v().depth, c.decoded ? 1.0 : 0.0);
         // A frame with a good sum reports its comm status; a bad sum reports nothing.
@@ -178,7 +178,7 @@ TEST(FullData, CommStatusAndChecksumDecideDecodeOrReplace) {
     FullFrameSpec s;
     s.status = 0;
     rig.full(fullFrame(s));
-    EXPECT_EQ(rig.shared.imagesReplaced, 0u);
+    EXPECT_EQ(rig.counters.fullReplaced, 0u);
     EXPECT_EQ(rig.events.lines.size(), 1u);
 }
 
@@ -221,7 +221,7 @@ TEST(FullData, ResolutionOutsideOneToFourIsNinetySamples) {
         auto f = fullFrame(s);
         EXPECT_EQ(f.size(), 405u);
         rig.full(f);
-        EXPECT_EQ(rig.shared.imagesDecoded, 1u) << code;
+        EXPECT_EQ(rig.counters.fullDecoded, 1u) << code;
         EXPECT_EQ(rig.line.samplesPerTurn, 90);
     }
 }
@@ -239,7 +239,7 @@ TEST(FullData, ThreeByteSamplesWith16BitGainNeverOverrun) {
     EXPECT_EQ(f.size(), 525u);
     rig.line.sampleLine.fill(0xEE);
     rig.full(f);
-    EXPECT_EQ(rig.shared.imagesDecoded, 1u);
+    EXPECT_EQ(rig.counters.fullDecoded, 1u);
     EXPECT_EQ(rig.line.sampleLine[119], 127);
     EXPECT_EQ(rig.line.amplitude(119), 200);  // each sample's own 16-bit amplitude
     EXPECT_EQ(rig.line.sampleLine[120], 0xEE);
@@ -253,7 +253,7 @@ TEST(FullData, ThreeByteSamplesWith16BitGainNeverOverrun) {
     auto g = fullFrame(lie);
     EXPECT_EQ(g.size(), 405u);
     small.full(g);
-    EXPECT_EQ(small.shared.imagesDecoded, 0u);
+    EXPECT_EQ(small.counters.fullDecoded, 0u);
     EXPECT_EQ(small.events.lines.size(), 1u);
     small.full(std::vector<std::uint8_t>(10, 0));
     EXPECT_EQ(small.events.lines.size(), 2u);

@@ -76,11 +76,13 @@ struct PanelRig {
     ReplyEcho echo;
     LiveState live;
     StreamShared shared;
+    LinkCounters counters;
+    LinkFlags flags;
+    std::atomic<int> linkStatus{kLinkFullData};
     ScriptedSonde sonde{echo};
-    ProbePanel panel{echo, live, shared, sonde};
+    ProbePanel panel{echo, live, shared, counters, flags, linkStatus, sonde};
     PanelRig() {
-        shared.linkStatus = 255;
-        panel.dataFlowing = true;
+        flags.dataFlowing = true;
         panel.selectSonde(1234, true);
         panel.start(clock.now());
     }
@@ -100,7 +102,7 @@ TEST(PowerUp, CleanSequenceReachesReady) {
     PanelRig rig;
     rig.press();
     EXPECT_EQ(rig.panel.powerUpStep(), 0);
-    EXPECT_TRUE(rig.panel.poweredCopy);
+    EXPECT_TRUE(rig.flags.poweredCopy);
     rig.run(5000);
     EXPECT_EQ(rig.panel.powerUpStep(), ProbePanel::kReady);
     EXPECT_FALSE(rig.panel.powerUpRunning());
@@ -120,7 +122,7 @@ TEST(PowerUp, WrongPowerEchoIsRefusedAfter27Sends) {
     EXPECT_EQ(rig.sonde.f3, 0);
     EXPECT_EQ(rig.sonde.messages, std::vector<std::string>{"Order refused !!!"});
     EXPECT_FALSE(rig.panel.powered());
-    EXPECT_FALSE(rig.panel.poweredCopy);
+    EXPECT_FALSE(rig.flags.poweredCopy);
     EXPECT_FALSE(rig.panel.powerUpRunning());
 }
 
@@ -212,7 +214,7 @@ TEST(StatusText, ChosenFromTheStatusByte) {
              Case{0x01, false, false, "No USB Hardware Detected : Replay Mode.", StatusClass::Replay},
              Case{0x04, true, true, "Bad Winch Direction !!!", StatusClass::Error},
          }) {
-        rig.panel.dataFlowing = c.dataFlowing;
+        rig.flags.dataFlowing = c.dataFlowing;
         rig.shared.reverseMotion = c.reverse;
         rig.live.update([&](LiveValues& v) { v.commStatus = c.status; });
         rig.panel.UpdateStatusText(rig.clock.now());
@@ -230,7 +232,7 @@ TEST(StatusText, HeldForASecondAndSilentDuringTheStartCountdown) {
     rig.run(3500);
     rig.panel.UpdateStatusText(rig.clock.now());
     EXPECT_EQ(rig.panel.view().statusText, "Status OK");
-    rig.panel.dataFlowing = false;  // same byte: the hold keeps the text
+    rig.flags.dataFlowing = false;  // same byte: the hold keeps the text
     rig.clock.advance(900);
     rig.panel.UpdateStatusText(rig.clock.now());
     EXPECT_EQ(rig.panel.view().statusText, "Status OK");
@@ -248,7 +250,7 @@ TEST(Counters, TextsFollowTheLinkAndBlinkAboveLimits) {
     EXPECT_EQ(rig.panel.view().voltageText, "131");
     EXPECT_TRUE(rig.panel.view().voltageBlinking);
     EXPECT_FALSE(rig.panel.view().currentBlinking);
-    rig.shared.linkStatus = 2;
+    rig.linkStatus = 2;
     rig.panel.UpdateCounters();
     EXPECT_EQ(rig.panel.view().voltageText, "");
     EXPECT_EQ(rig.panel.view().currentText, "");

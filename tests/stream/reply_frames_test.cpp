@@ -103,10 +103,10 @@ TEST(StatusFrame, FillsEchoAndLiveValues) {
     EXPECT_EQ(rig.events.refreshes, std::vector<int>{1024});
     // Bad data: the picture repeats its line, counted as replaced once a frame was decoded.
     EXPECT_EQ(rig.events.lines.size(), 1u);
-    EXPECT_EQ(rig.shared.imagesReplaced, 0u);
-    rig.shared.imagesDecoded = 1;
+    EXPECT_EQ(rig.counters.fullReplaced, 0u);
+    rig.counters.fullDecoded = 1;
     rig.status(statusFrame(8000, 0, 0x81));
-    EXPECT_EQ(rig.shared.imagesReplaced, 1u);
+    EXPECT_EQ(rig.counters.fullReplaced, 1u);
 }
 
 TEST(StatusFrame, BadSumChangesNothing) {
@@ -142,25 +142,30 @@ TEST(Alarms, FromFrameFlagsOfEveryFamily) {
     }
 }
 
-TEST(LoggerFrame, ReadBackMismatchResendsCommandF1) {
-    // 0x01: mode, 1500, encoder scale 20480, power 90, sum.
-    const std::array<std::uint8_t, 8> f1 = {0x01, 0x20, 0xDC, 0x05, 0x00, 0x50, 90, 0};
-    struct Case {
-        int constant, scale, power;
-        int resends;
-    };
-    for (Case c : {Case{1500, 20480, 90, 0}, Case{1500, 20480, 91, 1}, Case{1499, 20480, 90, 1},
-                   Case{1500, 20481, 90, 1}}) {
-        StreamRig rig;
-        rig.events.f1 = f1;
-        auto f = loggerFrame20(800000, c.constant, c.scale, static_cast<std::uint8_t>(c.power));
-        rig.stream.decodeLoggerFrame20(f.data(), f.size(), 0);
-        EXPECT_EQ(rig.events.resends, c.resends) << c.power;
-        EXPECT_DOUBLE_EQ(rig.v().depth, 100.0);
-        EXPECT_EQ(rig.echo.slot(5), c.power);
-        EXPECT_EQ(rig.echo.slot(22), 0);
-        EXPECT_EQ(rig.echo.slot(23), 1);
-    }
+TEST(LoggerFrame, ReadBackGoesToTheLink) {
+    StreamRig rig;
+    auto f = loggerFrame20(800000, 1500, 20480, 90);
+    rig.stream.decodeLoggerFrame20(f.data(), f.size(), 0);
+    EXPECT_DOUBLE_EQ(rig.v().depth, 100.0);
+    EXPECT_EQ(rig.echo.slot(5), 90);
+    EXPECT_EQ(rig.echo.slot(22), 0);
+    EXPECT_EQ(rig.echo.slot(23), 1);
+    EXPECT_EQ(rig.events.refreshes, std::vector<int>{1024});
+    ASSERT_EQ(rig.events.readBacks.size(), 1u);
+    EXPECT_EQ(rig.events.readBacks[0], Bytes(f.begin(), f.end()));
+
+    // A 19-byte frame is handed on widened; a frame with a bad sum not at all.
+    auto g = loggerFrame19(800000, 1500, 0x80, 90);
+    rig.stream.decodeLoggerFrame19(g.data(), g.size(), 1);
+    ASSERT_EQ(rig.events.readBacks.size(), 2u);
+    const Bytes& w = rig.events.readBacks[1];
+    EXPECT_EQ(w[3], 0x80);
+    EXPECT_EQ(w[4], 0);
+    EXPECT_EQ(w[5], 90);
+    EXPECT_EQ(readI32(&w[10]), 800000);
+    g[18] ^= 1;
+    rig.stream.decodeLoggerFrame19(g.data(), g.size(), 2);
+    EXPECT_EQ(rig.events.readBacks.size(), 2u);
 }
 
 TEST(LoggerFrame, BadSumMarksChecksumError) {
@@ -222,14 +227,14 @@ TEST(Traces, ExactTextsInDebugFile) {
 
 TEST(ChannelAssignment, NamedValues) {
     StreamRig rig;
-    rig.shared.linkStatus = 0;
+    rig.linkStatus = 0;
     rig.stream.OnScreenAssigment(kChDPTH, 123456, false);
     EXPECT_DOUBLE_EQ(rig.v().fileDepth, 123.456);
     EXPECT_DOUBLE_EQ(rig.v().depth, 123.456);  // no sonde frames flowing
 
     rig.shared.logInFeet = true;
     rig.shared.channelIdOfIndex = [](int index) { return index == 0 ? kChDPTH : -1; };
-    rig.shared.linkStatus = 255;
+    rig.linkStatus = 255;
     rig.stream.OnScreenAssigment(0, 123456, true);
     EXPECT_NEAR(rig.v().fileDepth, 37.63, 0.005);
     EXPECT_DOUBLE_EQ(rig.v().depth, 123.456);  // frames flowing: the live depth stays the sonde's
