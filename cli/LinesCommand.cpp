@@ -9,6 +9,7 @@
 #include "cli/Json.h"
 #include "cli/LiveOutput.h"
 #include "config/ProgramContext.h"
+#include "link/LinkState.h"
 #include "platform/Text.h"
 #include "stream/LogFile.h"
 #include "stream/ReplayLine.h"
@@ -81,9 +82,11 @@ int runLines(const GlobalOptions& options, const std::vector<std::string>& args)
     ImageLine image;
     StreamShared shared;
     NullStreamEvents events;
+    LinkCounters counters;
+    std::atomic<int> linkStatus{0};
     prepareReplay(shared, layout, h);
     shared.rotationOffset = context.sondes->current().rotationOffset;
-    CToolsStream stream(settings, live, echo, image, shared, events);
+    CToolsStream stream(settings, live, echo, image, shared, counters, linkStatus, events);
 
     std::vector<std::uint8_t> line;
     ParsedLine parsed;

@@ -9,6 +9,7 @@
 #include "cli/Command.h"
 #include "cli/LiveOutput.h"
 #include "config/ProgramContext.h"
+#include "link/LinkState.h"
 #include "stream/LogFile.h"
 #include "stream/ReplayLine.h"
 #include "stream/Transport.h"
@@ -79,9 +80,11 @@ int runReplay(const GlobalOptions& options, const std::vector<std::string>& args
     ImageLine image;
     StreamShared shared;
     NullStreamEvents events;
+    LinkCounters counters;
+    std::atomic<int> linkStatus{0};
     prepareReplay(shared, log.layout, h);
     shared.rotationOffset = context.sondes->current().rotationOffset;
-    CToolsStream stream(settings, live, echo, image, shared, events);
+    CToolsStream stream(settings, live, echo, image, shared, counters, linkStatus, events);
 
     ModeFlags flags;
     Transport transport(flags);

@@ -10,14 +10,20 @@ constexpr std::int64_t kFileTimePerMs = 10000;  // file times count 100 ns
 }
 
 Acquisition::Acquisition(ProgramContext& context, const Clock& clock)
-    : stream(context.settings, live, echo, image, shared, *this),
-      panel(echo, live, shared, *this),
+    : stream(context.settings, live, echo, image, shared, counters, linkStatus, *this),
+      panel(echo, live, shared, counters, linkFlags, linkStatus, *this),
       context_(context),
       clock_(clock),
       sonde_(*context.sondes) {
     // Rejected lines are stamped on the program's clock, so recorded time and replay agree in tests.
     shared.fileTimeNow = [this] { return clock_.now() * kFileTimePerMs; };
-    shared.rotationOffset = context.sondes->current().rotationOffset;
+    selectSonde();
+}
+
+void Acquisition::selectSonde() {
+    const SondeEntry& sonde = context_.sondes->current();
+    shared.rotationOffset = sonde.rotationOffset;
+    panel.selectSonde(sonde.serialNumber, sonde.gammaOnBoard);
 }
 
 void Acquisition::syncModes() {
@@ -105,14 +111,15 @@ CommandFrame Acquisition::lastF1() const {
     return lastF1_;
 }
 
-std::optional<std::array<std::uint8_t, 8>> Acquisition::lastCommandF1() {
-    std::lock_guard<std::mutex> lock(f1Mutex_);
-    if (!haveF1_) return std::nullopt;
-    return sent<8>(lastF1_);
-}
-
-void Acquisition::resendCommandF1() {
-    send(lastF1());
+void Acquisition::loggerReadBack(const std::uint8_t* logger20) {
+    // A logger that lost command 0x01 (a power cycle) gets it again.
+    CommandFrame f1;
+    {
+        std::lock_guard<std::mutex> lock(f1Mutex_);
+        if (!haveF1_) return;
+        f1 = lastF1_;
+    }
+    if (!loggerReadBackMatches(logger20, f1)) send(f1);
 }
 
 bool Acquisition::send(const CommandFrame& f) {

@@ -54,6 +54,8 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
 
     // --- the pipeline ------------------------------------------------------------------------------
     void onFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence, FrameVia via) override;
+    // Takes the current sonde of the database (after SondeUsed changed).
+    void selectSonde();
     // The probe panel's timers and the replay pace.
     void tick(Millis now);
 
@@ -69,6 +71,7 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     StreamShared shared;
     LinkCounters counters;
     std::atomic<int> linkStatus{0};
+    LinkFlags linkFlags;
     ModeFlags modes;
     Transport transport{modes};
     CToolsStream stream;
@@ -83,8 +86,7 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     void showAlarm(int type, const std::string& title, const std::string& text) override;
     void addImageLine(std::uint8_t lineDirection, int resolutionCode) override;
     void writeDataFile() override;
-    std::optional<std::array<std::uint8_t, 8>> lastCommandF1() override;
-    void resendCommandF1() override;
+    void loggerReadBack(const std::uint8_t* logger20) override;
     void refreshToolsBox() override {}
     // ProbePanelPorts
     void sendF0() override;

@@ -39,7 +39,7 @@ class AcquisitionTest : public ::testing::Test {
         ASSERT_TRUE(sim::builtinScenario("clean", 1, scenario));
         device = std::make_unique<sim::SimDevice>(scenario, clock, [this](Millis ms) { clock.advance(ms); });
         acq = std::make_unique<Acquisition>(context, clock);
-        pump = std::make_unique<DevicePump>(*device, *acq, &acq->counters, &acq->shared.linkStatus);
+        pump = std::make_unique<DevicePump>(*device, *acq, &acq->counters, &acq->linkStatus);
         acq->writeCommand = [this](const CommandFrame& f) { return pump->write(f); };
         acq->onImageLine = [this](std::uint8_t, int) { ++images; };
         ASSERT_TRUE(pump->open()) << pump->error();
@@ -51,7 +51,7 @@ class AcquisitionTest : public ::testing::Test {
         for (Millis end = clock.now() + ms; clock.now() < end;) {
             clock.advance(10);
             ASSERT_TRUE(pump->pump()) << pump->error();
-            acq->panel.dataFlowing = acq->shared.linkStatus.load() > 0;
+            acq->linkFlags.dataFlowing = acq->linkStatus.load() > 0;
             acq->tick(clock.now());
         }
     }
@@ -61,15 +61,15 @@ class AcquisitionTest : public ::testing::Test {
 
 TEST_F(AcquisitionTest, PowersUpLogsAndRecordsAPlausibleHole) {
     run(1000);
-    ASSERT_GT(acq->shared.linkStatus.load(), 0) << "no frame from the simulated logger";
+    ASSERT_GT(acq->linkStatus.load(), 0) << "no frame from the simulated logger";
     acq->panel.pressPower(clock.now());
     for (int i = 0; i < 200 && acq->panel.powerUpStep() != ProbePanel::kReady; ++i)
         run(100);
     run(3000);
     ASSERT_EQ(acq->panel.powerUpStep(), ProbePanel::kReady) << acq->panel.view().statusText;
     ASSERT_TRUE(acq->panel.powered()) << acq->panel.view().statusText;
-    EXPECT_EQ(acq->shared.linkStatus.load(), kLinkFullData);
-    EXPECT_GT(acq->shared.imagesDecoded.load(), 0u);
+    EXPECT_EQ(acq->linkStatus.load(), kLinkFullData);
+    EXPECT_GT(acq->counters.fullDecoded.load(), 0u);
     EXPECT_GT(images, 0);
     EXPECT_EQ(acq->counters.missed.load(), 0u);
 
