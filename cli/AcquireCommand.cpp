@@ -1,0 +1,199 @@
+// quelt acquire: a headless logging run, exactly as an operator makes it.
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "cli/Headless.h"
+#include "cli/Json.h"
+#include "platform/Paths.h"
+#include "platform/Text.h"
+#include "stream/LogFile.h"
+
+namespace quelt::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void onInterrupt(int) {
+    g_interrupted = 1;
+}
+
+// The header path of a new log: the chosen name with ".HED" and the orientation suffix _X, _N or _H,
+// unless the name already ends with it.
+std::string newLogHeaderPath(const std::string& out, int orientation) {
+    fs::path p(nativePath(out));
+    std::string stem = p.stem().string();
+    if (!equalsNoCase(p.extension().string(), ".hed")) stem = p.filename().string();
+    const char* suffix = orientation == 1 ? "_N" : orientation == 2 ? "_H" : "_X";
+    if (stem.size() < 2 || !equalsNoCase(stem.substr(stem.size() - 2), suffix)) stem += suffix;
+    return (p.parent_path() / (stem + ".HED")).string();
+}
+
+bool applyWell(LogHeader& header, const std::string& assignment) {
+    auto eq = assignment.find('=');
+    if (eq == std::string::npos) return false;
+    std::string key = assignment.substr(0, eq), value = assignment.substr(eq + 1);
+    for (const WellKey& k : wellInfoKeys()) {
+        if (!equalsNoCase(k.name, key)) continue;
+        if (k.type == WellKeyType::Text)
+            header.texts[k.name] = value;
+        else if (k.type == WellKeyType::Real)
+            header.reals[k.name] = parseDecimalCommaOrPoint(value);
+        else
+            header.runNumbers[k.name] = parseLeadingInt(value);
+        return true;
+    }
+    return false;
+}
+
+int runAcquire(const GlobalOptions& options, const std::vector<std::string>& argsIn) {
+    std::vector<std::string> args = argsIn;
+    HeadlessOptions ho;
+    if (!takeHeadlessOptions(args, ho, "acquire")) return kExitUsage;
+    std::string out;
+    double seconds = 0, toDepth = 0;
+    long long maxLines = 0;
+    bool haveToDepth = false, down = true, json = false, replace = options.replace;
+    int orientation = -1;
+    std::vector<std::string> well;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const char* { return i + 1 < args.size() ? args[++i].c_str() : nullptr; };
+        const char* v = nullptr;
+        if (a == "--out" && (v = value()))
+            out = v;
+        else if (a == "--seconds" && (v = value()))
+            seconds = std::atof(v);
+        else if (a == "--lines" && (v = value()))
+            maxLines = std::atoll(v);
+        else if (a == "--to-depth" && (v = value()))
+            toDepth = std::atof(v), haveToDepth = true;
+        else if (a == "--well" && (v = value()))
+            well.push_back(v);
+        else if (a == "--orientation" && (v = value())) {
+            std::string o = v;
+            orientation = o == "none" ? 0 : o == "north" ? 1 : o == "highside" ? 2 : -2;
+            if (orientation == -2) {
+                std::fprintf(stderr, "quelt acquire: --orientation is none, north or highside\n");
+                return kExitUsage;
+            }
+        } else if (a == "--down")
+            down = true;
+        else if (a == "--up")
+            down = false;
+        else if (a == "--replace")
+            replace = true;
+        else if (a == "--json")
+            json = true;
+        else {
+            std::fprintf(stderr, "quelt acquire: unknown or incomplete argument %s\n", a.c_str());
+            return kExitUsage;
+        }
+    }
+    if (out.empty() || (seconds <= 0 && maxLines <= 0 && !haveToDepth)) {
+        std::fprintf(stderr,
+                     "quelt acquire: give --out PATH and a limit (--seconds, --lines or --to-depth)\n");
+        return kExitUsage;
+    }
+    GlobalOptions global = options;
+    global.yes = options.yes || replace;
+    Headless h(global, ho);
+    if (!h.start("acquire")) return kExitNoDevice;
+    Settings& settings = h.context.settings;
+    if (orientation >= 0) settings.PicOriented = orientation;
+    const std::string header = newLogHeaderPath(out, settings.PicOriented);
+    std::error_code ec;
+    fs::create_directories(fs::path(header).parent_path(), ec);
+    if (fs::exists(header, ec)) {
+        if (!h.op.askYesNo("Same file name exist, do you want replace this ?")) return kExitFailure;
+        fs::remove(header, ec);
+        fs::remove(dataPathForHeader(header), ec);
+    }
+    h.context.headerIo->SetHeaderDefaults();
+    for (const auto& w : well) {
+        if (!applyWell(h.context.header, w)) {
+            std::fprintf(stderr, "quelt acquire: --well %s: not a well information key\n", w.c_str());
+            return kExitUsage;
+        }
+    }
+
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    int rc = powerUp(h, "acquire", false);
+    if (rc != kExitOk) return rc;
+    // Recording mode: the direction chosen, the last accepted depth the current depth.
+    if (!h.acq->startRecording(header, down, h.op)) {
+        std::fprintf(stderr, "quelt acquire: the recording did not start\n");
+        powerDown(h, "acquire");
+        return kExitFailure;
+    }
+    std::string failure;
+    h.acq->onRecordingFailed = [&](const std::string& why) { failure = why; };
+    const Millis start = h.now();
+    Millis nextProgress = start + 1000;
+    bool lost = false;
+    for (;;) {
+        if (g_interrupted || !failure.empty()) break;
+        if (!h.run(100)) {
+            lost = true;
+            break;
+        }
+        const LiveValues v = h.acq->live.snapshot();
+        const auto lines = static_cast<long long>(h.acq->transport.recorder().linesWritten());
+        if (h.now() >= nextProgress) {
+            std::fprintf(stderr, "\rquelt acquire: depth %9.3f m  speed %6.2f m/min  lines %lld  %s   ",
+                         v.depth, v.speed, lines, h.acq->panel.view().statusText.c_str());
+            nextProgress += 1000;
+        }
+        if (seconds > 0 && h.now() - start >= static_cast<Millis>(seconds * 1000)) break;
+        if (maxLines > 0 && lines >= maxLines) break;
+        if (haveToDepth && (down ? v.depth >= toDepth : v.depth <= toDepth)) break;
+    }
+    std::fprintf(stderr, "\n");
+    const auto lines = h.acq->transport.recorder().linesWritten();
+    h.acq->stopRecording(h.op);
+    if (!lost) powerDown(h, "acquire");
+
+    // The log as a replay would find it.
+    OpenedLog log;
+    bool complete = openLog(header, *h.context.headerIo, h.op, log, false) == OpenLogResult::Ok &&
+                    !h.context.header.corrupt && failure.empty() && !lost && !g_interrupted && lines > 0;
+    if (!failure.empty()) std::fprintf(stderr, "quelt acquire: %s\n", failure.c_str());
+    if (lost) std::fprintf(stderr, "quelt acquire: the logger was lost; the log holds the lines written\n");
+    std::fprintf(stderr, "quelt acquire: %s: %llu lines%s\n", header.c_str(),
+                 static_cast<unsigned long long>(lines), complete ? "" : " (incomplete)");
+    if (json) {
+        JsonObject o;
+        o.addString("header", header).addString("dataFile", log.dataPath);
+        o.addInt("lines", static_cast<long long>(lines));
+        o.addInt("startDepth", h.context.header.startDepth).addInt("endDepth", h.context.header.endDepth);
+        o.addInt("endTime", h.context.header.endTime).addBool("complete", complete);
+        std::printf("%s\n", o.str().c_str());
+    }
+    if (g_interrupted) return kExitInterrupted;
+    return complete ? kExitOk : kExitFailure;
+}
+
+CommandRegistration registration{{
+    "acquire",
+    "a headless logging run: power-up, record a log, stop, power-down",
+    "Usage: quelt [--home DIR] [--device sim] acquire --out PATH [--seconds N | --lines N | --to-depth D]\n"
+    "             [--down|--up] [--orientation none|north|highside] [--replace] [--well KEY=VALUE ...]\n"
+    "             [--scenario S --seed N] [--fast] [--capture FILE] [--json]\n\n"
+    "Makes a log exactly as an operator would: the link, the power-up sequence, the recording mode (the\n"
+    "direction; the last accepted depth is the current depth), a header with the given well information\n"
+    "(keys of section WellInfo, e.g. --well Company=ACME --well Wellname=BH-7), the recording until the\n"
+    "limit, the stop (header completed), the power-down. PATH gets the orientation suffix (_X, _N, _H)\n"
+    "and the extensions .HED and .VIV. A progress line goes to standard error.\n\n"
+    "  --fast   run the simulated logger on simulated time (a 500 m log in seconds)\n"
+    "  --json   a last JSON object: header, dataFile, lines, startDepth, endDepth, endTime, complete\n\n"
+    "Exit codes: 0 the log is complete, 1 it is not (lost logger, failed write; it holds the lines\n"
+    "written), 2 bad arguments or a refused power-up, 3 no logger, 130 interrupted.\n",
+    runAcquire,
+}};
+
+}  // namespace
+}  // namespace quelt::cli
