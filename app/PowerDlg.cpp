@@ -49,9 +49,9 @@ QLabel* counter(QWidget* parent, const char* name) {
 
 CPowerDlg::CPowerDlg(QWidget* parent) : QWidget(parent) {
     caption = new QLabel("Probe Control", this);
-    power = button(this, "power", QString::fromUtf8("\u23FB"), "Sonde power On/Off.");
+    power = button(this, "power", QString("I/O"), "Sonde power On/Off.");
     power->setCheckable(true);
-    rewind = button(this, "rewind", QString::fromUtf8("\u23EE"), "Reset file player .");
+    rewind = button(this, "rewind", QString::fromUtf8("|\u25C0"), "Reset file player .");
     stop = button(this, "stop", QString::fromUtf8("\u25A0"), "Player or recorder stop.");
     pause = button(this, "pause", QString::fromUtf8("\u275A\u275A"), "Player or recorder pause.");
     play = button(this, "play", QString::fromUtf8("\u25B6"), "Play file.");
