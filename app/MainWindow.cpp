@@ -1,17 +1,619 @@
 #include "app/MainWindow.h"
 
-#include <QLabel>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSplashScreen>
+#include <QStatusBar>
+#include <QThread>
+#include <QVBoxLayout>
+#include <filesystem>
 
+#include "app/AboutBox.h"
+#include "app/PowerDlg.h"
+#include "config/Diagnostics.h"
 #include "config/ProgramContext.h"
+#include "platform/Paths.h"
+#include "platform/Text.h"
+#include "stream/LogFile.h"
+#include "stream/ReplayLine.h"
+#include "ui/widgets/DephtDlg.h"
+#include "ui/widgets/PictureView.h"
 
 namespace quelt::app {
 
-MainWindow::MainWindow(ProgramContext& context, QWidget* parent) : QMainWindow(parent), context_(context) {
-    setWindowTitle("QueltLogger");
-    auto* label = new QLabel(QString::fromStdString("Program folder: " + context_.home.string()), this);
-    label->setAlignment(Qt::AlignCenter);
-    setCentralWidget(label);
-    resize(800, 600);
+namespace fs = std::filesystem;
+
+QString mainWindowTitle() {
+    return QString(kProductBanner) + " version" + QChar(0x00A0) + kProductVersion;
+}
+
+// What the probe panel model asks of the command set and of this window.
+class MainWindow::Ports final : public ProbePanelPorts {
+  public:
+    explicit Ports(MainWindow& w) : w_(w) {}
+    void sendF0() override { w_.source_.sendF0(); }
+    std::array<std::uint8_t, 8> sendF1() override { return w_.source_.sendF1(); }
+    std::array<std::uint8_t, 4> sendF3() override { return w_.source_.sendF3(); }
+    std::array<std::uint8_t, 7> sendF4() override { return w_.source_.sendF4(); }
+    std::array<std::uint8_t, 7> sendF5() override { return w_.source_.sendF5(); }
+    bool commandPending() override { return w_.source_.commandPending(); }
+    void beep(int, int) override { QApplication::beep(); }
+    void showMessage(const std::string& text) override { w_.op_.message(text, MessageKind::Error); }
+    void clearPicture() override {
+        w_.clearPicture();
+        w_.controller_->schedulePaint(true);
+    }
+    void resetLiveOrientation() override {
+        w_.live_.update([](LiveValues& v) {
+            v.hx = v.hy = v.hz = v.gx = v.gy = v.gz = kNoValue;
+            v.highSide = v.magToolface = v.tilt = v.azimuth = kNoValue;
+        });
+        if (w_.replayStream_) w_.replayStream_->resetOrientationFilter();
+    }
+    void stopRecording() override {
+        w_.transport_.StopRecording(w_.live_.read([](const LiveValues& v) { return v.depth; }), w_.op_,
+                                    w_.clock_.now());
+    }
+    void runStop() override {
+        if (w_.power_->stop->isEnabled()) w_.onStop();
+    }
+    void modeMessage(const std::string& text) override { w_.modeMessage(text); }
+
+  private:
+    MainWindow& w_;
+};
+
+MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source, const Clock& clock,
+                       QWidget* parent)
+    : QMainWindow(parent), context_(context), op_(op), source_(source), clock_(clock), transport_(flags_) {
+    setWindowTitle(mainWindowTitle());
+
+    // The picture, coloured by the palette in use.
+    LoadPalettes(resolveNoCase(context_.home / kPaletteFileName).string(), context_.settings, palettes_,
+                 colours_);
+    picture_.setColourTable(colours_);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    int screenHeight = screen ? screen->geometry().height() : 768;
+    picture_.InitImageBuffer(std::max(screenHeight, kMinScreenHeight), op_);
+
+    auto* central = new QWidget(this);
+    auto* columns = new QHBoxLayout(central);
+    auto* left = new QVBoxLayout;
+    auto* labels = new QGridLayout;
+    for (int i = 0; i < 8; ++i) {
+        orientation_[static_cast<size_t>(i)] = new QLabel(central);
+        orientation_[static_cast<size_t>(i)]->setFixedWidth(90);
+        labels->addWidget(orientation_[static_cast<size_t>(i)], 0, i < 4 ? i : i + 1);
+    }
+    labels->setColumnMinimumWidth(4, kTrackWidth);
+    left->addLayout(labels);
+    view_ = new ui::PictureView(central);
+    left->addWidget(view_, 1);
+    columns->addLayout(left);
+    auto* right = new QVBoxLayout;
+    depth_ = new ui::CDephtDlg(central);
+    power_ = new CPowerDlg(central);
+    right->addWidget(depth_);
+    right->addWidget(power_);
+    right->addStretch();
+    columns->addLayout(right);
+    setCentralWidget(central);
+
+    PictureHooks hooks;
+    hooks.recording = [this] { return flags_.recording.load(); };
+    hooks.zeroLinkCounters = [this] {
+        shared_.imagesDecoded = 0;
+        shared_.imagesReplaced = 0;
+    };
+    controller_ = std::make_unique<PictureController>(picture_, *view_, context_.settings, clock_, hooks);
+    ports_ = std::make_unique<Ports>(*this);
+    panel_ = std::make_unique<ProbePanel>(echo_, live_, shared_, *ports_);
+    const SondeEntry& sonde = context_.sondes->current();
+    panel_->selectSonde(sonde.serialNumber, sonde.gammaOnBoard);
+
+    buildMenus();
+    buildStatusBar();
+    setOrientationLabels(context_.settings.PicOriented);
+
+    connect(power_->power, &QToolButton::clicked, this, [this] { onPower(); });
+    connect(power_->record, &QToolButton::clicked, this, [this] { onRecord(); });
+    connect(power_->pause, &QToolButton::clicked, this, [this] { onPause(); });
+    connect(power_->stop, &QToolButton::clicked, this, [this] { onStop(); });
+    connect(power_->play, &QToolButton::clicked, this, [this] { onPlay(); });
+    connect(power_->rewind, &QToolButton::clicked, this, [this] { onRewind(); });
+    connect(power_->speed, &QSlider::valueChanged, this,
+            [this](int v) { transport_.pacer().setPosition(v); });
+
+    // The live link: its threads call these; everything reaching a widget is queued to this thread,
+    // and a burst of refresh requests costs one refresh.
+    LiveHooks live;
+    live.frameDecoded = [this](int code) {
+        if (refreshQueued_.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, code] {
+                refreshQueued_ = false;
+                RefreshDataView(code);
+            },
+            Qt::QueuedConnection);
+    };
+    live.imageLine = [this](std::uint8_t direction, int code) {
+        const LiveValues v = live_.snapshot();
+        controller_->addImageLine(direction != 0, code, image_, rowInputs(v, context_.settings),
+                                  v.imageDepth);
+    };
+    live.linkLost = [this](const std::string& message) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, message] {
+                if (power_->stop->isEnabled()) onStop();
+                if (panel_->powered()) panel_->pressPower(clock_.now());
+                if (!message.empty()) op_.message(message, MessageKind::Error);
+            },
+            Qt::QueuedConnection);
+    };
+    live.statusChanged = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { idleTicks_ = 0; }, Qt::QueuedConnection);
+    };
+    source_.start({&live_, &echo_, &image_, &shared_}, live);
+
+    const Millis now = clock_.now();
+    panel_->start(now);
+    connect(&mainTimer_, &QTimer::timeout, this, [this] { mainTick(clock_.now()); });
+    connect(&modelTimer_, &QTimer::timeout, this, [this] { modelTick(clock_.now()); });
+    replayTimer_.setSingleShot(true);
+    connect(&replayTimer_, &QTimer::timeout, this, [this] {
+        replayTick(clock_.now());
+        scheduleReplay();
+    });
+    mainTimer_.start(250);
+    modelTimer_.start(20);
+    controller_->schedulePaint(true);
+    RefreshDataView(1024);
+    resize(kRowWidth + 420, 700);
+    showSplash();
+}
+
+MainWindow::~MainWindow() {
+    mainTimer_.stop();
+    modelTimer_.stop();
+    replayTimer_.stop();
+    source_.stop();
+}
+
+void MainWindow::buildMenus() {
+    auto add = [this](QMenu* menu, const char* name, const char* text, auto slot) {
+        QAction* a = menu->addAction(text);
+        a->setObjectName(name);
+        if constexpr (!std::is_same_v<decltype(slot), std::nullptr_t>)
+            connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    auto later = [](QAction* a) {
+        a->setEnabled(false);
+        a->setToolTip("This window is not available yet.");
+        a->setStatusTip(a->toolTip());
+    };
+    QMenu* file = menuBar()->addMenu("&File");
+    file->setToolTipsVisible(true);
+    add(file, "newLog", "&New log.", [this] { NewLog(); });
+    add(file, "openPlay", "Open and &Play", [this] { OpenAndPlay(); });
+    later(add(file, "openHtml", "Open in &HTML", nullptr));
+    file->addSeparator();
+    later(add(file, "las", "Generate a &LAS20", nullptr));
+    later(add(file, "resampling", "&Resampling", nullptr));
+    file->addSeparator();
+    add(file, "exit", "&Exit", [this] { close(); });
+
+    QMenu* options = menuBar()->addMenu("&Options");
+    options->setToolTipsVisible(true);
+    later(add(options, "loggerSetup", "&Logger Setup", nullptr));
+    later(add(options, "travelTools", "&Travel and LevelTime tools", nullptr));
+    later(add(options, "toolBox", "Tool &Box", nullptr));
+    QAction* imperial = add(options, "imperial", "&Imperial Depth", [this] { ImperialDepth(); });
+    imperial->setCheckable(true);
+    imperial->setChecked(context_.settings.SetDepthUnit == 1);
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    add(help, "about", "&About QueltLogger...", [this] { showAbout(); });
+}
+
+void MainWindow::buildStatusBar() {
+    for (size_t i = 0; i < parts_.size(); ++i) {
+        parts_[i] = new QLabel(this);
+        parts_[i]->setObjectName(QString("part%1").arg(i));
+        statusBar()->addWidget(parts_[i], i < 4 ? 1 : 0);
+    }
+    parts_[0]->setText(kAcquisitionMode);
+    for (size_t i = 4; i < 7; ++i)
+        parts_[i]->setText(QString::fromUtf8("\u25CB"));
+}
+
+QString MainWindow::statusPart(int part) const {
+    return parts_.at(static_cast<size_t>(part))->text();
+}
+
+QString MainWindow::orientationLabel(int i) const {
+    return orientation_.at(static_cast<size_t>(i))->text();
+}
+
+QAction* MainWindow::action(const char* name) const {
+    return findChild<QAction*>(name);
+}
+
+RowInputs MainWindow::rowInputs(const LiveValues& v, const Settings& settings) const {
+    RowInputs in;
+    in.takeSettings(settings);
+    in.rotation = v.rotation;
+    in.gammaCount = static_cast<std::uint16_t>(v.gamma);
+    in.gammaTime = static_cast<std::uint8_t>(v.gclk);
+    in.gammaCoef = context_.sondes->current().gammaCoef;
+    return in;
+}
+
+void MainWindow::setOrientationLabels(int code) {
+    static const char* const kTexts[3][4] = {
+        {"", "| ", "| ", "| "}, {"N", "|E", "|S", "|W"}, {"U", "|R", "|D", "|L"}};
+    if (code < 0 || code > 2) return;
+    for (size_t i = 0; i < 8; ++i)
+        orientation_[i]->setText(kTexts[code][i % 4]);
+}
+
+void MainWindow::modeMessage(const std::string& text) {
+    parts_[0]->setText(QString::fromStdString(text));
+}
+
+void MainWindow::clearPicture() {
+    controller_->clearPicture();
+}
+
+// --- Menu commands -------------------------------------------------------------------------------
+
+void MainWindow::OpenAndPlay() {
+    flags_.playing = false;
+    if (panel_->powered()) {
+        op_.message(kSwitchOffForReplay, MessageKind::Error);
+        return;
+    }
+    std::string start = context_.paths.lastHeader.empty() ? context_.paths.logDir : context_.paths.lastHeader;
+    auto chosen = op_.chooseFile("Open and Play", start, "Header files (*.hed *.HED)", false);
+    if (!chosen) return;
+    if (flags_.replayLoaded) transport_.Stop(0, op_, clock_.now());
+    OpenedLog log;
+    if (openLog(*chosen, *context_.headerIo, op_, log) != OpenLogResult::Ok) {
+        power_->DisableTransport();
+        return;
+    }
+    const LogHeader& header = context_.header;
+    context_.paths.lastHeader = log.headerPath;
+    context_.paths.lastDataFile = log.dataPath;
+    replayDataName_ = fs::path(log.dataPath).filename().string();
+    replaySettings_ = replaySettings(context_.settings, header);
+    replayLayout_ = log.layout;
+    prepareReplay(shared_, log.layout, header);
+    shared_.rotationOffset = context_.sondes->current().rotationOffset;
+    replayStream_ =
+        std::make_unique<CToolsStream>(replaySettings_, live_, echo_, image_, shared_, replayEvents_);
+    transport_.replayDescending = header.descending;
+    transport_.LoadReplay(std::move(log));
+    transport_.pacer().setPosition(power_->speed->value());
+    modeMessage("Data file : " + replayDataName_);
+    clearPicture();
+    controller_->schedulePaint(true);
+    power_->EnableReplayControls();
+    power_->record->setEnabled(false);
+    // Without the replay start dialog the log plays from its first line.
+    onPlay();
+}
+
+void MainWindow::NewLog() {
+    if (shared_.linkStatus.load() != 255) {
+        op_.message(kSwitchOnToRecord, MessageKind::Error);
+        return;
+    }
+    auto chosen = op_.chooseFile("New log", context_.paths.logDir, "Header files (*.hed *.HED)", true);
+    if (!chosen) return;
+    std::string headerPath = *chosen;
+    if (!equalsNoCase(fs::path(headerPath).extension().string(), ".hed")) headerPath += ".HED";
+    const std::string dataPath = (fs::path(headerPath).replace_extension(".VIV")).string();
+    context_.preferences->SaveSettings();
+    context_.headerIo->SetHeaderDefaults();
+    flags_.recordState = 1;
+    const double depth = live_.read([](const LiveValues& v) { return v.depth; });
+    if (!transport_.StartRecording(headerPath, dataPath, *context_.headerIo, depth,
+                                   context_.settings.SetDepthUnit, op_, clock_.now())) {
+        flags_.recordState = 0;
+        return;
+    }
+    shared_.recording = 1;
+    shared_.imagesDecoded = 0;
+    shared_.imagesReplaced = 0;
+    modeMessage("Data file : " + fs::path(headerPath).filename().string());
+    clearPicture();
+    power_->stop->setEnabled(true);
+    power_->pause->setEnabled(true);
+}
+
+void MainWindow::ImperialDepth() {
+    context_.settings.SetDepthUnit = context_.settings.SetDepthUnit == 1 ? 0 : 1;
+    action("imperial")->setChecked(context_.settings.SetDepthUnit == 1);
+    context_.preferences->SaveSettings();
+    clearPicture();
+    controller_->schedulePaint(true);
+    RefreshDataView(1024);
+}
+
+void MainWindow::showAbout() {
+    AboutBox box(source_.loggerSerial(), this);
+    box.exec();
+}
+
+void MainWindow::showSplash() {
+    if (context_.settings.SplashScreenOff) return;
+    const fs::path logo = resolveNoCase(context_.home / "logo.jpg");
+    std::error_code ec;
+    if (!fs::exists(logo, ec)) return;
+    QPixmap picture(QString::fromStdString(logo.string()));
+    if (picture.isNull()) return;
+    auto* splash = new QSplashScreen(picture);
+    splash->setObjectName("splash");
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    QFont f("Arial", 16, QFont::Bold);
+    splash->setFont(f);
+    splash->showMessage(kProductBanner, Qt::AlignTop | Qt::AlignHCenter, Qt::white);
+    splash->show();
+    QTimer::singleShot(5000, splash, &QWidget::close);
+}
+
+// --- Leaving -------------------------------------------------------------------------------------
+
+bool MainWindow::leavingAllowed() {
+    if (shared_.linkStatus.load() <= 16) return true;
+    if (panel_->powered()) {
+        op_.message(kSwitchOffToLeave, MessageKind::Error);
+        return false;
+    }
+    if (!op_.askYesNo(kProbablyPowered)) return false;
+    if (leaveDelayMs > 0) QThread::msleep(static_cast<unsigned long>(leaveDelayMs));
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    if (!leavingAllowed()) {
+        event->ignore();
+        return;
+    }
+    closing_ = true;
+    shutdown();
+    event->accept();
+}
+
+void MainWindow::shutdown() {
+    if (flags_.playing) onStop();
+    panel_->quitting = true;
+    replayTimer_.stop();
+    context_.preferences->SaveSettings();
+    source_.stop();
+    mainTimer_.stop();
+    modelTimer_.stop();
+}
+
+// Enter never closes the window.
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+// --- Probe panel and transport ------------------------------------------------------------------
+
+void MainWindow::onPower() {
+    const bool wasPowered = panel_->powered();
+    if (!wasPowered && flags_.replayLoaded) {
+        // Back to acquisition: the replay ends first.
+        onStop();
+    }
+    panel_->pressPower(clock_.now());
+    flags_.sondePowered = panel_->powered();
+    if (panel_->powered() && !wasPowered) {
+        setOrientationLabels(context_.settings.PicOriented);
+        power_->DisableTransport();
+        modeMessage(kAcquisitionMode);
+    }
+    power_->showView(panel_->view());
+}
+
+void MainWindow::onRecord() {
+    if (panel_->powered() && shared_.linkStatus.load() > 0 && !flags_.recording) {
+        NewLog();
+        if (flags_.recording) {
+            flags_.recordPaused = false;
+            flags_.paused = false;
+        }
+    } else if (flags_.recording && flags_.paused) {
+        onPause();
+    }
+}
+
+void MainWindow::onPause() {
+    if (flags_.recording) {
+        transport_.Pause();
+        shared_.recordPaused = flags_.recordPaused.load();
+        if (flags_.recordPaused) power_->rewind->setEnabled(false);
+        return;
+    }
+    if (flags_.playing) {
+        power_->rewind->setEnabled(true);
+        transport_.Pause();
+        replayTimer_.stop();
+        return;
+    }
+    if (flags_.paused) onPlay();
+}
+
+void MainWindow::onStop() {
+    const Millis now = clock_.now();
+    replayTimer_.stop();
+    setOrientationLabels(context_.settings.PicOriented);
+    power_->rewind->setEnabled(false);
+    modeMessage(kAcquisitionMode);
+    transport_.Stop(live_.read([](const LiveValues& v) { return v.depth; }), op_, now);
+    shared_.recording = 0;
+    shared_.recordPaused = 0;
+    shared_.replayLoaded = 0;
+    shared_.playing = 0;
+    shared_.channelIdOfIndex = nullptr;
+    replayStream_.reset();
+    power_->setRecordActive(false);
+    power_->showElapsed(false, 0, {});
+    clearPicture();
+    controller_->schedulePaint(true);
+    power_->DisableTransport();
+    if (panel_->powered() && shared_.linkStatus.load() > 0) power_->record->setEnabled(true);
+    RefreshDataView(1024);
+}
+
+void MainWindow::onPlay() {
+    if (!flags_.replayLoaded) return;
+    const Millis now = clock_.now();
+    if (transport_.replayPosition() == 0) {
+        clearPicture();
+        ports_->resetLiveOrientation();
+    }
+    power_->record->setEnabled(false);
+    power_->rewind->setEnabled(false);
+    const bool wasPlaying = flags_.playing;
+    transport_.Play(now);
+    shared_.playing = 1;
+    if (!wasPlaying) setOrientationLabels(context_.header.screenMode);
+    modeMessage("Data file : " + replayDataName_);
+    scheduleReplay();
+}
+
+void MainWindow::onRewind() {
+    replayTimer_.stop();
+    transport_.Rewind(clock_.now());
+    power_->rewind->setEnabled(false);
+    clearPicture();
+    controller_->schedulePaint(true);
+}
+
+void MainWindow::scheduleReplay() {
+    if (!flags_.playing) return;
+    replayTimer_.start(static_cast<int>(transport_.pacer().wait(clock_.now())));
+}
+
+bool MainWindow::replayTick(Millis now) {
+    const bool wasPlaying = flags_.playing;
+    bool drawn = transport_.tick(
+        now, [this](const std::vector<std::uint8_t>&, const ParsedLine& parsed, std::uint64_t) {
+            applyReplayLine(parsed, replayLayout_, replaySettings_, *replayStream_, live_, image_);
+            const LiveValues v = live_.snapshot();
+            controller_->drawReplayLine(context_.header.descending, v.resolutionCode, image_,
+                                        rowInputs(v, replaySettings_), v.fileDepth);
+        });
+    if (drawn) RefreshDataView(1024);
+    if (wasPlaying && !flags_.playing && !drawn) {
+        // The end of the log: stopped and rewound; the transport stays ready to play again.
+        shared_.playing = 0;
+        power_->rewind->setEnabled(true);
+        RefreshDataView(1024);
+    }
+    return drawn;
+}
+
+// --- Timers --------------------------------------------------------------------------------------
+
+void MainWindow::modelTick(Millis now) {
+    controller_->tick(now);
+    panel_->dataFlowing = source_.dataFlowing();
+    panel_->tick(now);
+    flags_.sondePowered = panel_->powered();
+}
+
+void MainWindow::mainTick(Millis now) {
+    (void)now;
+    const bool powered = panel_->powered();
+    action("openPlay")->setEnabled(!powered);
+    action("imperial")->setEnabled(!powered);
+    action("newLog")->setEnabled(powered);
+
+    const int link = shared_.linkStatus.load();
+    parts_[1]->setText(QString::fromStdString(source_.linkStatusText()));
+    if (link <= 2) {
+        parts_[2]->setText(kNoHardware);
+        parts_[3]->clear();
+    } else if (idleTicks_ < 5) {
+        ++idleTicks_;
+        parts_[2]->setText(QString::fromStdString(source_.packetText()));
+        parts_[3]->setText(QString::fromStdString(source_.frameCountText()));
+    } else {
+        idleTicks_ = 0;
+        parts_[2]->clear();
+        parts_[3]->clear();
+    }
+    const QString idle = QString::fromUtf8("\u25CB"), active = QString::fromUtf8("\u25CF");
+    parts_[4]->setText(source_.takeCommandSent() ? active : idle);
+    parts_[5]->setText(source_.takeFrameReceived() ? active : idle);
+    if (panel_->poweredCopy) {
+        sondeIconBlink_ = !sondeIconBlink_;
+        parts_[6]->setText((echo_.slot(0) & 0x0F) != 0 || sondeIconBlink_ ? active : idle);
+    } else {
+        parts_[6]->setText(idle);
+    }
+    power_->showView(panel_->view());
+
+    // The elapsed counter: yellow while recording, pale cyan while a replay plays or pauses.
+    const std::string elapsed = live_.read([](const LiveValues& v) { return v.elapsedText; });
+    if (flags_.recording) {
+        power_->showElapsed(true, ui::kLiveColour, elapsed);
+        power_->setRecordActive(!flags_.recordPaused);
+    } else if (flags_.replayLoaded) {
+        power_->showElapsed(flags_.playing || flags_.paused, ui::kReplayColour, elapsed);
+    } else {
+        power_->showElapsed(false, 0, {});
+    }
+    if (panel_->powered() && !flags_.recording && link > 0) power_->record->setEnabled(true);
+    if (!panel_->powered() && !flags_.replayLoaded) power_->record->setEnabled(false);
+}
+
+void MainWindow::RefreshDataView(int code) {
+    try {
+        if (code != 1025) {
+            ui::DepthInputs in;
+            in.values = live_.snapshot();
+            in.linkStatus = shared_.linkStatus.load();
+            in.replayLoaded = flags_.replayLoaded;
+            in.playing = flags_.playing;
+            in.paused = flags_.paused;
+            in.depthUnit = context_.settings.SetDepthUnit;
+            const SondeEntry& sonde = context_.sondes->current();
+            in.heightOffsetCm = sonde.heightOffset;
+            in.sondeLengthCm = sonde.sondeLength;
+            in.serialNumber = flags_.replayLoaded ? context_.header.serialNumber : sonde.serialNumber;
+            in.sondeReady = panel_->powerUpStep() >= ProbePanel::kReady;
+            in.verticalStepMm = image_.step;
+            depth_->PutDataOnScreen(in);
+        }
+        panel_->UpdateCounters();
+        panel_->UpdateStatusText(clock_.now());
+        power_->showView(panel_->view());
+    } catch (const std::exception&) {
+        ReportException("CQueltLoggerDlg::RefreshDataView", __FILE__, __LINE__);
+    }
 }
 
 }  // namespace quelt::app

@@ -1,21 +1,157 @@
 #pragma once
-// The main window of the desktop program.
+// The main window of the desktop program: the picture, the depth panel, the probe control panel with
+// the transport, the status bar and the menus. It is a thin view over the core models: the picture
+// controller, the probe panel model and the transport, all driven by tick(now) from its timers.
 
+#include <QAction>
+#include <QLabel>
 #include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <atomic>
+#include <memory>
+
+#include "app/LiveSource.h"
+#include "imaging/Palette.h"
+#include "imaging/PictureController.h"
+#include "imaging/ToolsBmp.h"
+#include "platform/Clock.h"
+#include "platform/Operator.h"
+#include "stream/ImageLine.h"
+#include "stream/LiveState.h"
+#include "stream/ModeFlags.h"
+#include "stream/ProbePanel.h"
+#include "stream/StreamPorts.h"
+#include "stream/ToolsStream.h"
+#include "stream/Transport.h"
 
 namespace quelt {
 struct ProgramContext;
 }
 
+namespace quelt::ui {
+class PictureView;
+class CDephtDlg;
+}  // namespace quelt::ui
+
 namespace quelt::app {
+
+class CPowerDlg;
+
+inline constexpr const char* kProductBanner = "VEXA Acquisition software";
+inline constexpr const char* kProductVersion = "4.10";
+inline constexpr const char* kAcquisitionMode = "Acquisition Mode.";
+inline constexpr const char* kNoHardware = "Not hardware detected.";
+inline constexpr const char* kSwitchOffToLeave = "Sonde must be switched off before leaving program.";
+inline constexpr const char* kProbablyPowered =
+    "The sonde is probably powered on. Do you want to close the application ?";
+inline constexpr const char* kSwitchOffForReplay =
+    "Sonde must be switched Off before entering in Replay Mode.";
+inline constexpr const char* kSwitchOnToRecord =
+    "Sonde must be switched On and ready before entering in Record Mode.";
+
+// "VEXA Acquisition software version" + a non-breaking space + "4.10".
+QString mainWindowTitle();
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
-    explicit MainWindow(ProgramContext& context, QWidget* parent = nullptr);
+    MainWindow(ProgramContext& context, Operator& op, LiveSource& source, const Clock& clock,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Menu commands.
+    void OpenAndPlay();
+    void NewLog();
+    void ImperialDepth();
+    void showAbout();
+    // The leaving rule: true when the program may close (Exit and the close box).
+    bool leavingAllowed();
+
+    // Transport and power buttons of the probe panel.
+    void onPower();
+    void onRecord();
+    void onPause();
+    void onStop();
+    void onPlay();
+    void onRewind();
+
+    // The 250 ms status update (timer 410).
+    void mainTick(Millis now);
+    // The deadlines of the picture controller and the probe panel.
+    void modelTick(Millis now);
+    // One due line of the replay; true when a line was drawn.
+    bool replayTick(Millis now);
+    // Refreshes the depth panel and the probe panel's counters from the live record.
+    void RefreshDataView(int code);
+    void setOrientationLabels(int code);
+    void modeMessage(const std::string& text);
+    void clearPicture();
+
+    // For the program's wiring and tests.
+    ModeFlags& modeFlags() { return flags_; }
+    StreamShared& shared() { return shared_; }
+    LiveState& live() { return live_; }
+    ProbePanel& probePanel() { return *panel_; }
+    Transport& transport() { return transport_; }
+    CToolsBmp& picture() { return picture_; }
+    PictureController& pictureController() { return *controller_; }
+    ui::PictureView* pictureView() const { return view_; }
+    ui::CDephtDlg* depthDisplay() const { return depth_; }
+    CPowerDlg* powerPanel() const { return power_; }
+    QString statusPart(int part) const;
+    QString orientationLabel(int i) const;
+    QAction* action(const char* name) const;
+    int leaveDelayMs = 1000;  // the wait after "Yes" to the leaving question
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    class Ports;
+    void buildMenus();
+    void buildStatusBar();
+    void scheduleReplay();
+    void showSplash();
+    void shutdown();
+    RowInputs rowInputs(const LiveValues& v, const Settings& settings) const;
+
     ProgramContext& context_;
+    Operator& op_;
+    LiveSource& source_;
+    const Clock& clock_;
+
+    ModeFlags flags_;
+    StreamShared shared_;
+    LiveState live_;
+    ReplyEcho echo_;
+    ImageLine image_;
+    NullStreamEvents replayEvents_;
+    PaletteSet palettes_;
+    ColourTable colours_;
+    CToolsBmp picture_;
+    ui::PictureView* view_ = nullptr;
+    std::unique_ptr<PictureController> controller_;
+    std::unique_ptr<Ports> ports_;
+    std::unique_ptr<ProbePanel> panel_;
+    Transport transport_;
+
+    // The replay decodes with the log's own settings.
+    Settings replaySettings_;
+    LineLayout replayLayout_;
+    std::unique_ptr<CToolsStream> replayStream_;
+    std::string replayDataName_;
+
+    ui::CDephtDlg* depth_ = nullptr;
+    CPowerDlg* power_ = nullptr;
+    std::array<QLabel*, 7> parts_{};
+    std::array<QLabel*, 8> orientation_{};
+    QTimer mainTimer_, modelTimer_, replayTimer_;
+    std::atomic<bool> refreshQueued_{false};
+    int idleTicks_ = 0;
+    bool sondeIconBlink_ = false;
+    bool closing_ = false;
 };
 
 }  // namespace quelt::app

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <clocale>
 
+#include "app/LiveSource.h"
 #include "app/MainWindow.h"
 #include "app/QtOperator.h"
 #include "app/SingleInstance.h"
@@ -44,7 +45,11 @@ int main(int argc, char** argv) {
         QMessageBox::critical(nullptr, "QueltLogger", QString::fromStdString(error));
         return 1;
     }
-    quelt::app::MainWindow window(context);
+    // Files are read from here on: the application object may have set the numeric locale.
+    std::setlocale(LC_NUMERIC, "C");
+    quelt::SteadyClock clock;
+    quelt::app::NullLiveSource source;  // the device link plugs in here
+    quelt::app::MainWindow window(context, op, source, clock);
     op.setParent(&window);
     instance.TrackFirstInstance(&window);
     window.show();

@@ -1,43 +1,401 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSlider>
 #include <QTest>
+#include <QToolButton>
 #include <filesystem>
+#include <memory>
 
+#include "app/AboutBox.h"
+#include "app/LiveSource.h"
 #include "app/MainWindow.h"
+#include "app/PowerDlg.h"
 #include "app/QtOperator.h"
 #include "app/SingleInstance.h"
 #include "config/ProgramContext.h"
+#include "stream/DataFile.h"
+#include "stream/LogFile.h"
+#include "ui/widgets/DephtDlg.h"
+#include "ui/widgets/PictureView.h"
 
 namespace fs = std::filesystem;
 
-TEST(MainWindow, OpensAndClosesOnAFreshHome) {
-    int argc = 1;
-    char name[] = "test_app";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
-    fs::path home = fs::temp_directory_path() / ("quelt-app-" + std::to_string(::getpid()));
-    fs::remove_all(home);
-    ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-    quelt::app::QtOperator op;
+namespace {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "test_app";
+    static char* argv[] = {name, nullptr};
+    static auto* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// A program folder of its own, the window on a fake clock and a scripted operator.
+class WindowTest : public ::testing::Test {
+  protected:
+    fs::path sandbox;
+    quelt::ScriptedOperator op;
     quelt::ProgramContext context;
-    std::string error;
-    ASSERT_TRUE(quelt::startProgram((home / "h").string(), op, context, error)) << error;
-    {
-        quelt::app::MainWindow window(context);
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        EXPECT_EQ(window.windowTitle(), "QueltLogger");
-        EXPECT_TRUE(window.close());
+    quelt::FakeClock clock{1000};
+    quelt::app::NullLiveSource source;
+    std::unique_ptr<quelt::app::MainWindow> window;
+
+    void SetUp() override {
+        application();
+        sandbox =
+            fs::temp_directory_path() / ("quelt-app-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(sandbox);
+        ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
+        std::string error;
+        ASSERT_TRUE(quelt::startProgram((sandbox / "h").string(), op, context, error)) << error;
+        context.settings.SplashScreenOff = true;
+        window = std::make_unique<quelt::app::MainWindow>(context, op, source, clock);
+        window->leaveDelayMs = 0;
     }
-    fs::remove_all(home);
+    void TearDown() override {
+        window.reset();
+        fs::remove_all(sandbox);
+    }
+
+    // A small log: four lines from 12.0 m down by 0.5 m, 180 samples a turn.
+    std::string makeLog() {
+        std::string header = (sandbox / "h" / "well.HED").string();
+        context.headerIo->SetHeaderDefaults();
+        EXPECT_TRUE(context.headerIo->WriteHeader(header));
+        EXPECT_TRUE(quelt::MarkRecordingStart(header, 12.0, 0));
+        quelt::LineLayout layout = quelt::layoutFromHeader(context.header);
+        quelt::DataFileWriter w;
+        EXPECT_TRUE(w.open((sandbox / "h" / "well.VIV").string(), layout.lineSize));
+        std::vector<std::uint8_t> frame(40 + 4 * 180 + 3, 0), line;
+        frame[18] = 2;
+        for (size_t i = 40; i + 3 < frame.size(); ++i)
+            frame[i] = static_cast<std::uint8_t>(i * 7);
+        for (int i = 0; i < 4; ++i) {
+            quelt::buildDataLine(frame, {12.0 + i * 0.5, 0, i * 100, false}, layout, line);
+            EXPECT_TRUE(w.appendLine(line, 0));
+        }
+        w.close();
+        return header;
+    }
+
+    // Advances the clock until the replay draws its next line.
+    bool nextLine() {
+        for (int i = 0; i < 50; ++i) {
+            clock.advance(20);
+            if (window->replayTick(clock.now())) return true;
+        }
+        return false;
+    }
+    quelt::app::CPowerDlg& panel() { return *window->powerPanel(); }
+};
+
+std::vector<std::uint32_t> bufferCopy(quelt::CToolsBmp& picture) {
+    std::lock_guard lock(picture.buffer().mutex);
+    return picture.buffer().pixels;
+}
+
+}  // namespace
+
+TEST_F(WindowTest, StartsInAcquisitionModeWithTheTitleAndTheLaterWindowsDisabled) {
+    EXPECT_EQ(window->windowTitle(), QString("VEXA Acquisition software version") + QChar(0x00A0) + "4.10");
+    window->mainTick(clock.now());
+    EXPECT_EQ(window->statusPart(0), "Acquisition Mode.");
+    EXPECT_EQ(window->statusPart(2), "Not hardware detected.");
+    for (const char* name : {"openHtml", "las", "resampling", "loggerSetup", "travelTools", "toolBox"}) {
+        SCOPED_TRACE(name);
+        ASSERT_NE(window->action(name), nullptr);
+        EXPECT_FALSE(window->action(name)->isEnabled());
+        EXPECT_EQ(window->action(name)->toolTip(), "This window is not available yet.");
+    }
+    // Sonde off: replay allowed, no new log.
+    EXPECT_TRUE(window->action("openPlay")->isEnabled());
+    EXPECT_FALSE(window->action("newLog")->isEnabled());
+    EXPECT_EQ(std::string(setlocale(LC_NUMERIC, nullptr)), "C");
+}
+
+TEST_F(WindowTest, OpenAndPlayDrawsTheLogsRowsAndShowsItsDepthInReplayColour) {
+    const std::string header = makeLog();
+    const auto cleared = bufferCopy(window->picture());
+    op.answerPath(header);
+    window->OpenAndPlay();
+    ASSERT_TRUE(window->modeFlags().replayLoaded);
+    ASSERT_TRUE(window->modeFlags().playing);
+    EXPECT_EQ(window->statusPart(0), "Data file : well.VIV");
+    EXPECT_TRUE(op.messages().empty()) << op.messages().front();
+
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(nextLine()) << "line " << i;
+    const auto drawn = bufferCopy(window->picture());
+    ASSERT_EQ(drawn.size(), cleared.size());
+    const int width = window->picture().buffer().width;
+    int changedRows = 0;
+    for (size_t r = 0; r * width < drawn.size(); ++r)
+        changedRows += !std::equal(drawn.begin() + r * width, drawn.begin() + (r + 1) * width,
+                                   cleared.begin() + r * width);
+    EXPECT_GE(changedRows, 3);
+
+    const quelt::ui::DepthTexts& shown = window->depthDisplay()->shown();
+    EXPECT_EQ(shown.depth, "13.00");
+    EXPECT_EQ(shown.speed, "");  // a replayed speed of 0 is left empty
+    EXPECT_EQ(shown.colour, 0xA0FFFFu);
+    EXPECT_EQ(window->depthDisplay()->depthField()->text(), "13.00");
+
+    // The painted picture is the buffer's visible rows, 764 pixels wide.
+    window->pictureController().schedulePaint(true);
+    QImage image = window->pictureView()->shownImage();
+    EXPECT_EQ(image.width(), 764);
+    EXPECT_GT(image.height(), 0);
+
+    ASSERT_TRUE(nextLine());
+    EXPECT_FALSE(nextLine());  // the end: stopped and rewound
+    EXPECT_FALSE(window->modeFlags().playing);
+    EXPECT_EQ(window->transport().replayPosition(), 0u);
+}
+
+TEST_F(WindowTest, ReplayIsRefusedWithTheSondeOn) {
+    window->probePanel().selectSonde(42, false);
+    window->onPower();
+    ASSERT_TRUE(window->probePanel().powered());
+    window->OpenAndPlay();
+    ASSERT_EQ(op.messages().size(), 1u);
+    EXPECT_EQ(op.messages()[0], "Sonde must be switched Off before entering in Replay Mode.");
+    EXPECT_FALSE(window->modeFlags().replayLoaded);
+    window->mainTick(clock.now());
+    EXPECT_FALSE(window->action("openPlay")->isEnabled());
+    EXPECT_TRUE(window->action("newLog")->isEnabled());
+    EXPECT_TRUE(window->action("exit")->isEnabled());
+    EXPECT_FALSE(window->action("imperial")->isEnabled());
+}
+
+TEST_F(WindowTest, LeavingRules) {
+    struct Case {
+        int linkStatus;
+        bool powered;
+        bool answerYes;
+        bool closes;
+        const char* message;   // shown, or empty
+        const char* question;  // asked, or empty
+    };
+    const Case cases[] = {
+        {0, false, false, true, "", ""},
+        {16, true, false, true, "", ""},  // logger frames only: closes without a question
+        {255, true, false, false, "Sonde must be switched off before leaving program.", ""},
+        {32, false, false, false, "",
+         "The sonde is probably powered on. Do you want to close the application ?"},
+        {255, false, true, true, "",
+         "The sonde is probably powered on. Do you want to close the application ?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.linkStatus << " powered " << c.powered << " yes " << c.answerYes);
+        window = std::make_unique<quelt::app::MainWindow>(context, op, source, clock);
+        window->leaveDelayMs = 0;
+        op.clear();
+        if (c.powered) {
+            window->probePanel().selectSonde(42, false);
+            clock.advance(1000);
+            window->onPower();
+            ASSERT_TRUE(window->probePanel().powered());
+            op.clear();
+        }
+        window->shared().linkStatus = c.linkStatus;
+        if (*c.question) op.answerYes(c.answerYes);
+        window->show();
+        EXPECT_EQ(window->close(), c.closes);
+        std::string message, question;
+        for (const auto& e : op.log()) {
+            if (e.kind == "message") message = e.text;
+            if (e.kind == "question") question = e.text;
+        }
+        EXPECT_EQ(message, c.message);
+        EXPECT_EQ(question, c.question);
+        window->shared().linkStatus = 0;
+        window->close();
+    }
+}
+
+TEST_F(WindowTest, EnterDoesNotCloseTheWindow) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    QTest::keyClick(window.get(), Qt::Key_Enter);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(WindowTest, TransportButtonsFollowTheReplay) {
+    auto enabled = [&] {
+        std::string s;
+        for (QToolButton* b : {panel().record, panel().pause, panel().stop, panel().play, panel().rewind})
+            s += b->isEnabled() ? '1' : '0';
+        return s;  // record pause stop play rewind
+    };
+    struct Tip {
+        QToolButton* button;
+        const char* text;
+    };
+    for (const Tip& t :
+         {Tip{panel().power, "Sonde power On/Off."}, Tip{panel().rewind, "Reset file player ."},
+          Tip{panel().stop, "Player or recorder stop."}, Tip{panel().pause, "Player or recorder pause."},
+          Tip{panel().play, "Play file."}, Tip{panel().record, "Recording"}})
+        EXPECT_EQ(t.button->toolTip(), t.text);
+    EXPECT_EQ(panel().speed->toolTip(), "Player speed variator (depending of your sytem performance).");
+    EXPECT_EQ(panel().speed->minimum(), 1);
+    EXPECT_EQ(panel().speed->maximum(), 50);
+    EXPECT_EQ(panel().speed->value(), 25);
+
+    EXPECT_EQ(enabled(), "00000");
+    EXPECT_TRUE(panel().speed->isHidden());
+
+    op.answerPath(makeLog());
+    window->OpenAndPlay();
+    EXPECT_EQ(enabled(), "01110");  // playing: no Record, no Rewind
+    EXPECT_FALSE(panel().speed->isHidden());
+    ASSERT_TRUE(nextLine());
+    const auto afterFirst = window->transport().replayPosition();
+
+    window->onPause();
+    EXPECT_FALSE(window->modeFlags().playing);
+    EXPECT_TRUE(window->modeFlags().paused);
+    EXPECT_EQ(enabled(), "01111");
+    EXPECT_FALSE(nextLine());
+
+    window->onPlay();  // continues with the next line
+    EXPECT_EQ(enabled(), "01110");
+    ASSERT_TRUE(nextLine());
+    EXPECT_EQ(window->transport().replayPosition(), 2 * afterFirst);
+
+    window->onRewind();
+    EXPECT_EQ(window->transport().replayPosition(), 0u);
+    EXPECT_TRUE(window->modeFlags().paused);
+    EXPECT_FALSE(window->modeFlags().playing);
+    EXPECT_EQ(enabled(), "01110");
+
+    window->onStop();
+    EXPECT_EQ(enabled(), "00000");
+    EXPECT_TRUE(panel().speed->isHidden());
+    EXPECT_FALSE(window->modeFlags().replayLoaded);
+    EXPECT_EQ(window->statusPart(0), "Acquisition Mode.");
+}
+
+TEST_F(WindowTest, ImperialDepthSwitchesTheUnitsAndClearsThePicture) {
+    op.answerPath(makeLog());
+    window->OpenAndPlay();
+    ASSERT_TRUE(nextLine());
+    EXPECT_EQ(window->depthDisplay()->shown().depthUnit, "M");
+    window->ImperialDepth();
+    EXPECT_TRUE(window->pictureController().cleared());
+    EXPECT_EQ(window->depthDisplay()->shown().depthUnit, "ft");
+    EXPECT_EQ(window->depthDisplay()->shown().depth, "39.37");  // 12.00 m
+    EXPECT_EQ(context.settings.SetDepthUnit, 1);
+}
+
+TEST_F(WindowTest, ScreenshotOfAReplay) {
+    op.answerPath(makeLog());
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    window->OpenAndPlay();
+    for (int i = 0; i < 3; ++i)
+        nextLine();
+    window->mainTick(clock.now());
+    window->pictureController().schedulePaint(true);
+    QApplication::processEvents();
+    QImage shot = window->grab().toImage();
+    EXPECT_FALSE(shot.isNull());
+    shot.save("/tmp/queltlogger-replay.png");
+}
+
+TEST(DepthTexts, UnitsOffsetsStepAndSerial) {
+    struct Case {
+        const char* name;
+        quelt::ui::DepthInputs in;
+        std::string depth, speed, step, serial;
+        bool blinking;
+        std::uint32_t colour;
+    };
+    auto live = [](double depth, double speed) {
+        quelt::ui::DepthInputs in;
+        in.values.depth = depth;
+        in.values.speed = speed;
+        in.linkStatus = 255;
+        in.serialNumber = 7;
+        return in;
+    };
+    std::vector<Case> cases;
+    {
+        auto in = live(100.0, 10.0);
+        in.depthUnit = 1;
+        in.verticalStepMm = 1.0;
+        cases.push_back({"feet", in, "328.08", "32.81", "39", "SN: 7", false, 0xFFFF00});
+    }
+    {
+        auto in = live(100.0, 0.0);
+        in.heightOffsetCm = 150;
+        in.verticalStepMm = 1.0;
+        cases.push_back({"height offset", in, "98.50", "0.00", "1.00", "SN: 7", false, 0xFFFF00});
+    }
+    {
+        auto in = live(100.0, 0.0);
+        in.heightOffsetCm = 150;
+        in.sondeLengthCm = 200;
+        in.referenceAtTop = true;
+        cases.push_back({"reference at top", in, "100.50", "0.00", "", "SN: 7", false, 0xFFFF00});
+    }
+    {
+        quelt::ui::DepthInputs in;
+        in.values.depth = 12.5;
+        in.replayLoaded = in.paused = true;
+        in.serialNumber = 0;
+        cases.push_back({"replay paused, no speed", in, "12.50", "", "", "SN : -", false, 0xA0FFFF});
+    }
+    {
+        quelt::ui::DepthInputs in;
+        in.values.depth = 12.5;
+        in.replayLoaded = true;
+        in.serialNumber = 0;
+        cases.push_back({"replay loaded but stopped", in, "", "", "", "SN : -", false, 0xFFFF00});
+    }
+    {
+        quelt::ui::DepthInputs in;
+        in.serialNumber = 0;
+        cases.push_back({"no sonde", in, "", "", "", "SN : -", true, 0xFFFF00});
+    }
+    {
+        auto in = live(1.0, 1.0);
+        in.linkStatus = 32;
+        in.verticalStepMm = 2.0;
+        in.sondeReady = false;
+        cases.push_back(
+            {"status frames: no step; sonde not ready", in, "1.00", "1.00", "", "SN: 7", true, 0xFFFF00});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        quelt::ui::DepthTexts t = quelt::ui::depthTexts(c.in);
+        EXPECT_EQ(t.depth, c.depth);
+        EXPECT_EQ(t.speed, c.speed);
+        EXPECT_EQ(t.step, c.step);
+        EXPECT_EQ(t.serial, c.serial);
+        EXPECT_EQ(t.serialBlinking, c.blinking);
+        if (!c.depth.empty()) {
+            EXPECT_EQ(t.colour, c.colour);
+        }
+    }
+}
+
+TEST(AboutBox, LinesNameTheSystemTheLoggerAndTheVersion) {
+    application();
+    QStringList none = quelt::app::aboutLines("");
+    ASSERT_EQ(none.size(), 4);
+    EXPECT_TRUE(none[0].startsWith("OS: "));
+    EXPECT_GT(none[0].size(), 4);
+    EXPECT_EQ(none[1], "No device in USB");
+    EXPECT_EQ(none[2], QString("VEXA version") + QChar(0x00A0) + "4.10");
+    EXPECT_EQ(quelt::app::aboutLines("1234")[1], "Logger S/N : 1234");
 }
 
 TEST(SingleInstance, ASecondStartBringsTheFirstWindowForward) {
-    int argc = 1;
-    char name[] = "test_app";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    application();
     std::string home =
         (fs::temp_directory_path() / ("quelt-instance-" + std::to_string(::getpid()))).string();
     quelt::app::SingleInstance first(home);

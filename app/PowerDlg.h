@@ -1,0 +1,58 @@
+#pragma once
+// The probe control panel's window: the Power button and the transport buttons Record, Pause, Stop,
+// Play and Rewind with the speed variator, the counters and the coloured status text. It only shows
+// the state of the ProbePanel model and of the transport; the main window acts on its clicks.
+
+#include <QLabel>
+#include <QSlider>
+#include <QToolButton>
+#include <QWidget>
+
+#include "stream/ProbePanel.h"
+
+namespace quelt::app {
+
+class CPowerDlg : public QWidget {
+    Q_OBJECT
+  public:
+    explicit CPowerDlg(QWidget* parent = nullptr);
+
+    // The panel state of the model: counters, status text and its colour class, the Power picture.
+    void showView(const ProbePanelView& view);
+    // The elapsed counter: shown in `rgb` (yellow while recording, pale cyan in replay), or hidden.
+    void showElapsed(bool shown, std::uint32_t rgb, const std::string& text);
+    // Play, Rewind, Pause and Stop on and the speed variator shown; the gamma counter hidden.
+    void EnableReplayControls();
+    // Play, Rewind, Pause, Stop and Record off and the speed variator hidden.
+    void DisableTransport();
+    void setRecordActive(bool active);
+
+    QToolButton* power;
+    QToolButton* rewind;
+    QToolButton* stop;
+    QToolButton* pause;
+    QToolButton* play;
+    QToolButton* record;
+    QToolButton* travelWindow;
+    QToolButton* setLogger;
+    QToolButton* comm;
+    QSlider* speed;
+    QLabel* voltage;
+    QLabel* current;
+    QLabel* valid;
+    QLabel* error;
+    QLabel* elapsed;
+    QLabel* gamma;
+    QLabel* gammaUnit;
+    QLabel* status;
+    QLabel* caption;
+};
+
+// The status text's colours: text and background as RGB.
+struct StatusColours {
+    std::uint32_t text, background;
+    bool defaultBackground;
+};
+StatusColours statusColours(StatusClass c);
+
+}  // namespace quelt::app
