@@ -108,12 +108,12 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     PictureHooks hooks;
     hooks.recording = [this] { return flags_.recording.load(); };
     hooks.zeroLinkCounters = [this] {
-        shared_.imagesDecoded = 0;
-        shared_.imagesReplaced = 0;
+        counters_.fullDecoded = 0;
+        counters_.fullReplaced = 0;
     };
     controller_ = std::make_unique<PictureController>(picture_, *view_, context_.settings, clock_, hooks);
     ports_ = std::make_unique<Ports>(*this);
-    panel_ = std::make_unique<ProbePanel>(echo_, live_, shared_, *ports_);
+    panel_ = std::make_unique<ProbePanel>(echo_, live_, shared_, counters_, linkFlags_, linkStatus_, *ports_);
     const SondeEntry& sonde = context_.sondes->current();
     panel_->selectSonde(sonde.serialNumber, sonde.gammaOnBoard);
 
@@ -299,8 +299,8 @@ void MainWindow::OpenAndPlay() {
     replayLayout_ = log.layout;
     prepareReplay(shared_, log.layout, header);
     shared_.rotationOffset = context_.sondes->current().rotationOffset;
-    replayStream_ =
-        std::make_unique<CToolsStream>(replaySettings_, live_, echo_, image_, shared_, replayEvents_);
+    replayStream_ = std::make_unique<CToolsStream>(replaySettings_, live_, echo_, image_, shared_, counters_,
+                                                   linkStatus_, replayEvents_);
     transport_.replayDescending = header.descending;
     transport_.LoadReplay(std::move(log));
     transport_.pacer().setPosition(power_->speed->value());
@@ -314,7 +314,7 @@ void MainWindow::OpenAndPlay() {
 }
 
 void MainWindow::NewLog() {
-    if (shared_.linkStatus.load() != 255) {
+    if (linkStatus_.load() != 255) {
         op_.message(kSwitchOnToRecord, MessageKind::Error);
         return;
     }
@@ -333,8 +333,8 @@ void MainWindow::NewLog() {
         return;
     }
     shared_.recording = 1;
-    shared_.imagesDecoded = 0;
-    shared_.imagesReplaced = 0;
+    counters_.fullDecoded = 0;
+    counters_.fullReplaced = 0;
     modeMessage("Data file : " + fs::path(headerPath).filename().string());
     clearPicture();
     power_->stop->setEnabled(true);
@@ -375,7 +375,7 @@ void MainWindow::showSplash() {
 // --- Leaving -------------------------------------------------------------------------------------
 
 bool MainWindow::leavingAllowed() {
-    if (shared_.linkStatus.load() <= 16) return true;
+    if (linkStatus_.load() <= 16) return true;
     if (panel_->powered()) {
         op_.message(kSwitchOffToLeave, MessageKind::Error);
         return false;
@@ -401,7 +401,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::shutdown() {
     if (flags_.playing) onStop();
-    panel_->quitting = true;
+    linkFlags_.quitting = true;
     replayTimer_.stop();
     context_.preferences->SaveSettings();
     source_.stop();
@@ -437,7 +437,7 @@ void MainWindow::onPower() {
 }
 
 void MainWindow::onRecord() {
-    if (panel_->powered() && shared_.linkStatus.load() > 0 && !flags_.recording) {
+    if (panel_->powered() && linkStatus_.load() > 0 && !flags_.recording) {
         NewLog();
         if (flags_.recording) {
             flags_.recordPaused = false;
@@ -482,7 +482,7 @@ void MainWindow::onStop() {
     clearPicture();
     controller_->schedulePaint(true);
     power_->DisableTransport();
-    if (panel_->powered() && shared_.linkStatus.load() > 0) power_->record->setEnabled(true);
+    if (panel_->powered() && linkStatus_.load() > 0) power_->record->setEnabled(true);
     RefreshDataView(1024);
 }
 
@@ -539,7 +539,7 @@ bool MainWindow::replayTick(Millis now) {
 
 void MainWindow::modelTick(Millis now) {
     controller_->tick(now);
-    panel_->dataFlowing = source_.dataFlowing();
+    linkFlags_.dataFlowing = source_.dataFlowing();
     panel_->tick(now);
     flags_.sondePowered = panel_->powered();
 }
@@ -551,7 +551,7 @@ void MainWindow::mainTick(Millis now) {
     action("imperial")->setEnabled(!powered);
     action("newLog")->setEnabled(powered);
 
-    const int link = shared_.linkStatus.load();
+    const int link = linkStatus_.load();
     parts_[1]->setText(QString::fromStdString(source_.linkStatusText()));
     if (link <= 2) {
         parts_[2]->setText(kNoHardware);
@@ -568,7 +568,7 @@ void MainWindow::mainTick(Millis now) {
     const QString idle = QString::fromUtf8("\u25CB"), active = QString::fromUtf8("\u25CF");
     parts_[4]->setText(source_.takeCommandSent() ? active : idle);
     parts_[5]->setText(source_.takeFrameReceived() ? active : idle);
-    if (panel_->poweredCopy) {
+    if (linkFlags_.poweredCopy) {
         sondeIconBlink_ = !sondeIconBlink_;
         parts_[6]->setText((echo_.slot(0) & 0x0F) != 0 || sondeIconBlink_ ? active : idle);
     } else {
@@ -595,7 +595,7 @@ void MainWindow::RefreshDataView(int code) {
         if (code != 1025) {
             ui::DepthInputs in;
             in.values = live_.snapshot();
-            in.linkStatus = shared_.linkStatus.load();
+            in.linkStatus = linkStatus_.load();
             in.replayLoaded = flags_.replayLoaded;
             in.playing = flags_.playing;
             in.paused = flags_.paused;

@@ -15,6 +15,7 @@
 #include "imaging/Palette.h"
 #include "imaging/PictureController.h"
 #include "imaging/ToolsBmp.h"
+#include "link/LinkState.h"
 #include "platform/Clock.h"
 #include "platform/Operator.h"
 #include "stream/ImageLine.h"
@@ -91,6 +92,7 @@ class MainWindow : public QMainWindow {
     // For the program's wiring and tests.
     ModeFlags& modeFlags() { return flags_; }
     StreamShared& shared() { return shared_; }
+    std::atomic<int>& linkStatus() { return linkStatus_; }
     LiveState& live() { return live_; }
     ProbePanel& probePanel() { return *panel_; }
     Transport& transport() { return transport_; }
@@ -124,6 +126,9 @@ class MainWindow : public QMainWindow {
 
     ModeFlags flags_;
     StreamShared shared_;
+    LinkCounters counters_;
+    std::atomic<int> linkStatus_{0};
+    LinkFlags linkFlags_;
     LiveState live_;
     ReplyEcho echo_;
     ImageLine image_;

@@ -200,7 +200,7 @@ TEST_F(WindowTest, LeavingRules) {
             ASSERT_TRUE(window->probePanel().powered());
             op.clear();
         }
-        window->shared().linkStatus = c.linkStatus;
+        window->linkStatus() = c.linkStatus;
         if (*c.question) op.answerYes(c.answerYes);
         window->show();
         EXPECT_EQ(window->close(), c.closes);
@@ -211,7 +211,7 @@ TEST_F(WindowTest, LeavingRules) {
         }
         EXPECT_EQ(message, c.message);
         EXPECT_EQ(question, c.question);
-        window->shared().linkStatus = 0;
+        window->linkStatus() = 0;
         window->close();
     }
 }
