@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the main job: the desktop program when a display is
-# present, else the command line on a fresh program folder.
+# present, else a headless field check (power-up, live values, power-down) on the simulated logger.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh Release
@@ -10,4 +10,4 @@ if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
 fi
 home=$(mktemp -d)
 "$bin/quelt" --version
-"$bin/quelt" --home "$home" settings
+"$bin/quelt" --home "$home" monitor --device sim --seconds 10
