@@ -10,4 +10,4 @@ if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
 fi
 home=$(mktemp -d)
 "$bin/quelt" --version
-"$bin/quelt" --home "$home" monitor --device sim --seconds 10
+"$bin/quelt" --home "$home" --device sim monitor --seconds 10
