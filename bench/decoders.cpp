@@ -10,15 +10,15 @@ using namespace quelt::test;
 static void BM_DecodeFullDataFrame(benchmark::State& state) {
     StreamRig rig;
     rig.settings.SetFilter = 500;
-    FullFrameSpec spec;
-    spec.resolution = static_cast<int>(state.range(0));
-    spec.gain = state.range(1) ? 0x8A : 10;
-    spec.count = 80000;
-    spec.speed = 30;
-    spec.axes = {200, -900, 150, 300, -100, 250};
+    FullFrameSpec wanted;
+    wanted.resolution = static_cast<int>(state.range(0));
+    wanted.gain = state.range(1) ? 0x8A : 10;
+    wanted.count = 80000;
+    wanted.speed = 30;
+    wanted.axes = {200, -900, 150, 300, -100, 250};
     for (int i = 0; i < 360; ++i)
-        spec.times.push_back(static_cast<std::uint16_t>(1100 + 3 * i));
-    const Bytes frame = fullFrame(spec);
+        wanted.times.push_back(static_cast<std::uint16_t>(1100 + 3 * i));
+    const Bytes frame = fullFrame(wanted);
     for (auto _ : state) {
         rig.stream.decodeFullDataFrame(frame.data(), frame.size(), 1);
         benchmark::DoNotOptimize(rig.line.sampleLine.data());

@@ -88,7 +88,7 @@ BoreholeSpec generateBorehole(std::uint64_t seed, const BoreholeStyle& style) {
     return s;
 }
 
-Borehole::Borehole(BoreholeSpec spec) : spec_(std::move(spec)) {
+Borehole::Borehole(BoreholeSpec description) : spec_(std::move(description)) {
     std::sort(spec_.layers.begin(), spec_.layers.end(),
               [](const Layer& a, const Layer& b) { return a.top < b.top; });
     std::sort(spec_.fractures.begin(), spec_.fractures.end(),

@@ -85,8 +85,8 @@ struct Echo {
 
 class Borehole {
   public:
-    explicit Borehole(BoreholeSpec spec);
-    const BoreholeSpec& spec() const { return spec_; }
+    explicit Borehole(BoreholeSpec description);
+    const BoreholeSpec& description() const { return spec_; }
 
     Orientation orientation(double depth, double seconds) const;
     // World position of the hole axis at a depth along the hole (m).

@@ -51,8 +51,8 @@ inline constexpr std::uint8_t kCommBadData = 0x80;
 
 class Cable {
   public:
-    explicit Cable(CableSpec spec = {}) : spec_(spec) {}
-    const CableSpec& spec() const { return spec_; }
+    explicit Cable(CableSpec description = {}) : spec_(description) {}
+    const CableSpec& description() const { return spec_; }
 
     // Uplink speed of a divisor, bits per second.
     static double baudOf(int divisor) { return divisor > 0 ? 625000.0 / divisor : 0.0; }

@@ -200,11 +200,11 @@ BoreholeSpec boreholeOf(const Scenario& s) {
     for (const WinchLeg& l : s.winch.legs)
         deepest = std::max(deepest, l.toDepth);
     style.maxDepth = std::max(style.maxDepth, deepest + 20);
-    BoreholeSpec spec = generateBorehole(s.seed, style);
-    spec.waterVelocity = s.waterVelocity;
-    spec.waterLevel = s.waterLevel;
-    spec.toolDiameter = 42.0;
-    return spec;
+    BoreholeSpec hole = generateBorehole(s.seed, style);
+    hole.waterVelocity = s.waterVelocity;
+    hole.waterLevel = s.waterLevel;
+    hole.toolDiameter = 42.0;
+    return hole;
 }
 
 }  // namespace quelt::sim

@@ -332,7 +332,7 @@ std::vector<std::uint8_t> SimLogger::dataBody(Millis at, std::uint8_t status) {
     b[kFormat] = three ? kSampleFormat3Byte : 4;
     // Orientation sensors, with a little noise.
     RandomStream sn(scenario_.seed, kKeySensorNoise);
-    AxisValues ax = axesFor(hole_.orientation(depth, t), hole_.spec().field);
+    AxisValues ax = axesFor(hole_.orientation(depth, t), hole_.description().field);
     double* v[6] = {&ax.hx, &ax.gx, &ax.hy, &ax.gy, &ax.hz, &ax.gz};
     for (int k = 0; k < 6; ++k)
         *v[k] += 2.0 * sn.normal(revolution_ * 8 + static_cast<std::uint64_t>(k));

@@ -69,7 +69,7 @@ TEST(Borehole, OrientationAlongTheHoleDecodesToTheModel) {
     Borehole hole(generateBorehole(7, style));
     for (double depth : {10.0, 55.5, 120.0, 333.3}) {
         Orientation o = hole.orientation(depth, depth * 20);
-        AxisValues v = axesFor(o, hole.spec().field);
+        AxisValues v = axesFor(o, hole.description().field);
         Decoded d = decode(v.gx, v.gy, v.gz, v.hx, v.hy, v.hz);
         EXPECT_NEAR(d.tilt, o.tilt, 1e-6);
         EXPECT_LT(angleGap(d.azimuth, o.azimuth), 1e-6);

@@ -110,7 +110,7 @@ TEST(Borehole, CasingIsRoundAndBrightAndTheOpenHoleBelowIsNot) {
     BoreholeStyle style;
     style.casingBottom = 10;
     Borehole hole(generateBorehole(3, style));
-    EXPECT_DOUBLE_EQ(hole.diameter(5), hole.spec().casingInner);
+    EXPECT_DOUBLE_EQ(hole.diameter(5), hole.description().casingInner);
     EXPECT_NEAR(hole.diameter(30), style.bitDiameter, 35);
     AcquisitionWindow w{800, 3000, 132.0};
     double cased = 0, open = 0;
