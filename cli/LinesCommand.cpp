@@ -9,7 +9,6 @@
 #include "cli/Json.h"
 #include "cli/LiveOutput.h"
 #include "config/ProgramContext.h"
-#include "link/LinkState.h"
 #include "platform/Text.h"
 #include "stream/LogFile.h"
 #include "stream/ReplayLine.h"
@@ -76,17 +75,7 @@ int runLines(const GlobalOptions& options, const std::vector<std::string>& args)
         names.push_back(hc.mnemonic.empty() ? format("CH%zu", c) : hc.mnemonic);
     }
     // The orientation of each line as a replay computes it.
-    const Settings settings = replaySettings(context.settings, h);
-    LiveState live;
-    ReplyEcho echo;
-    ImageLine image;
-    StreamShared shared;
-    NullStreamEvents events;
-    LinkCounters counters;
-    std::atomic<int> linkStatus{0};
-    prepareReplay(shared, layout, h);
-    shared.rotationOffset = context.sondes->current().rotationOffset;
-    CToolsStream stream(settings, live, echo, image, shared, counters, linkStatus, events);
+    ReplayDecoder replay(context.settings, h, layout, context.sondes->current().rotationOffset);
 
     std::vector<std::uint8_t> line;
     ParsedLine parsed;
@@ -96,8 +85,8 @@ int runLines(const GlobalOptions& options, const std::vector<std::string>& args)
         const std::uint64_t pos = i * layout.lineSize;
         if (!log.reader.readLine(pos, line)) break;
         parseDataLine(line, layout, parsed);
-        applyReplayLine(parsed, layout, settings, stream, live, image);
-        const LiveValues v = live.snapshot();
+        replay.apply(parsed, layout);
+        const LiveValues v = replay.live.snapshot();
         double depth = lineDepthField(line) / 1000.0;
         if ((from && depth < *from) || (to && depth > *to)) continue;
         double time = 0;

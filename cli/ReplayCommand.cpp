@@ -9,7 +9,6 @@
 #include "cli/Command.h"
 #include "cli/LiveOutput.h"
 #include "config/ProgramContext.h"
-#include "link/LinkState.h"
 #include "stream/LogFile.h"
 #include "stream/ReplayLine.h"
 #include "stream/Transport.h"
@@ -74,17 +73,7 @@ int runReplay(const GlobalOptions& options, const std::vector<std::string>& args
     OpenedLog log;
     if (openLog(headerPath, *context.headerIo, op, log) != OpenLogResult::Ok) return kExitFailure;
     const LogHeader& h = context.header;
-    const Settings settings = replaySettings(context.settings, h);
-    LiveState live;
-    ReplyEcho echo;
-    ImageLine image;
-    StreamShared shared;
-    NullStreamEvents events;
-    LinkCounters counters;
-    std::atomic<int> linkStatus{0};
-    prepareReplay(shared, log.layout, h);
-    shared.rotationOffset = context.sondes->current().rotationOffset;
-    CToolsStream stream(settings, live, echo, image, shared, counters, linkStatus, events);
+    ReplayDecoder replay(context.settings, h, log.layout, context.sondes->current().rotationOffset);
 
     ModeFlags flags;
     Transport transport(flags);
@@ -95,7 +84,7 @@ int runReplay(const GlobalOptions& options, const std::vector<std::string>& args
     transport.pacer().setPosition(speed);
     std::uint64_t played = 0;
     auto sink = [&](const std::vector<std::uint8_t>&, const ParsedLine& parsed, std::uint64_t) {
-        applyReplayLine(parsed, layout, settings, stream, live, image);
+        replay.apply(parsed, layout);
         ++played;
     };
     if (haveFrom) transport.seekDepth(static_cast<std::int32_t>(from * 1000.0), sink);
@@ -111,7 +100,7 @@ int runReplay(const GlobalOptions& options, const std::vector<std::string>& args
     auto print = [&](Millis now) {
         LiveLine l;
         l.t = (now - start) / 1000.0;
-        l.values = live.snapshot();
+        l.values = replay.live.snapshot();
         l.values.depth = l.values.fileDepth;
         l.status = "Data file : " + h.fileName;
         l.valid = static_cast<long long>(played);

@@ -5,6 +5,7 @@
 
 #include "config/Header.h"
 #include "config/Settings.h"
+#include "link/LinkState.h"
 #include "stream/DataLine.h"
 #include "stream/ImageLine.h"
 #include "stream/StreamPorts.h"
@@ -22,5 +23,30 @@ void prepareReplay(StreamShared& shared, const LineLayout& layout, const LogHead
 // Applies one parsed line; `settings` are the replay settings the stream was built with.
 void applyReplayLine(const ParsedLine& parsed, const LineLayout& layout, const Settings& settings,
                      CToolsStream& stream, LiveState& live, ImageLine& line);
+
+// Everything a replay outside the window decodes with: the replay settings, its own live record, image
+// line and decoder. The command line's replay and line listing use it.
+struct ReplayDecoder {
+    ReplayDecoder(const Settings& liveSettings, const LogHeader& header, const LineLayout& layout,
+                  double rotationOffset)
+        : settings(replaySettings(liveSettings, header)),
+          stream(settings, live, echo, image, shared, counters, linkStatus, events) {
+        prepareReplay(shared, layout, header);
+        shared.rotationOffset = rotationOffset;
+    }
+    void apply(const ParsedLine& parsed, const LineLayout& layout) {
+        applyReplayLine(parsed, layout, settings, stream, live, image);
+    }
+
+    const Settings settings;
+    LiveState live;
+    ReplyEcho echo;
+    ImageLine image;
+    StreamShared shared;
+    NullStreamEvents events;
+    LinkCounters counters;
+    std::atomic<int> linkStatus{0};
+    CToolsStream stream;
+};
 
 }  // namespace quelt
