@@ -33,18 +33,17 @@ QString mainWindowTitle() {
     return QString(kProductBanner) + " version" + QChar(0x00A0) + kProductVersion;
 }
 
-// What the probe panel model asks of the command set and of this window.
+// The window's half of what the probe panel model asks; the commands are the engine's.
 class MainWindow::Ports final : public ProbePanelPorts {
   public:
     explicit Ports(MainWindow& w) : w_(w) {}
-    void sendF0() override { w_.source_.sendF0(); }
-    std::array<std::uint8_t, 8> sendF1() override { return w_.source_.sendF1(); }
-    std::array<std::uint8_t, 4> sendF3() override { return w_.source_.sendF3(); }
-    std::array<std::uint8_t, 7> sendF4() override { return w_.source_.sendF4(); }
-    std::array<std::uint8_t, 7> sendF5() override { return w_.source_.sendF5(); }
-    bool commandPending() override { return w_.source_.commandPending(); }
+    void sendF0() override {}
+    std::array<std::uint8_t, 8> sendF1() override { return {}; }
+    std::array<std::uint8_t, 4> sendF3() override { return {}; }
+    std::array<std::uint8_t, 7> sendF4() override { return {}; }
+    std::array<std::uint8_t, 7> sendF5() override { return {}; }
+    bool commandPending() override { return false; }
     void beep(int, int) override { QApplication::beep(); }
-    void showMessage(const std::string& text) override { w_.op_.message(text, MessageKind::Error); }
     void clearPicture() override {
         w_.clearPicture();
         w_.controller_->schedulePaint(true);
@@ -54,11 +53,8 @@ class MainWindow::Ports final : public ProbePanelPorts {
             v.hx = v.hy = v.hz = v.gx = v.gy = v.gz = kNoValue;
             v.highSide = v.magToolface = v.tilt = v.azimuth = kNoValue;
         });
+        w_.acq_->stream.resetOrientationFilter();
         if (w_.replayStream_) w_.replayStream_->resetOrientationFilter();
-    }
-    void stopRecording() override {
-        w_.transport_.StopRecording(w_.live_.read([](const LiveValues& v) { return v.depth; }), w_.op_,
-                                    w_.clock_.now());
     }
     void runStop() override {
         if (w_.power_->stop->isEnabled()) w_.onStop();
@@ -71,7 +67,22 @@ class MainWindow::Ports final : public ProbePanelPorts {
 
 MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source, const Clock& clock,
                        QWidget* parent)
-    : QMainWindow(parent), context_(context), op_(op), source_(source), clock_(clock), transport_(flags_) {
+    : QMainWindow(parent),
+      context_(context),
+      op_(op),
+      source_(source),
+      clock_(clock),
+      acq_(std::make_unique<Acquisition>(context, clock)),
+      flags_(acq_->modes),
+      shared_(acq_->shared),
+      counters_(acq_->counters),
+      linkStatus_(acq_->linkStatus),
+      linkFlags_(acq_->linkFlags),
+      live_(acq_->live),
+      echo_(acq_->echo),
+      image_(acq_->image),
+      transport_(acq_->transport),
+      panel_(acq_->panel) {
     setWindowTitle(mainWindowTitle());
 
     // The picture, coloured by the palette in use.
@@ -110,12 +121,11 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     hooks.zeroLinkCounters = [this] {
         counters_.fullDecoded = 0;
         counters_.fullReplaced = 0;
+        source_.zeroCounters();
     };
     controller_ = std::make_unique<PictureController>(picture_, *view_, context_.settings, clock_, hooks);
     ports_ = std::make_unique<Ports>(*this);
-    panel_ = std::make_unique<ProbePanel>(echo_, live_, shared_, counters_, linkFlags_, linkStatus_, *ports_);
-    const SondeEntry& sonde = context_.sondes->current();
-    panel_->selectSonde(sonde.serialNumber, sonde.gammaOnBoard);
+    acq_->front = ports_.get();
 
     buildMenus();
     buildStatusBar();
@@ -130,42 +140,60 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     connect(power_->speed, &QSlider::valueChanged, this,
             [this](int v) { transport_.pacer().setPosition(v); });
 
-    // The live link: its threads call these; everything reaching a widget is queued to this thread,
-    // and a burst of refresh requests costs one refresh.
-    LiveHooks live;
-    live.frameDecoded = [this](int code) {
+    // The engine and the link call these on their threads: everything that reaches a widget is queued
+    // to this thread, and a burst of refresh requests costs one refresh. Rows are built on the thread
+    // that delivers the line, under the picture's mutex.
+    auto queued = [this](auto fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); };
+    auto refresh = [this, queued](int code) {
         if (refreshQueued_.exchange(true)) return;
-        QMetaObject::invokeMethod(
-            this,
-            [this, code] {
-                refreshQueued_ = false;
-                RefreshDataView(code);
-            },
-            Qt::QueuedConnection);
+        queued([this, code] {
+            refreshQueued_ = false;
+            RefreshDataView(code);
+        });
     };
-    live.imageLine = [this](std::uint8_t direction, int code) {
+    acq_->onRefresh = refresh;
+    acq_->onImageLine = [this](std::uint8_t direction, int code) {
         const LiveValues v = live_.snapshot();
         controller_->addImageLine(direction != 0, code, image_, rowInputs(v, context_.settings),
                                   v.imageDepth);
     };
-    live.linkLost = [this](const std::string& message) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, message] {
-                if (power_->stop->isEnabled()) onStop();
-                if (panel_->powered()) panel_->pressPower(clock_.now());
-                if (!message.empty()) op_.message(message, MessageKind::Error);
-            },
-            Qt::QueuedConnection);
+    acq_->onMessage = [this, queued](const std::string& text) {
+        queued([this, text] { op_.message(text, MessageKind::Error); });
     };
-    live.statusChanged = [this] {
-        QMetaObject::invokeMethod(
-            this, [this] { idleTicks_ = 0; }, Qt::QueuedConnection);
+    acq_->onAlarm = [this, queued](int type) { queued([this, type] { showAlarm(type); }); };
+    acq_->onRecordingFailed = [this, queued](const std::string& why) {
+        queued([this, why] {
+            if (!why.empty()) op_.message(why, MessageKind::Error);
+            onStop();
+        });
     };
-    source_.start({&live_, &echo_, &image_, &shared_}, live);
+    LiveHooks live;
+    live.statusChanged = [this, queued] {
+        if (statusQueued_.exchange(true)) return;
+        queued([this] {
+            statusQueued_ = false;
+            idleTicks_ = 0;
+        });
+    };
+    live.refresh = refresh;
+    live.pressStop = [this, queued] {
+        queued([this] {
+            if (power_->stop->isEnabled()) onStop();
+        });
+    };
+    live.pressPower = [this, queued] {
+        queued([this] {
+            if (panel_.powered()) onPower();
+        });
+    };
+    live.message = [this, queued](const std::string& text) {
+        queued([this, text] { op_.message(text, MessageKind::Error); });
+    };
+    live.beep = [this, queued](int, int) { queued([] { QApplication::beep(); }); };
+    source_.start(*acq_, live);
 
     const Millis now = clock_.now();
-    panel_->start(now);
+    panel_.start(now);
     connect(&mainTimer_, &QTimer::timeout, this, [this] { mainTick(clock_.now()); });
     connect(&modelTimer_, &QTimer::timeout, this, [this] { modelTick(clock_.now()); });
     replayTimer_.setSingleShot(true);
@@ -278,7 +306,7 @@ void MainWindow::clearPicture() {
 
 void MainWindow::OpenAndPlay() {
     flags_.playing = false;
-    if (panel_->powered()) {
+    if (panel_.powered()) {
         op_.message(kSwitchOffForReplay, MessageKind::Error);
         return;
     }
@@ -314,7 +342,7 @@ void MainWindow::OpenAndPlay() {
 }
 
 void MainWindow::NewLog() {
-    if (linkStatus_.load() != 255) {
+    if (linkStatus_.load() != kLinkFullData) {
         op_.message(kSwitchOnToRecord, MessageKind::Error);
         return;
     }
@@ -322,23 +350,38 @@ void MainWindow::NewLog() {
     if (!chosen) return;
     std::string headerPath = *chosen;
     if (!equalsNoCase(fs::path(headerPath).extension().string(), ".hed")) headerPath += ".HED";
-    const std::string dataPath = (fs::path(headerPath).replace_extension(".VIV")).string();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     context_.preferences->SaveSettings();
-    context_.headerIo->SetHeaderDefaults();
+    QApplication::restoreOverrideCursor();
     flags_.recordState = 1;
-    const double depth = live_.read([](const LiveValues& v) { return v.depth; });
-    if (!transport_.StartRecording(headerPath, dataPath, *context_.headerIo, depth,
-                                   context_.settings.SetDepthUnit, op_, clock_.now())) {
+    bool down = true;
+    if (!prepareNewLog(headerPath, down)) {
         flags_.recordState = 0;
         return;
     }
-    shared_.recording = 1;
+    startNewLog(headerPath, down);
+}
+
+bool MainWindow::prepareNewLog(std::string& headerPath, bool& down) {
+    // The recording-mode dialog and the header editor take their place here; without them the log is
+    // recorded downwards with the header as it stands.
+    (void)headerPath;
+    down = true;
+    return true;
+}
+
+bool MainWindow::startNewLog(const std::string& headerPath, bool down) {
+    if (!acq_->startRecording(headerPath, down, op_)) {
+        flags_.recordState = 0;
+        return false;
+    }
     counters_.fullDecoded = 0;
     counters_.fullReplaced = 0;
     modeMessage("Data file : " + fs::path(headerPath).filename().string());
     clearPicture();
     power_->stop->setEnabled(true);
     power_->pause->setEnabled(true);
+    return true;
 }
 
 void MainWindow::ImperialDepth() {
@@ -348,6 +391,13 @@ void MainWindow::ImperialDepth() {
     clearPicture();
     controller_->schedulePaint(true);
     RefreshDataView(1024);
+}
+
+void MainWindow::showAlarm(int type) {
+    static const char* const kAlarms[2][2] = {{"Invalid Depth !!!", "Encoder Error"},
+                                              {"Low Battery.", "Low battery / Power Failure !!!"}};
+    if (type < 0 || type > 1) return;
+    op_.message(std::string(kAlarms[type][0]) + " " + kAlarms[type][1], MessageKind::Warning);
 }
 
 void MainWindow::showAbout() {
@@ -376,7 +426,7 @@ void MainWindow::showSplash() {
 
 bool MainWindow::leavingAllowed() {
     if (linkStatus_.load() <= 16) return true;
-    if (panel_->powered()) {
+    if (panel_.powered()) {
         op_.message(kSwitchOffToLeave, MessageKind::Error);
         return false;
     }
@@ -421,23 +471,23 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 // --- Probe panel and transport ------------------------------------------------------------------
 
 void MainWindow::onPower() {
-    const bool wasPowered = panel_->powered();
+    const bool wasPowered = panel_.powered();
     if (!wasPowered && flags_.replayLoaded) {
         // Back to acquisition: the replay ends first.
         onStop();
     }
-    panel_->pressPower(clock_.now());
-    flags_.sondePowered = panel_->powered();
-    if (panel_->powered() && !wasPowered) {
+    panel_.pressPower(clock_.now());
+    flags_.sondePowered = panel_.powered();
+    if (panel_.powered() && !wasPowered) {
         setOrientationLabels(context_.settings.PicOriented);
         power_->DisableTransport();
         modeMessage(kAcquisitionMode);
     }
-    power_->showView(panel_->view());
+    power_->showView(panel_.view());
 }
 
 void MainWindow::onRecord() {
-    if (panel_->powered() && linkStatus_.load() > 0 && !flags_.recording) {
+    if (panel_.powered() && linkStatus_.load() > 0 && !flags_.recording) {
         NewLog();
         if (flags_.recording) {
             flags_.recordPaused = false;
@@ -470,6 +520,7 @@ void MainWindow::onStop() {
     setOrientationLabels(context_.settings.PicOriented);
     power_->rewind->setEnabled(false);
     modeMessage(kAcquisitionMode);
+    acq_->stopRecording(op_);
     transport_.Stop(live_.read([](const LiveValues& v) { return v.depth; }), op_, now);
     shared_.recording = 0;
     shared_.recordPaused = 0;
@@ -482,7 +533,7 @@ void MainWindow::onStop() {
     clearPicture();
     controller_->schedulePaint(true);
     power_->DisableTransport();
-    if (panel_->powered() && linkStatus_.load() > 0) power_->record->setEnabled(true);
+    if (panel_.powered() && linkStatus_.load() > 0) power_->record->setEnabled(true);
     RefreshDataView(1024);
 }
 
@@ -539,14 +590,14 @@ bool MainWindow::replayTick(Millis now) {
 
 void MainWindow::modelTick(Millis now) {
     controller_->tick(now);
-    linkFlags_.dataFlowing = source_.dataFlowing();
-    panel_->tick(now);
-    flags_.sondePowered = panel_->powered();
+    source_.sync();
+    panel_.tick(now);
+    flags_.sondePowered = panel_.powered();
 }
 
 void MainWindow::mainTick(Millis now) {
     (void)now;
-    const bool powered = panel_->powered();
+    const bool powered = panel_.powered();
     action("openPlay")->setEnabled(!powered);
     action("imperial")->setEnabled(!powered);
     action("newLog")->setEnabled(powered);
@@ -574,7 +625,7 @@ void MainWindow::mainTick(Millis now) {
     } else {
         parts_[6]->setText(idle);
     }
-    power_->showView(panel_->view());
+    power_->showView(panel_.view());
 
     // The elapsed counter: yellow while recording, pale cyan while a replay plays or pauses.
     const std::string elapsed = live_.read([](const LiveValues& v) { return v.elapsedText; });
@@ -586,8 +637,8 @@ void MainWindow::mainTick(Millis now) {
     } else {
         power_->showElapsed(false, 0, {});
     }
-    if (panel_->powered() && !flags_.recording && link > 0) power_->record->setEnabled(true);
-    if (!panel_->powered() && !flags_.replayLoaded) power_->record->setEnabled(false);
+    if (panel_.powered() && !flags_.recording && link > 0) power_->record->setEnabled(true);
+    if (!panel_.powered() && !flags_.replayLoaded) power_->record->setEnabled(false);
 }
 
 void MainWindow::RefreshDataView(int code) {
@@ -604,13 +655,13 @@ void MainWindow::RefreshDataView(int code) {
             in.heightOffsetCm = sonde.heightOffset;
             in.sondeLengthCm = sonde.sondeLength;
             in.serialNumber = flags_.replayLoaded ? context_.header.serialNumber : sonde.serialNumber;
-            in.sondeReady = panel_->powerUpStep() >= ProbePanel::kReady;
+            in.sondeReady = panel_.powerUpStep() >= ProbePanel::kReady;
             in.verticalStepMm = image_.step;
             depth_->PutDataOnScreen(in);
         }
-        panel_->UpdateCounters();
-        panel_->UpdateStatusText(clock_.now());
-        power_->showView(panel_->view());
+        panel_.UpdateCounters();
+        panel_.UpdateStatusText(clock_.now());
+        power_->showView(panel_.view());
     } catch (const std::exception&) {
         ReportException("CQueltLoggerDlg::RefreshDataView", __FILE__, __LINE__);
     }

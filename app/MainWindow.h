@@ -18,6 +18,7 @@
 #include "link/LinkState.h"
 #include "platform/Clock.h"
 #include "platform/Operator.h"
+#include "stream/Acquisition.h"
 #include "stream/ImageLine.h"
 #include "stream/LiveState.h"
 #include "stream/ModeFlags.h"
@@ -64,6 +65,11 @@ class MainWindow : public QMainWindow {
     // Menu commands.
     void OpenAndPlay();
     void NewLog();
+    // The steps of "&New log." after the file was chosen: the dialogs that prepare the log (false when
+    // the operator cancels), then the recording.
+    bool prepareNewLog(std::string& headerPath, bool& down);
+    bool startNewLog(const std::string& headerPath, bool down);
+    void showAlarm(int type);
     void ImperialDepth();
     void showAbout();
     // The leaving rule: true when the program may close (Exit and the close box).
@@ -94,7 +100,8 @@ class MainWindow : public QMainWindow {
     StreamShared& shared() { return shared_; }
     std::atomic<int>& linkStatus() { return linkStatus_; }
     LiveState& live() { return live_; }
-    ProbePanel& probePanel() { return *panel_; }
+    ProbePanel& probePanel() { return panel_; }
+    Acquisition& acquisition() { return *acq_; }
     Transport& transport() { return transport_; }
     CToolsBmp& picture() { return picture_; }
     PictureController& pictureController() { return *controller_; }
@@ -124,14 +131,18 @@ class MainWindow : public QMainWindow {
     LiveSource& source_;
     const Clock& clock_;
 
-    ModeFlags flags_;
-    StreamShared shared_;
-    LinkCounters counters_;
-    std::atomic<int> linkStatus_{0};
-    LinkFlags linkFlags_;
-    LiveState live_;
-    ReplyEcho echo_;
-    ImageLine image_;
+    // The engine: the live records, the probe panel model, the transport and the recorder.
+    std::unique_ptr<Acquisition> acq_;
+    ModeFlags& flags_;
+    StreamShared& shared_;
+    LinkCounters& counters_;
+    std::atomic<int>& linkStatus_;
+    LinkFlags& linkFlags_;
+    LiveState& live_;
+    ReplyEcho& echo_;
+    ImageLine& image_;
+    Transport& transport_;
+    ProbePanel& panel_;
     NullStreamEvents replayEvents_;
     PaletteSet palettes_;
     ColourTable colours_;
@@ -139,8 +150,6 @@ class MainWindow : public QMainWindow {
     ui::PictureView* view_ = nullptr;
     std::unique_ptr<PictureController> controller_;
     std::unique_ptr<Ports> ports_;
-    std::unique_ptr<ProbePanel> panel_;
-    Transport transport_;
 
     // The replay decodes with the log's own settings.
     Settings replaySettings_;
@@ -154,6 +163,7 @@ class MainWindow : public QMainWindow {
     std::array<QLabel*, 8> orientation_{};
     QTimer mainTimer_, modelTimer_, replayTimer_;
     std::atomic<bool> refreshQueued_{false};
+    std::atomic<bool> statusQueued_{false};
     int idleTicks_ = 0;
     bool sondeIconBlink_ = false;
     bool closing_ = false;

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <clocale>
 
-#include "app/LiveSource.h"
+#include "app/DeviceLiveSource.h"
 #include "app/MainWindow.h"
 #include "app/QtOperator.h"
 #include "app/SingleInstance.h"
@@ -26,7 +26,23 @@ int main(int argc, char** argv) {
     parser.addVersionOption();
     QCommandLineOption homeOption("home", "Program folder.", "DIR");
     QCommandLineOption quitAfter("quit-after", "Close the program after MS milliseconds.", "MS");
+    QCommandLineOption deviceOption(
+        "device", "Logger device: sim (the built-in simulated logger), ftdi, serial:PATH.", "DEV");
+    QCommandLineOption scenarioOption("scenario", "Scenario of the simulated logger (a name or an INI file).",
+                                      "NAME");
+    QCommandLineOption seedOption("seed", "Seed of the simulated logger.", "N");
+    QCommandLineOption powerOnOption("power-on", "Switch the sonde on as soon as the logger is found.");
+    QCommandLineOption screenshotOption("screenshot", "Save a picture of the main window as PNG into FILE.",
+                                        "FILE");
+    QCommandLineOption screenshotAfter("screenshot-after", "Take the --screenshot after MS milliseconds.",
+                                       "MS", "5000");
+    parser.addOption(powerOnOption);
+    parser.addOption(screenshotOption);
+    parser.addOption(screenshotAfter);
     parser.addOption(homeOption);
+    parser.addOption(deviceOption);
+    parser.addOption(scenarioOption);
+    parser.addOption(seedOption);
     parser.addOption(quitAfter);
     parser.process(application);
 
@@ -48,11 +64,39 @@ int main(int argc, char** argv) {
     // Files are read from here on: the application object may have set the numeric locale.
     std::setlocale(LC_NUMERIC, "C");
     quelt::SteadyClock clock;
-    quelt::app::NullLiveSource source;  // the device link plugs in here
+    quelt::app::DeviceChoice choice;
+    choice.device = parser.value(deviceOption).toStdString();
+    if (parser.isSet(scenarioOption)) choice.scenario = parser.value(scenarioOption).toStdString();
+    if (parser.isSet(seedOption)) {
+        bool ok = false;
+        choice.seed = parser.value(seedOption).toULongLong(&ok);
+        choice.seedGiven = ok;
+    }
+    std::uint16_t productId = 0;
+    std::unique_ptr<quelt::Device> device = quelt::app::makeDevice(choice, clock, productId, error);
+    if (!device) {
+        QMessageBox::critical(nullptr, "QueltLogger", QString::fromStdString(error));
+        return 2;
+    }
+    quelt::app::DeviceLiveSource source(std::move(device), productId);
     quelt::app::MainWindow window(context, op, source, clock);
     op.setParent(&window);
     instance.TrackFirstInstance(&window);
     window.show();
+    if (parser.isSet(powerOnOption)) {
+        auto* poll = new QTimer(&window);
+        QObject::connect(poll, &QTimer::timeout, &window, [&window, poll] {
+            if (window.linkStatus().load() < quelt::kLinkLogger) return;
+            poll->stop();
+            window.onPower();
+        });
+        poll->start(200);
+    }
+    if (parser.isSet(screenshotOption)) {
+        const QString file = parser.value(screenshotOption);
+        QTimer::singleShot(parser.value(screenshotAfter).toInt(), &window,
+                           [&window, file] { window.grab().save(file, "PNG"); });
+    }
     if (parser.isSet(quitAfter))
         QTimer::singleShot(parser.value(quitAfter).toInt(), &application, &QApplication::quit);
     int rc = application.exec();

@@ -69,7 +69,11 @@ void Acquisition::refreshDataView(int code) {
     if (onRefresh) onRefresh(code);
 }
 
-void Acquisition::showAlarm(int, const std::string& title, const std::string& text) {
+void Acquisition::showAlarm(int type, const std::string& title, const std::string& text) {
+    if (onAlarm) {
+        onAlarm(type);
+        return;
+    }
     if (onMessage) onMessage(title.empty() ? text : title + ": " + text);
 }
 
@@ -112,6 +116,10 @@ CommandFrame Acquisition::lastF1() const {
 }
 
 void Acquisition::loggerReadBack(const std::uint8_t* logger20) {
+    if (onLoggerReadBack) {
+        onLoggerReadBack(logger20);
+        return;
+    }
     // A logger that lost command 0x01 (a power cycle) gets it again.
     CommandFrame f1;
     {

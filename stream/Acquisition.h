@@ -51,6 +51,15 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     std::function<void(const std::string&)> onMessage;
     // The recording stopped by itself (a write failed); the text says why.
     std::function<void(const std::string&)> onRecordingFailed;
+    // Optional: the alarm window by its type (else the alarm goes to onMessage).
+    std::function<void(int type)> onAlarm;
+    // Optional: the logger read-back goes to the link, which re-sends command 0x01 itself.
+    std::function<void(const std::uint8_t* logger20)> onLoggerReadBack;
+    // Optional: a command is built and not yet written.
+    std::function<bool()> commandPendingNow;
+    // Optional: the window's half of the probe panel's ports (beep, picture, orientation, Stop, mode
+    // message, travel tools, display settings); the commands stay here.
+    ProbePanelPorts* front = nullptr;
 
     // --- the pipeline ------------------------------------------------------------------------------
     void onFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence, FrameVia via) override;
@@ -94,9 +103,33 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     std::array<std::uint8_t, 4> sendF3() override;
     std::array<std::uint8_t, 7> sendF4() override;
     std::array<std::uint8_t, 7> sendF5() override;
-    bool commandPending() override { return false; }
+    bool commandPending() override { return commandPendingNow ? commandPendingNow() : false; }
     void showMessage(const std::string& text) override;
     void stopRecording() override;
+    void beep(int hz, int ms) override {
+        if (front) front->beep(hz, ms);
+    }
+    void clearPicture() override {
+        if (front) front->clearPicture();
+    }
+    void resetLiveOrientation() override {
+        if (front) front->resetLiveOrientation();
+    }
+    void runStop() override {
+        if (front) front->runStop();
+    }
+    void modeMessage(const std::string& text) override {
+        if (front) front->modeMessage(text);
+    }
+    void refreshTravelTools() override {
+        if (front) front->refreshTravelTools();
+    }
+    void saveDisplaySettings() override {
+        if (front) front->saveDisplaySettings();
+    }
+    void restoreDisplaySettings() override {
+        if (front) front->restoreDisplaySettings();
+    }
 
     bool send(const CommandFrame& f);
     template <size_t N>

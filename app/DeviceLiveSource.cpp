@@ -1,0 +1,214 @@
+#include "app/DeviceLiveSource.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/FtdiDevice.h"
+#include "platform/SerialDevice.h"
+#include "sim/Scenario.h"
+#include "sim/SimDevice.h"
+#include "sim/SimLogger.h"
+#include "stream/Acquisition.h"
+
+namespace quelt::app {
+
+namespace fs = std::filesystem;
+
+bool ftdiBridgePlugged() {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/sys/bus/usb/devices", ec)) {
+        std::ifstream in(entry.path() / "idVendor");
+        std::string vendor;
+        if (in >> vendor && vendor == "0403") return true;
+    }
+    return false;
+}
+
+std::unique_ptr<Device> makeDevice(const DeviceChoice& choice, const Clock& simClock,
+                                   std::uint16_t& productId, std::string& error) {
+    std::string device = choice.device;
+    if (device.empty()) device = ftdiBridgePlugged() ? "ftdi" : "sim";
+    productId = kLoggerProductId;
+    if (device == "sim") {
+        sim::Scenario scenario;
+        if (!sim::resolveScenario(choice.scenario, choice.seed, choice.seedGiven, scenario, error))
+            return nullptr;
+        productId = sim::kSimProductId;
+        return std::make_unique<sim::SimDevice>(scenario, simClock);
+    }
+    if (device == "ftdi") return std::make_unique<FtdiDevice>(kLoggerProductId);
+    if (device.rfind("serial:", 0) == 0 && device.size() > 7)
+        return std::make_unique<SerialDevice>(device.substr(7), 921600, kBridgeDefaultProductId);
+    error = "Unknown device " + device + " (sim, ftdi or serial:PATH).";
+    return nullptr;
+}
+
+DeviceLiveSource::DeviceLiveSource(std::unique_ptr<Device> device, std::uint16_t loggerProductId)
+    : device_(std::move(device)), productId_(loggerProductId) {}
+
+DeviceLiveSource::~DeviceLiveSource() {
+    stop();
+}
+
+void DeviceLiveSource::start(Acquisition& acq, LiveHooks hooks) {
+    if (usb_) return;
+    acq_ = &acq;
+    hooks_ = std::move(hooks);
+    sonde_ = std::make_unique<DatabaseSondeInfo>(*acq.context().sondes);
+    LinkOptions options;
+    options.loggerProductId = productId_;
+    LinkEvents& events = *this;
+    Operator& op = *this;
+    Beeper& beeper = *this;
+    FrameSink* decoders = this;
+    usb_.reset(new CUSB(*device_, acq.context().settings, *sonde_, events, op, beeper, decoders, options));
+    acq.writeCommand = [this](const CommandFrame& f) { return sendCommand(f); };
+    acq.onLoggerReadBack = [this](const std::uint8_t* logger20) { usb_->checkLoggerReadBack(logger20); };
+    acq.commandPendingNow = [this] { return usb_->flags().senderBusy.load(); };
+    usb_->Start();
+}
+
+void DeviceLiveSource::stop() {
+    if (!usb_) return;
+    usb_->Shutdown();
+    if (acq_) {
+        acq_->writeCommand = nullptr;
+        acq_->onLoggerReadBack = nullptr;
+        acq_->commandPendingNow = nullptr;
+    }
+}
+
+bool DeviceLiveSource::sendCommand(const CommandFrame& f) {
+    // Each command goes out on its own sender; at most one is in flight and a command issued meanwhile
+    // is lost (the callers check the echo and send again).
+    switch (f.code()) {
+        case kCmdWinchMode:
+            usb_->sendF0();
+            return true;
+        case kCmdLogger:
+            usb_->sendF1();
+            return true;
+        case kCmdGains:
+            usb_->sendF3();
+            return true;
+        case kCmdPicture:
+            usb_->sendF4();
+            return true;
+        case kCmdAcoustic:
+            usb_->sendF5();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void DeviceLiveSource::sendF2(double depth) {
+    if (usb_) usb_->sendF2(depth);
+}
+
+void DeviceLiveSource::pullLinkState() {
+    acq_->linkStatus = usb_->linkStatus();
+    LinkCounters& from = usb_->counters();
+    acq_->counters.dispatched = from.dispatched.load();
+    acq_->counters.missed = from.missed.load();
+    acq_->counters.resync = from.resync.load();
+    acq_->linkFlags.dataFlowing = usb_->flags().dataFlowing.load();
+}
+
+void DeviceLiveSource::onFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence,
+                               FrameVia via) {
+    pullLinkState();
+    acq_->onFrame(frame, length, sequence, via);
+}
+
+void DeviceLiveSource::sync() {
+    if (!usb_) return;
+    pullLinkState();
+    usb_->flags().poweredCopy = acq_->linkFlags.poweredCopy.load();
+    if (acq_->linkFlags.quitting) usb_->flags().quitting = true;
+}
+
+void DeviceLiveSource::zeroCounters() {
+    if (!usb_) return;
+    usb_->counters().dispatched = 0;
+    usb_->counters().missed = 0;
+    usb_->counters().resync = 0;
+}
+
+void DeviceLiveSource::statusText(int part, const std::string& text) {
+    if (part < 1 || part > 3) return;
+    {
+        std::lock_guard<std::mutex> lock(textMutex_);
+        parts_[part] = text;
+    }
+    if (hooks_.statusChanged) hooks_.statusChanged();
+}
+
+void DeviceLiveSource::resetIdleTicks() {
+    if (hooks_.statusChanged) hooks_.statusChanged();
+}
+
+void DeviceLiveSource::refreshDataView(int code) {
+    if (hooks_.refresh) hooks_.refresh(code);
+}
+
+void DeviceLiveSource::blankVoltageCurrent() {
+    acq_->live.update([](LiveValues& v) {
+        v.voltageText.clear();
+        v.currentText.clear();
+    });
+}
+
+void DeviceLiveSource::deviceIdentified(const std::string&, const std::string& serial) {
+    std::lock_guard<std::mutex> lock(textMutex_);
+    serial_ = serial;
+}
+
+bool DeviceLiveSource::sondePowered() {
+    return acq_->linkFlags.poweredCopy.load();
+}
+
+void DeviceLiveSource::pressStop() {
+    if (hooks_.pressStop) hooks_.pressStop();
+}
+
+void DeviceLiveSource::pressPowerButton() {
+    if (hooks_.pressPower) hooks_.pressPower();
+}
+
+double DeviceLiveSource::lastDepth() {
+    return acq_->live.read([](const LiveValues& v) { return v.depth; });
+}
+
+void DeviceLiveSource::message(const std::string& text, MessageKind) {
+    if (hooks_.message) hooks_.message(text);
+}
+
+void DeviceLiveSource::beep(int hz, int ms) {
+    if (hooks_.beep) hooks_.beep(hz, ms);
+}
+
+std::string DeviceLiveSource::linkStatusText() const {
+    std::lock_guard<std::mutex> lock(textMutex_);
+    return parts_[1];
+}
+std::string DeviceLiveSource::packetText() const {
+    std::lock_guard<std::mutex> lock(textMutex_);
+    return parts_[2];
+}
+std::string DeviceLiveSource::frameCountText() const {
+    std::lock_guard<std::mutex> lock(textMutex_);
+    return parts_[3];
+}
+std::string DeviceLiveSource::loggerSerial() const {
+    std::lock_guard<std::mutex> lock(textMutex_);
+    return serial_;
+}
+bool DeviceLiveSource::takeCommandSent() {
+    return usb_ && usb_->flags().commandSent.exchange(false);
+}
+bool DeviceLiveSource::takeFrameReceived() {
+    return usb_ && usb_->flags().frameReceived.exchange(false);
+}
+
+}  // namespace quelt::app

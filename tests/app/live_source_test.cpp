@@ -1,0 +1,139 @@
+// The desktop window on the real link threads with the simulated logger, in real time: found, powered
+// up, frames into the picture, a recording made from the window and replayed.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "app/DeviceLiveSource.h"
+#include "app/MainWindow.h"
+#include "app/PowerDlg.h"
+#include "config/ProgramContext.h"
+#include "stream/LogFile.h"
+#include "ui/widgets/DephtDlg.h"
+#include "ui/widgets/PictureView.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "test_app";
+    static char* argv[] = {name, nullptr};
+    static auto* app = QApplication::instance() ? static_cast<QApplication*>(QApplication::instance())
+                                                : new QApplication(argc, argv);
+    return *app;
+}
+
+std::string iniValue(const fs::path& file, const std::string& key) {
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(key + "=", 0) == 0) {
+            std::string v = line.substr(key.size() + 1);
+            if (!v.empty() && v.back() == '\r') v.pop_back();
+            return v;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+TEST(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
+    application();
+    const fs::path sandbox = fs::temp_directory_path() / ("quelt-live-" + std::to_string(::getpid()));
+    fs::remove_all(sandbox);
+    ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
+    quelt::ScriptedOperator op;
+    quelt::ProgramContext context;
+    std::string error;
+    ASSERT_TRUE(quelt::startProgram((sandbox / "h").string(), op, context, error)) << error;
+    context.settings.SplashScreenOff = true;
+
+    quelt::SteadyClock clock;
+    quelt::app::DeviceChoice choice;
+    choice.device = "sim";
+    // The winch moves at once, so a short recording has lines.
+    choice.scenario = (sandbox / "moving.ini").string();
+    {
+        std::ofstream ini(choice.scenario);
+        ini << "[Scenario]\nBase=clean\n[Winch]\nStartPause=0\nAcceleration=1\n";
+    }
+    std::uint16_t productId = 0;
+    auto device = quelt::app::makeDevice(choice, clock, productId, error);
+    ASSERT_TRUE(device) << error;
+    quelt::app::DeviceLiveSource source(std::move(device), productId);
+    {
+        quelt::app::MainWindow window(context, op, source, clock);
+        window.leaveDelayMs = 0;
+        auto& panel = window.probePanel();
+
+        // Found: logger frames flow and the status bar says so.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.linkStatus().load() >= quelt::kLinkLogger; }, 10000));
+        QTest::qWait(300);
+        window.mainTick(clock.now());
+        EXPECT_EQ(window.statusPart(1), "USB link connected");
+        EXPECT_EQ(window.statusPart(2), "Packet size 20 Bytes");
+        EXPECT_TRUE(window.powerPanel()->power->isEnabled());
+
+        // Power: the sequence runs to a ready sonde and full data frames reach the picture.
+        window.onPower();
+        ASSERT_TRUE(panel.powered());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return panel.powerUpStep() == quelt::ProbePanel::kReady &&
+                       window.linkStatus().load() == quelt::kLinkFullData &&
+                       window.acquisition().counters.fullDecoded.load() >= 5;
+            },
+            15000))
+            << panel.view().statusText;
+        EXPECT_EQ(panel.view().statusText, "Status OK");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.pictureView()->paintsReceived() > 0; }, 3000));
+        const QImage shown = window.pictureView()->shownImage();
+        EXPECT_EQ(shown.width(), 764);
+        EXPECT_FALSE(window.depthDisplay()->shown().depth.empty());
+        EXPECT_TRUE(op.messages().empty()) << op.messages().front();
+
+        // With the sonde on, leaving is refused.
+        EXPECT_FALSE(window.leavingAllowed());
+        ASSERT_EQ(op.messages().size(), 1u);
+        EXPECT_EQ(op.messages()[0], "Sonde must be switched off before leaving program.");
+        op.clear();
+
+        // A recording from the window: lines go into the data file, Stop completes the header.
+        const fs::path header = sandbox / "h" / "live.HED";
+        op.answerPath(header.string());
+        window.NewLog();
+        ASSERT_TRUE(window.modeFlags().recording);
+        EXPECT_EQ(window.statusPart(0), "Data file : live.HED");
+        QTest::qWait(2500);
+        window.onStop();
+        EXPECT_FALSE(window.modeFlags().recording);
+        const fs::path data = quelt::dataPathForHeader(header.string());
+        ASSERT_TRUE(fs::exists(data));
+        EXPECT_GT(fs::file_size(data), 0u);
+        EXPECT_NE(iniValue(header, "EndDepth"), "CORRUPT");
+        EXPECT_NE(iniValue(header, "EndDepth"), "");
+
+        // Off again; then the log replays through "Open and Play".
+        QTest::qWait(400);
+        window.onPower();
+        EXPECT_FALSE(panel.powered());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !panel.powerDownRunning(); }, 15000));
+        op.answerPath(header.string());
+        window.OpenAndPlay();
+        EXPECT_TRUE(op.messages().empty()) << op.messages().front();
+        ASSERT_TRUE(window.modeFlags().playing);
+        EXPECT_EQ(window.statusPart(0), QString::fromStdString("Data file : " + data.filename().string()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.transport().replayPosition() > 0; }, 3000));
+        window.onStop();
+        EXPECT_TRUE(window.leavingAllowed() || window.linkStatus().load() > 16);
+    }
+    source.stop();
+    fs::remove_all(sandbox);
+}
