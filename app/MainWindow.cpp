@@ -22,8 +22,11 @@
 #include "platform/Text.h"
 #include "stream/LogFile.h"
 #include "stream/ReplayLine.h"
+#include "ui/widgets/ColorStaticST.h"
 #include "ui/widgets/DephtDlg.h"
+#include "ui/widgets/PaletteDlg.h"
 #include "ui/widgets/PictureView.h"
+#include "ui/widgets/Placement.h"
 
 namespace quelt::app {
 
@@ -108,7 +111,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     left->addWidget(view_, 1);
     columns->addLayout(left);
     auto* right = new QVBoxLayout;
-    depth_ = new ui::CDephtDlg(central);
+    depth_ = new ui::CDephtDlg(colours_, context_.settings, central);
     power_ = new CPowerDlg(central);
     right->addWidget(depth_);
     right->addWidget(power_);
@@ -126,6 +129,18 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     controller_ = std::make_unique<PictureController>(picture_, *view_, context_.settings, clock_, hooks);
     ports_ = std::make_unique<Ports>(*this);
     acq_->front = ports_.get();
+
+    depth_->inputs = [this] { return depthInputs(); };
+    depth_->onShowMagnifier = [this] { showMagnifier(); };
+    depth_->magnifier()->onLeave = [this] {
+        context_.placements.set(PlacementSlot::DepthMagnifier, ui::placementOf(depth_->magnifier()));
+    };
+    depth_->onPalette = [this] { choosePalette(); };
+    depth_->onBlackAndWhite = [this](bool on) {
+        context_.settings.BlackAndWhite = on;
+        context_.preferences->WriteInt("BlackAndWhite", on ? 1 : 0, "QueltLogger");
+    };
+    alert_ = new ui::CAlertDlg(this);
 
     buildMenus();
     buildStatusBar();
@@ -388,16 +403,15 @@ void MainWindow::ImperialDepth() {
     context_.settings.SetDepthUnit = context_.settings.SetDepthUnit == 1 ? 0 : 1;
     action("imperial")->setChecked(context_.settings.SetDepthUnit == 1);
     context_.preferences->SaveSettings();
+    // Message 1034 with 502: the unit captions follow and the picture is cleared.
+    depth_->RefreshUnits(context_.settings.SetDepthUnit);
     clearPicture();
     controller_->schedulePaint(true);
     RefreshDataView(1024);
 }
 
 void MainWindow::showAlarm(int type) {
-    static const char* const kAlarms[2][2] = {{"Invalid Depth !!!", "Encoder Error"},
-                                              {"Low Battery.", "Low battery / Power Failure !!!"}};
-    if (type < 0 || type > 1) return;
-    op_.message(std::string(kAlarms[type][0]) + " " + kAlarms[type][1], MessageKind::Warning);
+    alert_->showAlarm(type);
 }
 
 void MainWindow::showAbout() {
@@ -641,23 +655,49 @@ void MainWindow::mainTick(Millis now) {
     if (!panel_.powered() && !flags_.replayLoaded) power_->record->setEnabled(false);
 }
 
+ui::DepthInputs MainWindow::depthInputs() const {
+    ui::DepthInputs in;
+    in.values = live_.snapshot();
+    in.linkStatus = linkStatus_.load();
+    in.replayLoaded = flags_.replayLoaded;
+    in.playing = flags_.playing;
+    in.paused = flags_.paused;
+    in.depthUnit = context_.settings.SetDepthUnit;
+    const SondeEntry& sonde = context_.sondes->current();
+    in.heightOffsetCm = sonde.heightOffset;
+    in.sondeLengthCm = sonde.sondeLength;
+    in.serialNumber = flags_.replayLoaded ? context_.header.serialNumber : sonde.serialNumber;
+    in.sondeReady = panel_.powerUpStep() >= ProbePanel::kReady;
+    in.verticalStepMm = image_.step;
+    in.picOriented = flags_.replayLoaded ? context_.header.screenMode : context_.settings.PicOriented;
+    return in;
+}
+
+void MainWindow::showMagnifier() {
+    ui::CBigDepth* m = depth_->magnifier();
+    const WindowPlacement slot = context_.placements.get(PlacementSlot::DepthMagnifier);
+    m->RefreshUnits(context_.settings.SetDepthUnit);
+    m->QDialog::show();
+    if (slot.valid()) {
+        ui::applyPlacement(m, slot);
+    } else {
+        ui::placeUnder(m, this, 150);
+        context_.placements.set(PlacementSlot::DepthMagnifier, ui::placementOf(m));
+    }
+    m->raise();
+    m->show(depthInputs());
+}
+
+void MainWindow::choosePalette() {
+    ui::CPaletteDlg dialog(palettes_, colours_, context_.settings, context_.preferences.get(), this);
+    dialog.exec();
+    depth_->paletteStrip()->update();
+}
+
 void MainWindow::RefreshDataView(int code) {
     try {
         if (code != 1025) {
-            ui::DepthInputs in;
-            in.values = live_.snapshot();
-            in.linkStatus = linkStatus_.load();
-            in.replayLoaded = flags_.replayLoaded;
-            in.playing = flags_.playing;
-            in.paused = flags_.paused;
-            in.depthUnit = context_.settings.SetDepthUnit;
-            const SondeEntry& sonde = context_.sondes->current();
-            in.heightOffsetCm = sonde.heightOffset;
-            in.sondeLengthCm = sonde.sondeLength;
-            in.serialNumber = flags_.replayLoaded ? context_.header.serialNumber : sonde.serialNumber;
-            in.sondeReady = panel_.powerUpStep() >= ProbePanel::kReady;
-            in.verticalStepMm = image_.step;
-            depth_->PutDataOnScreen(in);
+            depth_->PutDataOnScreen(depthInputs());
         }
         panel_.UpdateCounters();
         panel_.UpdateStatusText(clock_.now());

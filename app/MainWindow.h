@@ -34,6 +34,8 @@ struct ProgramContext;
 namespace quelt::ui {
 class PictureView;
 class CDephtDlg;
+class CAlertDlg;
+struct DepthInputs;
 }  // namespace quelt::ui
 
 namespace quelt::app {
@@ -70,6 +72,10 @@ class MainWindow : public QMainWindow {
     bool prepareNewLog(std::string& headerPath, bool& down);
     bool startNewLog(const std::string& headerPath, bool down);
     void showAlarm(int type);
+    void showMagnifier();
+    void choosePalette();
+    ui::DepthInputs depthInputs() const;
+    ui::CAlertDlg* alertWindow() const { return alert_; }
     void ImperialDepth();
     void showAbout();
     // The leaving rule: true when the program may close (Exit and the close box).
@@ -159,6 +165,7 @@ class MainWindow : public QMainWindow {
 
     ui::CDephtDlg* depth_ = nullptr;
     CPowerDlg* power_ = nullptr;
+    ui::CAlertDlg* alert_ = nullptr;
     std::array<QLabel*, 7> parts_{};
     std::array<QLabel*, 8> orientation_{};
     QTimer mainTimer_, modelTimer_, replayTimer_;

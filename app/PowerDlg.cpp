@@ -21,10 +21,6 @@ StatusColours statusColours(StatusClass c) {
 }
 
 namespace {
-QString rgbText(std::uint32_t rgb) {
-    return QString("#%1").arg(rgb, 6, 16, QChar('0'));
-}
-
 QToolButton* button(QWidget* parent, const char* name, const QString& symbol, const char* tip) {
     auto* b = new QToolButton(parent);
     b->setObjectName(name);
@@ -37,13 +33,17 @@ QToolButton* button(QWidget* parent, const char* name, const QString& symbol, co
     return b;
 }
 
-QLabel* counter(QWidget* parent, const char* name) {
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    l->setMinimumWidth(64);
-    l->setStyleSheet("QLabel { background: black; color: #ffff00; font: bold 14px 'Courier New'; }");
-    return l;
+ui::CGraphicCounterCtrl* counter(QWidget* parent, const char* name) {
+    auto* c = new ui::CGraphicCounterCtrl(parent);
+    c->setObjectName(name);
+    c->setFixedSize(64, 18);
+    c->SetColours(Qt::black, ui::colourFromRgb(0xFFFF00), Qt::black, ui::colourFromRgb(0xFF0000));
+    return c;
+}
+
+void blinkWhile(ui::CGraphicCounterCtrl* c, bool on) {
+    if (on && !c->blinking()) c->StartBlink(500);
+    if (!on && c->blinking()) c->StopBlink();
 }
 }  // namespace
 
@@ -70,12 +70,15 @@ CPowerDlg::CPowerDlg(QWidget* parent) : QWidget(parent) {
     valid = counter(this, "valid");
     error = counter(this, "error");
     elapsed = counter(this, "elapsed");
-    elapsed->setText("00:00:00");
+    elapsed->WriteCounterDataCString("00:00:00");
     gamma = counter(this, "gamma");
     gammaUnit = new QLabel("CPS", this);
-    status = new QLabel(this);
+    status = new ui::CColorStaticST(this);
     status->setObjectName("status");
     status->setMinimumWidth(260);
+    QFont bold = status->font();
+    bold.setBold(true);
+    status->setFont(bold);
 
     auto* v = new QVBoxLayout(this);
     v->addWidget(caption);
@@ -86,7 +89,7 @@ CPowerDlg::CPowerDlg(QWidget* parent) : QWidget(parent) {
     v->addWidget(speed);
     auto* grid = new QGridLayout;
     int col = 0;
-    auto add = [&](QLabel* c, const char* unit) {
+    auto add = [&](QWidget* c, const char* unit) {
         grid->addWidget(c, 0, col++);
         grid->addWidget(new QLabel(unit, this), 0, col++);
     };
@@ -114,18 +117,19 @@ CPowerDlg::CPowerDlg(QWidget* parent) : QWidget(parent) {
 }
 
 void CPowerDlg::showView(const ProbePanelView& view) {
-    voltage->setText(QString::fromStdString(view.voltageText));
-    current->setText(QString::fromStdString(view.currentText));
-    valid->setText(QString::fromStdString(view.validText));
-    error->setText(QString::fromStdString(view.errorText));
-    gamma->setText(QString::fromStdString(view.gammaText));
+    voltage->WriteCounterDataCString(view.voltageText);
+    current->WriteCounterDataCString(view.currentText);
+    blinkWhile(voltage, view.voltageBlinking);
+    blinkWhile(current, view.currentBlinking);
+    valid->WriteCounterDataCString(view.validText);
+    error->WriteCounterDataCString(view.errorText);
     gamma->setVisible(view.gammaShown && !speed->isVisible());
     gammaUnit->setVisible(gamma->isVisible());
+    gamma->WriteCounterDataCString(view.gammaText);
     status->setText(QString::fromStdString(view.statusText));
     StatusColours c = view.statusBlack ? StatusColours{0, 0, true} : statusColours(view.statusClass);
-    QString style = "QLabel { font: bold; color: " + rgbText(c.text) + ";";
-    if (!c.defaultBackground) style += " background: " + rgbText(c.background) + ";";
-    status->setStyleSheet(style + " }");
+    status->SetTextColor(ui::colourFromRgb(c.text));
+    status->SetBkColor(c.defaultBackground ? QColor() : ui::colourFromRgb(c.background));
     power->setEnabled(view.powerEnabled);
     const bool on = view.powerPicture == PowerPicture::On || view.powerPicture == PowerPicture::OnBlink;
     power->setChecked(on);
@@ -139,9 +143,9 @@ void CPowerDlg::showView(const ProbePanelView& view) {
 void CPowerDlg::showElapsed(bool shown, std::uint32_t rgb, const std::string& text) {
     elapsed->setVisible(shown);
     if (!shown) return;
-    elapsed->setText(QString::fromStdString(text.empty() ? "00:00:00" : text));
-    elapsed->setStyleSheet("QLabel { background: black; color: " + rgbText(rgb) +
-                           "; font: bold 14px 'Courier New'; }");
+    const QColor colour = ui::colourFromRgb(rgb);
+    if (elapsed->shownTextColour() != colour) elapsed->SetColours(Qt::black, colour, Qt::black, colour);
+    elapsed->WriteCounterDataCString(text.empty() ? "00:00:00" : text);
 }
 
 void CPowerDlg::EnableReplayControls() {

@@ -9,6 +9,8 @@
 #include <QWidget>
 
 #include "stream/ProbePanel.h"
+#include "ui/widgets/ColorStaticST.h"
+#include "ui/widgets/GraphicCounterCtrl.h"
 
 namespace quelt::app {
 
@@ -37,14 +39,14 @@ class CPowerDlg : public QWidget {
     QToolButton* setLogger;
     QToolButton* comm;
     QSlider* speed;
-    QLabel* voltage;
-    QLabel* current;
-    QLabel* valid;
-    QLabel* error;
-    QLabel* elapsed;
-    QLabel* gamma;
+    ui::CGraphicCounterCtrl* voltage;
+    ui::CGraphicCounterCtrl* current;
+    ui::CGraphicCounterCtrl* valid;
+    ui::CGraphicCounterCtrl* error;
+    ui::CGraphicCounterCtrl* elapsed;
+    ui::CGraphicCounterCtrl* gamma;
     QLabel* gammaUnit;
-    QLabel* status;
+    ui::CColorStaticST* status;
     QLabel* caption;
 };
 

@@ -53,6 +53,7 @@ class WindowTest : public ::testing::Test {
         context.settings.SplashScreenOff = true;
         window = std::make_unique<quelt::app::MainWindow>(context, op, source, clock);
         window->leaveDelayMs = 0;
+        window->show();  // the counters draw only while they are shown
     }
     void TearDown() override {
         window.reset();

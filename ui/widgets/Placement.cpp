@@ -1,0 +1,33 @@
+#include "ui/widgets/Placement.h"
+
+namespace quelt::ui {
+
+WindowPlacement placementOf(const QWidget* w) {
+    WindowPlacement p;
+    p.length = 44;
+    p.showCmd = w->isMinimized() ? 2 : 1;
+    p.minX = p.minY = p.maxX = p.maxY = -1;
+    const QRect r = w->normalGeometry().isValid() ? w->normalGeometry() : w->geometry();
+    p.left = r.left();
+    p.top = r.top();
+    p.right = r.left() + r.width();
+    p.bottom = r.top() + r.height();
+    return p;
+}
+
+void applyPlacement(QWidget* w, const WindowPlacement& p, bool keepSize) {
+    if (!p.valid()) return;
+    if (keepSize || p.right <= p.left || p.bottom <= p.top) {
+        w->move(p.left, p.top);
+        return;
+    }
+    w->setGeometry(p.left, p.top, p.right - p.left, p.bottom - p.top);
+}
+
+void placeUnder(QWidget* w, const QWidget* over, int below) {
+    if (!over) return;
+    const QRect area = over->frameGeometry();
+    w->move(area.left() + (area.width() - w->frameGeometry().width()) / 2, area.top() + below);
+}
+
+}  // namespace quelt::ui
