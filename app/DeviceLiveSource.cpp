@@ -1,7 +1,9 @@
 #include "app/DeviceLiveSource.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "platform/FtdiDevice.h"
 #include "platform/SerialDevice.h"
@@ -126,6 +128,14 @@ void DeviceLiveSource::sync() {
     pullLinkState();
     usb_->flags().poweredCopy = acq_->linkFlags.poweredCopy.load();
     if (acq_->linkFlags.quitting) usb_->flags().quitting = true;
+}
+
+void DeviceLiveSource::waitReader(int ms) {
+    if (!usb_) return;
+    usb_->flags().quitting = true;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (usb_->flags().readerAlive.load() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
 
 void DeviceLiveSource::zeroCounters() {

@@ -47,6 +47,7 @@ class DeviceLiveSource final : public LiveSource,
     void start(Acquisition& acq, LiveHooks hooks) override;
     void stop() override;
     void sync() override;
+    void waitReader(int ms) override;
     void zeroCounters() override;
     std::string linkStatusText() const override;
     std::string packetText() const override;

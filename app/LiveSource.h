@@ -36,6 +36,8 @@ class LiveSource {
     virtual void start(Acquisition& acq, LiveHooks hooks) = 0;
     // Stops the link threads: the reader, then the watcher, each within 2000 ms.
     virtual void stop() = 0;
+    // Sets quitting and waits at most `ms` for the reader thread to leave.
+    virtual void waitReader(int /*ms*/) {}
     // On the window's thread, often: brings the engine's view of the link (LinkStatus, counters,
     // dataFlowing) up to date and hands the panel's power state to the link.
     virtual void sync() {}

@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "app/AboutBox.h"
+#include "app/EndProcessDlg.h"
 #include "app/PowerDlg.h"
 #include "config/Diagnostics.h"
 #include "config/ProgramContext.h"
@@ -27,6 +28,7 @@
 #include "ui/widgets/PaletteDlg.h"
 #include "ui/widgets/PictureView.h"
 #include "ui/widgets/Placement.h"
+#include "ui/widgets/ToolsProbeDlg.h"
 
 namespace quelt::app {
 
@@ -141,6 +143,8 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
         context_.preferences->WriteInt("BlackAndWhite", on ? 1 : 0, "QueltLogger");
     };
     alert_ = new ui::CAlertDlg(this);
+    tools_ = new ui::CToolsProbeDlg(this);
+    tools_->onLeave = [this] { context_.placements.set(PlacementSlot::ToolsBox, ui::placementOf(tools_)); };
 
     buildMenus();
     buildStatusBar();
@@ -152,6 +156,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     connect(power_->stop, &QToolButton::clicked, this, [this] { onStop(); });
     connect(power_->play, &QToolButton::clicked, this, [this] { onPlay(); });
     connect(power_->rewind, &QToolButton::clicked, this, [this] { onRewind(); });
+    connect(power_->setLogger, &QToolButton::clicked, this, [this] { ToolBox(); });
     connect(power_->speed, &QSlider::valueChanged, this,
             [this](int v) { transport_.pacer().setPosition(v); });
 
@@ -220,7 +225,11 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     modelTimer_.start(20);
     controller_->schedulePaint(true);
     RefreshDataView(1024);
-    resize(kRowWidth + 420, 700);
+    resize(kRowWidth + 480, 720);
+    restorePlacement();
+    // The window keeps the width it was first placed with; only its height follows the user.
+    setFixedWidth(width());
+    qApp->installEventFilter(this);
     showSplash();
 }
 
@@ -259,7 +268,7 @@ void MainWindow::buildMenus() {
     options->setToolTipsVisible(true);
     later(add(options, "loggerSetup", "&Logger Setup", nullptr));
     later(add(options, "travelTools", "&Travel and LevelTime tools", nullptr));
-    later(add(options, "toolBox", "Tool &Box", nullptr));
+    add(options, "toolBox", "Tool &Box", [this] { ToolBox(); });
     QAction* imperial = add(options, "imperial", "&Imperial Depth", [this] { ImperialDepth(); });
     imperial->setCheckable(true);
     imperial->setChecked(context_.settings.SetDepthUnit == 1);
@@ -403,8 +412,8 @@ void MainWindow::ImperialDepth() {
     context_.settings.SetDepthUnit = context_.settings.SetDepthUnit == 1 ? 0 : 1;
     action("imperial")->setChecked(context_.settings.SetDepthUnit == 1);
     context_.preferences->SaveSettings();
-    // Message 1034 with 502: the unit captions follow and the picture is cleared.
-    depth_->RefreshUnits(context_.settings.SetDepthUnit);
+    QMetaObject::invokeMethod(
+        this, [this] { message1034(502); }, Qt::QueuedConnection);
     clearPicture();
     controller_->schedulePaint(true);
     RefreshDataView(1024);
@@ -464,13 +473,115 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::shutdown() {
-    if (flags_.playing) onStop();
+    if (flags_.playing) {
+        onStop();
+        QApplication::processEvents();
+    }
     linkFlags_.quitting = true;
+    source_.sync();
+    if (end_) end_->say(kShutdownWait);
     replayTimer_.stop();
+    savePlacements();
     context_.preferences->SaveSettings();
-    source_.stop();
+    if (shutdownPauseMs > 0) QThread::msleep(static_cast<unsigned long>(shutdownPauseMs));
+    if (end_) end_->say(kEndingUsb);
+    source_.waitReader(2000);
+    power_->hide();
+    depth_->hide();
+    depth_->magnifier()->hide();
+    tools_->hide();
     mainTimer_.stop();
     modelTimer_.stop();
+    QApplication::processEvents();
+}
+
+void MainWindow::savePlacements() {
+    context_.placements.set(PlacementSlot::MainWindow, ui::placementOf(this));
+    if (depth_->magnifier()->isVisible())
+        context_.placements.set(PlacementSlot::DepthMagnifier, ui::placementOf(depth_->magnifier()));
+    if (tools_->isVisible()) context_.placements.set(PlacementSlot::ToolsBox, ui::placementOf(tools_));
+}
+
+void MainWindow::restorePlacement() {
+    const WindowPlacement p = context_.placements.get(PlacementSlot::MainWindow);
+    ui::applyPlacement(this, p);
+}
+
+void MainWindow::ToolBox() {
+    const bool wasVisible = tools_->isVisible();
+    tools_->show();
+    if (!wasVisible) {
+        const WindowPlacement slot = context_.placements.get(PlacementSlot::ToolsBox);
+        if (slot.valid())
+            ui::applyPlacement(tools_, slot, true);
+        else
+            ui::placeUnder(tools_, this, 4);
+    }
+    tools_->raise();
+    tools_->refresh(live_.snapshot(), flags_.replayLoaded, linkStatus_.load());
+}
+
+void MainWindow::message1034(int parameter) {
+    switch (parameter) {
+        case 500:
+            openTechnicalTools();
+            break;
+        case 502:
+            depth_->RefreshUnits(context_.settings.SetDepthUnit);
+            clearPicture();
+            controller_->schedulePaint(true);
+            break;
+        default:  // 501, the Enter key: nothing
+            break;
+    }
+}
+
+void MainWindow::openTechnicalTools() {
+    ++technicalToolsOpened_;
+    ui::CTechnicalToolsDlg dialog(context_.settings.switches, switchStore_, this);
+    if (technicalToolsHook) {
+        technicalToolsHook(dialog);
+        return;
+    }
+    dialog.exec();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->isAutoRepeat()) heldKeys_.erase(key->key());
+    }
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !heldKeys_.count(key->key())) {
+            QMetaObject::invokeMethod(
+                this, [this] { message1034(501); }, Qt::QueuedConnection);
+        }
+        KeyChord::Key k = KeyChord::Other;
+        switch (key->key()) {
+            case Qt::Key_Control:
+                k = KeyChord::Control;
+                break;
+            case Qt::Key_Shift:
+                k = KeyChord::Shift;
+                break;
+            case Qt::Key_Alt:
+                k = KeyChord::Alt;
+                break;
+            case Qt::Key_T:
+                k = KeyChord::Letter;
+                break;
+            default:
+                break;
+        }
+        // A key that is still held (auto-repeat, or the same press seen again on its way to the parent
+        // widgets) is no new key.
+        const bool held = !heldKeys_.insert(key->key()).second;
+        if (chord_.press(k, key->isAutoRepeat() || held))
+            QMetaObject::invokeMethod(
+                this, [this] { message1034(500); }, Qt::QueuedConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // Enter never closes the window.
@@ -697,6 +808,8 @@ void MainWindow::choosePalette() {
 void MainWindow::RefreshDataView(int code) {
     try {
         if (code != 1025) {
+            if (tools_->isVisible())
+                tools_->refresh(live_.snapshot(), flags_.replayLoaded, linkStatus_.load());
             depth_->PutDataOnScreen(depthInputs());
         }
         panel_.UpdateCounters();

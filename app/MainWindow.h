@@ -10,7 +10,9 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <set>
 
+#include "app/KeyChord.h"
 #include "app/LiveSource.h"
 #include "imaging/Palette.h"
 #include "imaging/PictureController.h"
@@ -18,6 +20,7 @@
 #include "link/LinkState.h"
 #include "platform/Clock.h"
 #include "platform/Operator.h"
+#include "platform/SwitchStore.h"
 #include "stream/Acquisition.h"
 #include "stream/ImageLine.h"
 #include "stream/LiveState.h"
@@ -35,12 +38,15 @@ namespace quelt::ui {
 class PictureView;
 class CDephtDlg;
 class CAlertDlg;
+class CToolsProbeDlg;
+class CTechnicalToolsDlg;
 struct DepthInputs;
 }  // namespace quelt::ui
 
 namespace quelt::app {
 
 class CPowerDlg;
+class CEndProcessDlg;
 
 inline constexpr const char* kProductBanner = "VEXA Acquisition software";
 inline constexpr const char* kProductVersion = "4.10";
@@ -73,6 +79,17 @@ class MainWindow : public QMainWindow {
     bool startNewLog(const std::string& headerPath, bool down);
     void showAlarm(int type);
     void showMagnifier();
+    // "Tool &Box": shows the tools box at its placement and fills it.
+    void ToolBox();
+    // The private message 1034: 500 the technical tools, 502 a change of depth unit, 501 nothing.
+    void message1034(int parameter);
+    void openTechnicalTools();
+    int technicalToolsOpened() const { return technicalToolsOpened_; }
+    // Tests answer the technical tools dialog here instead of running it modally.
+    std::function<void(ui::CTechnicalToolsDlg&)> technicalToolsHook;
+    void setEndProcessWindow(CEndProcessDlg* end) { end_ = end; }
+    ui::CToolsProbeDlg* toolsBox() const { return tools_; }
+    int shutdownPauseMs = 500;  // the pause after the settings are saved
     void choosePalette();
     ui::DepthInputs depthInputs() const;
     ui::CAlertDlg* alertWindow() const { return alert_; }
@@ -120,6 +137,7 @@ class MainWindow : public QMainWindow {
     int leaveDelayMs = 1000;  // the wait after "Yes" to the leaving question
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -130,6 +148,8 @@ class MainWindow : public QMainWindow {
     void scheduleReplay();
     void showSplash();
     void shutdown();
+    void savePlacements();
+    void restorePlacement();
     RowInputs rowInputs(const LiveValues& v, const Settings& settings) const;
 
     ProgramContext& context_;
@@ -166,6 +186,12 @@ class MainWindow : public QMainWindow {
     ui::CDephtDlg* depth_ = nullptr;
     CPowerDlg* power_ = nullptr;
     ui::CAlertDlg* alert_ = nullptr;
+    ui::CToolsProbeDlg* tools_ = nullptr;
+    CEndProcessDlg* end_ = nullptr;
+    KeyChord chord_;
+    std::set<int> heldKeys_;
+    SwitchStore switchStore_;
+    int technicalToolsOpened_ = 0;
     std::array<QLabel*, 7> parts_{};
     std::array<QLabel*, 8> orientation_{};
     QTimer mainTimer_, modelTimer_, replayTimer_;

@@ -21,8 +21,9 @@ void QtOperator::message(const std::string& text, MessageKind kind) {
 }
 
 bool QtOperator::askYesNo(const std::string& text) {
+    if (scriptedAnswer) return *scriptedAnswer;
     return QMessageBox::question(parent_, "QueltLogger", QString::fromStdString(text),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 std::optional<std::string> QtOperator::chooseFile(const std::string& title, const std::string& startDir,

@@ -17,6 +17,9 @@ class QtOperator final : public Operator {
                                           const std::string& filter, bool forSaving) override;
     std::optional<std::string> chooseFolder(const std::string& title, const std::string& startDir) override;
 
+    // Set by scripted runs (--quit-after): questions are answered without a window.
+    std::optional<bool> scriptedAnswer;
+
   private:
     QWidget* parent_;
 };

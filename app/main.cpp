@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
+#include <QThread>
 #include <QTimer>
 #include <clocale>
 
 #include "app/DeviceLiveSource.h"
+#include "app/EndProcessDlg.h"
 #include "app/MainWindow.h"
 #include "app/QtOperator.h"
 #include "app/SingleInstance.h"
@@ -25,7 +27,11 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     parser.addVersionOption();
     QCommandLineOption homeOption("home", "Program folder.", "DIR");
-    QCommandLineOption quitAfter("quit-after", "Close the program after MS milliseconds.", "MS");
+    QCommandLineOption quitAfter(
+        "quit-after",
+        "After MS milliseconds switch the sonde off and close the program, answering "
+        "yes to the leaving question.",
+        "MS");
     QCommandLineOption deviceOption(
         "device", "Logger device: sim (the built-in simulated logger), ftdi, serial:PATH.", "DEV");
     QCommandLineOption scenarioOption("scenario", "Scenario of the simulated logger (a name or an INI file).",
@@ -79,7 +85,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     quelt::app::DeviceLiveSource source(std::move(device), productId);
+    // The end-of-process window exists, hidden, before the main window.
+    quelt::app::CEndProcessDlg end;
+    end.setAttribute(Qt::WA_QuitOnClose, false);
     quelt::app::MainWindow window(context, op, source, clock);
+    window.setEndProcessWindow(&end);
     op.setParent(&window);
     instance.TrackFirstInstance(&window);
     window.show();
@@ -97,9 +107,26 @@ int main(int argc, char** argv) {
         QTimer::singleShot(parser.value(screenshotAfter).toInt(), &window,
                            [&window, file] { window.grab().save(file, "PNG"); });
     }
-    if (parser.isSet(quitAfter))
-        QTimer::singleShot(parser.value(quitAfter).toInt(), &application, &QApplication::quit);
+    if (parser.isSet(quitAfter)) {
+        QTimer::singleShot(parser.value(quitAfter).toInt(), &window, [&window, &op] {
+            op.scriptedAnswer = true;
+            if (window.probePanel().powered()) window.onPower();
+            auto* wait = new QTimer(&window);
+            QObject::connect(wait, &QTimer::timeout, &window, [&window, wait] {
+                if (window.probePanel().powered() || window.probePanel().powerDownRunning()) return;
+                wait->stop();
+                window.close();
+            });
+            wait->start(100);
+        });
+    }
     int rc = application.exec();
+    // The main window has run its shutdown; the link threads that are still there get their waits.
+    end.say(quelt::app::kEndingUsb);
+    source.stop();
+    end.say(quelt::app::kShutdownProcess);
+    QThread::msleep(400);
+    end.hide();
     context.preferences->SavePaths();
     return rc;
 }

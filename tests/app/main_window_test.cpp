@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/AboutBox.h"
+#include "app/EndProcessDlg.h"
 #include "app/LiveSource.h"
 #include "app/MainWindow.h"
 #include "app/PowerDlg.h"
@@ -17,7 +18,9 @@
 #include "stream/DataFile.h"
 #include "stream/LogFile.h"
 #include "ui/widgets/DephtDlg.h"
+#include "ui/widgets/GraphicCounterCtrl.h"
 #include "ui/widgets/PictureView.h"
+#include "ui/widgets/ToolsProbeDlg.h"
 
 namespace fs = std::filesystem;
 
@@ -53,6 +56,7 @@ class WindowTest : public ::testing::Test {
         context.settings.SplashScreenOff = true;
         window = std::make_unique<quelt::app::MainWindow>(context, op, source, clock);
         window->leaveDelayMs = 0;
+        window->shutdownPauseMs = 0;
         window->show();  // the counters draw only while they are shown
     }
     void TearDown() override {
@@ -104,7 +108,7 @@ TEST_F(WindowTest, StartsInAcquisitionModeWithTheTitleAndTheLaterWindowsDisabled
     window->mainTick(clock.now());
     EXPECT_EQ(window->statusPart(0), "Acquisition Mode.");
     EXPECT_EQ(window->statusPart(2), "Not hardware detected.");
-    for (const char* name : {"openHtml", "las", "resampling", "loggerSetup", "travelTools", "toolBox"}) {
+    for (const char* name : {"openHtml", "las", "resampling", "loggerSetup", "travelTools"}) {
         SCOPED_TRACE(name);
         ASSERT_NE(window->action(name), nullptr);
         EXPECT_FALSE(window->action(name)->isEnabled());
@@ -412,4 +416,67 @@ TEST(SingleInstance, ASecondStartBringsTheFirstWindowForward) {
 
     quelt::app::SingleInstance otherFolder(home + "-other");
     EXPECT_FALSE(otherFolder.PreviousInstanceRunning());
+}
+
+TEST_F(WindowTest, TheChordOpensTheTechnicalToolsOnce) {
+    int opened = 0;
+    window->technicalToolsHook = [&](quelt::ui::CTechnicalToolsDlg&) { ++opened; };
+    window->activateWindow();
+    // Ctrl, Shift and Alt held one after another, then T.
+    QWidget* w = window.get();
+    QTest::keyPress(w, Qt::Key_Control);
+    QTest::keyPress(w, Qt::Key_Shift);
+    QTest::keyPress(w, Qt::Key_Alt);
+    QTest::keyClick(w, Qt::Key_T);
+    QApplication::processEvents();
+    EXPECT_EQ(opened, 1);
+    // The letter again with the modifiers held: nothing until another key breaks the sequence.
+    QTest::keyClick(w, Qt::Key_T);
+    QApplication::processEvents();
+    EXPECT_EQ(opened, 1);
+    for (Qt::Key k : {Qt::Key_Alt, Qt::Key_Shift, Qt::Key_Control})
+        QTest::keyRelease(w, k);
+    // A key in between breaks the chord.
+    QTest::keyPress(w, Qt::Key_Control);
+    QTest::keyPress(w, Qt::Key_Shift);
+    QTest::keyClick(w, Qt::Key_X);
+    QTest::keyPress(w, Qt::Key_Alt);
+    QTest::keyClick(w, Qt::Key_T);
+    QApplication::processEvents();
+    EXPECT_EQ(opened, 1);
+    for (Qt::Key k : {Qt::Key_Alt, Qt::Key_Shift, Qt::Key_Control})
+        QTest::keyRelease(w, k);
+    QTest::keyPress(window.get(), Qt::Key_Return);  // message 1034 with 501: nothing
+    QApplication::processEvents();
+    EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(WindowTest, ToolBoxShowsDashesWithoutOrientationAndPlacementsAreKept) {
+    window->action("toolBox")->trigger();
+    ASSERT_TRUE(window->toolsBox()->isVisible());
+    QTest::qWait(250);
+    window->RefreshDataView(1024);
+    EXPECT_EQ(window->toolsBox()->field(0)->text(), "-");
+    EXPECT_EQ(window->toolsBox()->field(11)->text(), "-");
+    EXPECT_EQ(window->toolsBox()->colourMode(), quelt::ui::ToolsColourMode::Grey);
+
+    // Closing saves the placements into Zorak.dat; the next window takes the main one back.
+    window->move(40, 30);
+    const int width = window->width();
+    ASSERT_TRUE(window->close());
+    ASSERT_TRUE(context.placements.get(quelt::PlacementSlot::MainWindow).valid());
+    ASSERT_TRUE(context.placements.get(quelt::PlacementSlot::ToolsBox).valid());
+    quelt::app::MainWindow second(context, op, source, clock);
+    EXPECT_EQ(second.width(), width);
+    EXPECT_EQ(second.minimumWidth(), second.maximumWidth()) << "the width stays fixed";
+}
+
+TEST_F(WindowTest, ShutdownShowsTheEndOfProcessTexts) {
+    quelt::app::CEndProcessDlg end;
+    window->setEndProcessWindow(&end);
+    ASSERT_TRUE(window->close());
+    EXPECT_EQ(end.text(), "Ending USB Process ... wait");
+    EXPECT_EQ(end.windowTitle(), "QueltLogger");
+    end.hide();
 }

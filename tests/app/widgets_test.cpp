@@ -16,6 +16,7 @@
 #include "ui/widgets/DialogExt.h"
 #include "ui/widgets/GraphicCounterCtrl.h"
 #include "ui/widgets/PaletteDlg.h"
+#include "ui/widgets/ToolsProbeDlg.h"
 
 using namespace quelt::ui;
 
@@ -309,4 +310,57 @@ TEST(PaletteSelector, ChoiceOkAndEscape) {
         EXPECT_EQ(settings.PaletteInUse, 3);
         EXPECT_TRUE(settings.BlackAndWhite);
     }
+}
+
+TEST(ToolsBox, TextsAndColourModes) {
+    quelt::LiveValues none;
+    for (const std::string& t : toolsBoxTexts(none))
+        EXPECT_EQ(t, "-");
+    quelt::LiveValues v;
+    v.hx = 120.7;
+    v.hy = -3;
+    v.hz = 5;
+    v.gx = 1;
+    v.gy = 2;
+    v.gz = 1000;
+    v.highSide = 12.345;
+    v.magToolface = std::nan("");
+    v.azimuth = 181.25;
+    v.tilt = 3.5;
+    v.gravityTotal = 1.0;
+    v.magneticTotal = 0.4567;
+    const auto t = toolsBoxTexts(v);
+    const std::array<std::string, 12> expected = {"120",    "-3",     "5",     "1",      "2",      "1000",
+                                                  " 12.35", "  0.00", "181.2", "  3.50", " 1.000", " 0.457"};
+    EXPECT_EQ(t, expected);
+    EXPECT_EQ(toolsColourMode(true, 255), ToolsColourMode::Replay);
+    EXPECT_EQ(toolsColourMode(false, 255), ToolsColourMode::Live);
+    EXPECT_EQ(toolsColourMode(false, 32), ToolsColourMode::Grey);
+}
+
+TEST(TechnicalTools, OkWritesTheFourSwitches) {
+    application();
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("quelt-switches-" + std::to_string(::getpid()));
+    std::filesystem::remove(file);
+    quelt::SwitchStore store(file);
+    quelt::TechnicalSwitches switches{true, true, false, true};
+    {
+        CTechnicalToolsDlg dialog(switches, store);
+        EXPECT_TRUE(dialog.box(0)->isChecked());
+        EXPECT_FALSE(dialog.box(2)->isChecked());
+        dialog.reject();
+        EXPECT_FALSE(std::filesystem::exists(file)) << "Annuler writes nothing";
+    }
+    CTechnicalToolsDlg dialog(switches, store);
+    for (int i = 0; i < 4; ++i)
+        dialog.box(i)->setChecked(false);
+    dialog.accept();
+    EXPECT_FALSE(switches.TechnicalTools || switches.DebugingTools || switches.DebugingTrace ||
+                 switches.FullTracing);
+    std::ifstream in(file);
+    std::string all((std::istreambuf_iterator<char>(in)), {});
+    for (const char* name : {"TechnicalTools", "DebugingTools", "DebugingTrace", "FullTracing"})
+        EXPECT_NE(all.find(std::string(name) + "=false"), std::string::npos) << all;
+    std::filesystem::remove(file);
 }

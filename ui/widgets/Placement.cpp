@@ -7,7 +7,9 @@ WindowPlacement placementOf(const QWidget* w) {
     p.length = 44;
     p.showCmd = w->isMinimized() ? 2 : 1;
     p.minX = p.minY = p.maxX = p.maxY = -1;
-    const QRect r = w->normalGeometry().isValid() ? w->normalGeometry() : w->geometry();
+    // The normal-position rectangle: the geometry itself unless the window is maximised or minimised.
+    const bool special = w->isMaximized() || w->isMinimized() || w->isFullScreen();
+    const QRect r = special && w->normalGeometry().isValid() ? w->normalGeometry() : w->geometry();
     p.left = r.left();
     p.top = r.top();
     p.right = r.left() + r.width();
@@ -17,11 +19,13 @@ WindowPlacement placementOf(const QWidget* w) {
 
 void applyPlacement(QWidget* w, const WindowPlacement& p, bool keepSize) {
     if (!p.valid()) return;
-    if (keepSize || p.right <= p.left || p.bottom <= p.top) {
+    const QSize least = w->minimumSizeHint().expandedTo(w->minimumSize());
+    const int width = p.right - p.left, height = p.bottom - p.top;
+    if (keepSize || width < least.width() || height < least.height()) {
         w->move(p.left, p.top);
         return;
     }
-    w->setGeometry(p.left, p.top, p.right - p.left, p.bottom - p.top);
+    w->setGeometry(p.left, p.top, width, height);
 }
 
 void placeUnder(QWidget* w, const QWidget* over, int below) {
