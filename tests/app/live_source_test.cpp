@@ -12,6 +12,7 @@
 #include "app/MainWindow.h"
 #include "app/PowerDlg.h"
 #include "config/ProgramContext.h"
+#include "sim/SimDevice.h"
 #include "stream/LogFile.h"
 #include "ui/widgets/DephtDlg.h"
 #include "ui/widgets/PictureView.h"
@@ -133,6 +134,49 @@ TEST(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return window.transport().replayPosition() > 0; }, 3000));
         window.onStop();
         EXPECT_TRUE(window.leavingAllowed() || window.linkStatus().load() > 16);
+    }
+    source.stop();
+    fs::remove_all(sandbox);
+}
+
+TEST(LiveSimulatedLogger, APulledCableEndsInOneMessageAndAPoweredOffPanel) {
+    application();
+    const fs::path sandbox = fs::temp_directory_path() / ("quelt-pulled-" + std::to_string(::getpid()));
+    fs::remove_all(sandbox);
+    ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
+    quelt::ScriptedOperator op;
+    quelt::ProgramContext context;
+    std::string error;
+    ASSERT_TRUE(quelt::startProgram((sandbox / "h").string(), op, context, error)) << error;
+    context.settings.SplashScreenOff = true;
+    quelt::SteadyClock clock;
+    quelt::app::DeviceChoice choice;
+    choice.device = "sim";
+    std::uint16_t productId = 0;
+    auto device = quelt::app::makeDevice(choice, clock, productId, error);
+    ASSERT_TRUE(device) << error;
+    auto* sim = static_cast<quelt::sim::SimDevice*>(device.get());
+    quelt::app::DeviceLiveSource source(std::move(device), productId);
+    {
+        quelt::app::MainWindow window(context, op, source, clock);
+        window.leaveDelayMs = 0;
+        window.shutdownPauseMs = 0;
+        auto& panel = window.probePanel();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.linkStatus().load() >= quelt::kLinkLogger; }, 10000));
+        window.onPower();
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return window.linkStatus().load() == quelt::kLinkFullData; }, 15000));
+
+        sim->pullCable();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !op.messages().empty(); }, 20000));
+        QTest::qWait(1000);
+        ASSERT_EQ(op.messages().size(), 1u);
+        EXPECT_EQ(op.messages()[0].rfind("I/O USB error.\nApplication stopped at ", 0), 0u)
+            << op.messages()[0];
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.powered(); }, 2000));
+        window.mainTick(clock.now());
+        EXPECT_EQ(window.statusPart(2), "Not hardware detected.");
+        EXPECT_TRUE(window.leavingAllowed());
     }
     source.stop();
     fs::remove_all(sandbox);
