@@ -174,6 +174,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     acq_->onRefresh = refresh;
     acq_->onImageLine = [this](std::uint8_t direction, int code) {
         const LiveValues v = live_.snapshot();
+        lastStepMm_ = image_.step;  // the line is written on this thread; the window reads the copy
         controller_->addImageLine(direction != 0, code, image_, rowInputs(v, context_.settings),
                                   v.imageDepth);
     };
@@ -281,11 +282,28 @@ void MainWindow::buildStatusBar() {
     for (size_t i = 0; i < parts_.size(); ++i) {
         parts_[i] = new QLabel(this);
         parts_[i]->setObjectName(QString("part%1").arg(i));
-        statusBar()->addWidget(parts_[i], i < 4 ? 1 : 0);
+        statusBar()->addWidget(parts_[i], 0);
     }
     parts_[0]->setText(kAcquisitionMode);
     for (size_t i = 4; i < 7; ++i)
         parts_[i]->setText(QString::fromUtf8("\u25CB"));
+}
+
+// Parts 0..6 end at the client width - 490, - 330, - 170, - 75, - 55, - 35 and - 15.
+void MainWindow::layoutStatusParts() {
+    static constexpr int kRightEdges[7] = {490, 330, 170, 75, 55, 35, 15};
+    const int w = width();
+    int left = 0;
+    for (size_t i = 0; i < parts_.size(); ++i) {
+        const int right = std::max(left, w - kRightEdges[i]);
+        parts_[i]->setFixedWidth(right - left);
+        left = right;
+    }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    layoutStatusParts();
 }
 
 QString MainWindow::statusPart(int part) const {
@@ -779,7 +797,7 @@ ui::DepthInputs MainWindow::depthInputs() const {
     in.sondeLengthCm = sonde.sondeLength;
     in.serialNumber = flags_.replayLoaded ? context_.header.serialNumber : sonde.serialNumber;
     in.sondeReady = panel_.powerUpStep() >= ProbePanel::kReady;
-    in.verticalStepMm = image_.step;
+    in.verticalStepMm = flags_.replayLoaded ? image_.step : lastStepMm_.load();
     in.picOriented = flags_.replayLoaded ? context_.header.screenMode : context_.settings.PicOriented;
     return in;
 }

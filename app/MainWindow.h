@@ -138,6 +138,7 @@ class MainWindow : public QMainWindow {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -149,6 +150,7 @@ class MainWindow : public QMainWindow {
     void showSplash();
     void shutdown();
     void savePlacements();
+    void layoutStatusParts();
     void restorePlacement();
     RowInputs rowInputs(const LiveValues& v, const Settings& settings) const;
 
@@ -197,6 +199,7 @@ class MainWindow : public QMainWindow {
     QTimer mainTimer_, modelTimer_, replayTimer_;
     std::atomic<bool> refreshQueued_{false};
     std::atomic<bool> statusQueued_{false};
+    std::atomic<double> lastStepMm_{kNoValue};
     int idleTicks_ = 0;
     bool sondeIconBlink_ = false;
     bool closing_ = false;
