@@ -1,6 +1,7 @@
 #include "app/DeviceLiveSource.h"
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -73,10 +74,11 @@ void DeviceLiveSource::start(Acquisition& acq, LiveHooks hooks) {
 void DeviceLiveSource::stop() {
     if (!usb_) return;
     usb_->Shutdown();
-    if (acq_) {
-        acq_->writeCommand = nullptr;
-        acq_->onLoggerReadBack = nullptr;
-        acq_->commandPendingNow = nullptr;
+    // The engine may be gone after this (it lives with the window): no link call reaches it again.
+    if (Acquisition* acq = acq_.exchange(nullptr)) {
+        acq->writeCommand = nullptr;
+        acq->onLoggerReadBack = nullptr;
+        acq->commandPendingNow = nullptr;
     }
 }
 
@@ -108,26 +110,29 @@ void DeviceLiveSource::sendF2(double depth) {
     if (usb_) usb_->sendF2(depth);
 }
 
-void DeviceLiveSource::pullLinkState() {
-    acq_->linkStatus = usb_->linkStatus();
+void DeviceLiveSource::pullLinkState(Acquisition* acq) {
+    acq->linkStatus = usb_->linkStatus();
     LinkCounters& from = usb_->counters();
-    acq_->counters.dispatched = from.dispatched.load();
-    acq_->counters.missed = from.missed.load();
-    acq_->counters.resync = from.resync.load();
-    acq_->linkFlags.dataFlowing = usb_->flags().dataFlowing.load();
+    acq->counters.dispatched = from.dispatched.load();
+    acq->counters.missed = from.missed.load();
+    acq->counters.resync = from.resync.load();
+    acq->linkFlags.dataFlowing = usb_->flags().dataFlowing.load();
 }
 
 void DeviceLiveSource::onFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence,
                                FrameVia via) {
-    pullLinkState();
-    acq_->onFrame(frame, length, sequence, via);
+    Acquisition* acq = acq_.load();
+    if (!acq) return;
+    pullLinkState(acq);
+    acq->onFrame(frame, length, sequence, via);
 }
 
 void DeviceLiveSource::sync() {
-    if (!usb_) return;
-    pullLinkState();
-    usb_->flags().poweredCopy = acq_->linkFlags.poweredCopy.load();
-    if (acq_->linkFlags.quitting) usb_->flags().quitting = true;
+    Acquisition* acq = acq_.load();
+    if (!usb_ || !acq) return;
+    pullLinkState(acq);
+    usb_->flags().poweredCopy = acq->linkFlags.poweredCopy.load();
+    if (acq->linkFlags.quitting) usb_->flags().quitting = true;
 }
 
 void DeviceLiveSource::waitReader(int ms) {
@@ -163,7 +168,9 @@ void DeviceLiveSource::refreshDataView(int code) {
 }
 
 void DeviceLiveSource::blankVoltageCurrent() {
-    acq_->live.update([](LiveValues& v) {
+    Acquisition* acq = acq_.load();
+    if (!acq) return;
+    acq->live.update([](LiveValues& v) {
         v.voltageText.clear();
         v.currentText.clear();
     });
@@ -175,7 +182,8 @@ void DeviceLiveSource::deviceIdentified(const std::string&, const std::string& s
 }
 
 bool DeviceLiveSource::sondePowered() {
-    return acq_->linkFlags.poweredCopy.load();
+    Acquisition* acq = acq_.load();
+    return acq && acq->linkFlags.poweredCopy.load();
 }
 
 void DeviceLiveSource::pressStop() {
@@ -187,7 +195,8 @@ void DeviceLiveSource::pressPowerButton() {
 }
 
 double DeviceLiveSource::lastDepth() {
-    return acq_->live.read([](const LiveValues& v) { return v.depth; });
+    Acquisition* acq = acq_.load();
+    return acq ? acq->live.read([](const LiveValues& v) { return v.depth; }) : std::nan("");
 }
 
 void DeviceLiveSource::message(const std::string& text, MessageKind) {

@@ -17,8 +17,9 @@
 #include "platform/Operator.h"
 
 namespace quelt {
+class Acquisition;
 class DatabaseSondeInfo;
-}
+}  // namespace quelt
 
 namespace quelt::app {
 
@@ -86,12 +87,12 @@ class DeviceLiveSource final : public LiveSource,
     // Beeper
     void beep(int hz, int ms) override;
     // Copies LinkStatus, the frame counters and dataFlowing into the engine.
-    void pullLinkState();
+    void pullLinkState(Acquisition* acq);
     bool sendCommand(const CommandFrame& frame);
 
     std::unique_ptr<Device> device_;
     std::uint16_t productId_;
-    Acquisition* acq_ = nullptr;
+    std::atomic<Acquisition*> acq_{nullptr};
     std::unique_ptr<DatabaseSondeInfo> sonde_;
     std::unique_ptr<CUSB> usb_;
     LiveHooks hooks_;
