@@ -806,7 +806,7 @@ void MainWindow::showMagnifier() {
     ui::CBigDepth* m = depth_->magnifier();
     const WindowPlacement slot = context_.placements.get(PlacementSlot::DepthMagnifier);
     m->RefreshUnits(context_.settings.SetDepthUnit);
-    m->QDialog::show();
+    m->show();
     if (slot.valid()) {
         ui::applyPlacement(m, slot);
     } else {
@@ -814,7 +814,7 @@ void MainWindow::showMagnifier() {
         context_.placements.set(PlacementSlot::DepthMagnifier, ui::placementOf(m));
     }
     m->raise();
-    m->show(depthInputs());
+    m->RefreshValues(depthInputs());
 }
 
 void MainWindow::choosePalette() {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "app/AboutBox.h"
@@ -15,6 +17,7 @@
 #include "app/QtOperator.h"
 #include "app/SingleInstance.h"
 #include "config/ProgramContext.h"
+#include "platform/Paths.h"
 #include "stream/DataFile.h"
 #include "stream/LogFile.h"
 #include "ui/widgets/DephtDlg.h"
@@ -479,4 +482,27 @@ TEST_F(WindowTest, ShutdownShowsTheEndOfProcessTexts) {
     EXPECT_EQ(end.text(), "Ending USB Process ... wait");
     EXPECT_EQ(end.windowTitle(), "QueltLogger");
     end.hide();
+}
+
+TEST_F(WindowTest, BlackAndWhiteIsWrittenAtOnceAndTheMagnifierKeepsItsPlacement) {
+    window->depthDisplay()->blackAndWhite()->click();
+    EXPECT_TRUE(context.settings.BlackAndWhite);
+    std::ifstream cfg(quelt::resolveNoCase(sandbox / "h" / "Zorak.cfg"));
+    std::string text((std::istreambuf_iterator<char>(cfg)), {});
+    EXPECT_NE(text.find("BlackAndWhite=1"), std::string::npos);
+
+    ASSERT_FALSE(context.placements.get(quelt::PlacementSlot::DepthMagnifier).valid());
+    window->showMagnifier();
+    ASSERT_TRUE(window->depthDisplay()->magnifier()->isVisible());
+    EXPECT_EQ(window->depthDisplay()->magnifier()->windowTitle(), "Depth magnifier");
+    const quelt::WindowPlacement first = context.placements.get(quelt::PlacementSlot::DepthMagnifier);
+    ASSERT_TRUE(first.valid()) << "the first placement is stored in its slot";
+    window->depthDisplay()->magnifier()->move(first.left + 30, first.top + 20);
+    const int left = window->depthDisplay()->magnifier()->geometry().left();
+    window->depthDisplay()->magnifier()->close();
+    EXPECT_FALSE(window->depthDisplay()->magnifier()->isVisible());
+    const quelt::WindowPlacement moved = context.placements.get(quelt::PlacementSlot::DepthMagnifier);
+    EXPECT_EQ(moved.left, left);
+    window->showMagnifier();
+    EXPECT_EQ(window->depthDisplay()->magnifier()->geometry().left(), left);
 }

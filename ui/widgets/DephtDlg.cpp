@@ -132,7 +132,7 @@ CBigDepth::CBigDepth(QWidget* parent) : QDialog(parent) {
     grid->addWidget(stepUnit_, 2, 1);
 }
 
-void CBigDepth::show(const DepthInputs& in) {
+void CBigDepth::RefreshValues(const DepthInputs& in) {
     DepthTexts t = magnifierTexts(in);
     const QColor c = colourFromRgb(t.colour);
     depth_->SetColours(Qt::black, c, Qt::black, c);
@@ -280,7 +280,7 @@ CDephtDlg::CDephtDlg(const ColourTable& table, const Settings& settings, QWidget
     connect(&timer_, &QTimer::timeout, this, [this] { timerTick(); });
     timer_.start(100);
     magnifierTimer_.setSingleShot(true);
-    connect(&magnifierTimer_, &QTimer::timeout, this, [this] { magnifier_->show(last_); });
+    connect(&magnifierTimer_, &QTimer::timeout, this, [this] { magnifier_->RefreshValues(last_); });
     reference_->setText(QString::fromUtf8("\u25CF"));
 }
 

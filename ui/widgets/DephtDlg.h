@@ -73,7 +73,7 @@ class CBigDepth : public QDialog {
     Q_OBJECT
   public:
     explicit CBigDepth(QWidget* parent = nullptr);
-    void show(const DepthInputs& in);
+    void RefreshValues(const DepthInputs& in);
     void RefreshUnits(int depthUnit);
     CGraphicCounterCtrl* depthField() const { return depth_; }
     CGraphicCounterCtrl* speedField() const { return speed_; }

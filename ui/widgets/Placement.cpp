@@ -22,7 +22,8 @@ void applyPlacement(QWidget* w, const WindowPlacement& p, bool keepSize) {
     const QSize least = w->minimumSizeHint().expandedTo(w->minimumSize());
     const int width = p.right - p.left, height = p.bottom - p.top;
     if (keepSize || width < least.width() || height < least.height()) {
-        w->move(p.left, p.top);
+        // The stored rectangle is the client area's: keep the window's own size at its corner.
+        w->setGeometry(p.left, p.top, w->width(), w->height());
         return;
     }
     w->setGeometry(p.left, p.top, width, height);
