@@ -114,10 +114,12 @@ LiveLine liveLine(Headless& h, Millis start) {
     l.t = (h.now() - start) / 1000.0;
     l.values = h.acq->live.snapshot();
     l.gammaRate = l.values.gamma;
-    l.status = h.acq->panel.view().statusText;
     l.valid = h.acq->counters.fullDecoded.load();
     l.error = h.acq->counters.fullReplaced.load();
     l.linkStatus = h.acq->linkStatus.load();
+    // While full data frames stream the panel keeps its last text; the field check shows the sonde's
+    // own status byte of the latest frame instead.
+    l.status = l.linkStatus < 16 ? h.acq->panel.view().statusText : sondeStatusText(l.values.commStatus).text;
     return l;
 }
 
