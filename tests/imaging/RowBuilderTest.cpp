@@ -3,6 +3,7 @@
 #include <string>
 
 #include "imaging/BitmapFont.h"
+#include "imaging/RowCapture.h"
 #include "imaging/ToolsBmp.h"
 
 namespace quelt {
@@ -331,6 +332,46 @@ TEST_F(RowBuilder, ReportsTheResolutionOfEveryRow) {
     draw(1.0, true, 3);
     draw(1.0, true, 1);
     EXPECT_EQ(codes, (std::vector<int>{3, 1}));
+}
+
+}  // namespace
+}  // namespace quelt
+
+namespace quelt {
+namespace {
+
+// The rows a capture took, against what each row was built from: a marker sample per row and the
+// label of the metre crossed, whose upper rows are drawn after the rows themselves were built.
+TEST_F(RowBuilder, ACaptureTakesEveryRowInBuildingOrderWithItsLabels) {
+    for (bool down : {true, false}) {
+        bmp_.ClearImageBuffer();
+        RowCapture capture(bmp_);
+        const int n = 300;  // several scrolls of the 3 x 64 buffer
+        int crossing = -1;
+        for (int i = 0; i < n; ++i) {
+            line_.sampleLine.fill(static_cast<std::uint8_t>(i % 251));
+            double depth = down ? 11.2 + i * 0.005 : 12.7 - i * 0.005;  // crosses 12 m
+            if (crossing < 0 && (down ? depth >= 12.0 : depth < 12.0)) crossing = i;
+            draw(depth, down);
+            capture.afterRow(down);
+        }
+        capture.finish();
+        ASSERT_EQ(capture.rows(), n);
+        auto at = [&](int row, int column) {
+            return capture.pixels()[static_cast<size_t>(row) * kRowWidth + column];
+        };
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ(static_cast<int>(at(i, 100) & 0xFF), i % 251) << "row " << i << " down " << down;
+        auto ink = [&](int row) {
+            for (int x = 364; x < 400; ++x)
+                if (at(row, x) == 0xFF000000u) return true;
+            return false;
+        };
+        ASSERT_GT(crossing, 8);
+        // The label of 12 m is drawn on the crossing's row and on rows built before it.
+        EXPECT_TRUE(ink(crossing)) << "down " << down;
+        EXPECT_TRUE(ink(crossing - 2)) << "a row built before the label, down " << down;
+    }
 }
 
 }  // namespace
