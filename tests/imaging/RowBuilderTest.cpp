@@ -5,6 +5,8 @@
 #include "imaging/BitmapFont.h"
 #include "imaging/RowCapture.h"
 #include "imaging/ToolsBmp.h"
+#include "link/Frames.h"
+#include "stream/DataLine.h"
 
 namespace quelt {
 namespace {
@@ -117,14 +119,14 @@ TEST_F(RowBuilder, RotatesByTheOrientationLessTheCorrection) {
         {7, 10.0, true, 10},   // an unknown code counts as 1, without correction
     };
     for (const auto& c : cases) {
-        int ns = ImageLine::samplesForCode(c.code);
+        int effCode = c.code >= 1 && c.code <= 4 ? c.code : 1;
+        int ns = kPictureWidth / effCode;  // the samples the row builder draws
         line_.sampleLine.fill(0);
         line_.sampleLine[0] = 250;
         line_.sampleLine[1] = 250;
         line_.sampleLine[ns - 1] = 250;  // no ramp into sample 0
         in_.rotation = c.angle;
         int row = draw(1.0, true, c.code, c.orient);
-        int effCode = c.code >= 1 && c.code <= 4 ? c.code : 1;
         EXPECT_EQ(grey(row, c.slotOfSampleZero * effCode), 250) << "code " << c.code << " angle " << c.angle;
         int before = (c.slotOfSampleZero + ns - 2) % ns;  // two slots before: sample ns - 2, value 0
         EXPECT_EQ(grey(row, before * effCode), 0) << "code " << c.code << " angle " << c.angle;
@@ -372,6 +374,24 @@ TEST_F(RowBuilder, ACaptureTakesEveryRowInBuildingOrderWithItsLabels) {
         EXPECT_TRUE(ink(crossing)) << "down " << down;
         EXPECT_TRUE(ink(crossing - 2)) << "a row built before the label, down " << down;
     }
+}
+
+}  // namespace
+}  // namespace quelt
+
+namespace quelt {
+namespace {
+
+// Samples per line: the image line, the frame cutter and the log line layout count alike; codes 0
+// and 9 are lines of 90 samples.
+TEST(ImageLineSamples, AgreeWithTheFramesForEveryCode) {
+    const int expected[] = {90, 360, 180, 120, 90, 90, 90, 90, 90, 90, 90};
+    for (int code = 0; code <= 10; ++code) {
+        EXPECT_EQ(ImageLine::samplesForCode(code), expected[code]) << code;
+        EXPECT_EQ(samplesForResolution(code), expected[code]) << code;
+        EXPECT_EQ(samplesForResolutionCode(code), expected[code]) << code;
+    }
+    EXPECT_EQ(ImageLine::samplesForCode(255), 90);
 }
 
 }  // namespace
