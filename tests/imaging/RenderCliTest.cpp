@@ -10,7 +10,15 @@
 #include <fstream>
 #include <iterator>
 
+#include <cmath>
+
+#include "config/Header.h"
+#include "export/ExportAdapters.h"
 #include "imaging/Picture.h"
+#include "sim/Borehole.h"
+#include "sim/Scenario.h"
+#include "stream/LogFile.h"
+#include "stream/ReplayLine.h"
 
 namespace {
 
@@ -51,8 +59,8 @@ class RenderCli : public ::testing::Test {
         dir = fs::temp_directory_path() / ("quelt-render-" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
-        RunResult r =
-            run("acquire --out '" + (dir / "logs" / "sim").string() + "' --fast --seconds 90 --orientation north --json");
+        RunResult r = run("acquire --out '" + (dir / "logs" / "sim").string() +
+                          "' --fast --seconds 90 --orientation north --json");
         ASSERT_EQ(r.exitCode, 0) << r.out;
         log = (dir / "logs" / "sim_N.HED").string();
         auto at = r.out.find("\"lines\":");
@@ -140,4 +148,85 @@ TEST_F(RenderCli, RefusesWhatItCannotDo) {
         RunResult r = run(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.out;
     }
+}
+
+// The simulator's fractures in the rendered amplitude picture: for each fracture of the simulated
+// hole and each of a dozen beam directions, the darkest row of that column near the fracture is the
+// row where the simulator's plane meets the wall in that direction (the beam direction taken from the
+// orientation the line's own axes give).
+TEST_F(RenderCli, FracturesOfTheSimulatedHoleShowWhereTheSimulatorPutThem) {
+    const std::uint64_t seed = 3;
+    RunResult r = run("acquire --out '" + (dir / "logs" / "frac").string() +
+                      "' --fast --seconds 200 --orientation none --scenario deviated --seed 3");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const std::string hed = (dir / "logs" / "frac_X.HED").string();
+    fs::path bmp = dir / "frac.bmp";
+    r = run("render '" + hed + "' -o '" + bmp.string() + "' --bw");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    Bmp picture(readFile(bmp));
+
+    // The log's lines as the replay reads them: depth, resolution and orientation of each row.
+    quelt::Settings settings;
+    quelt::ProgramPaths paths;
+    quelt::PlacementRecord placements;
+    quelt::ScriptedOperator op;
+    quelt::SondeDatabase sondes(settings, op);
+    quelt::LogHeader header;
+    quelt::CHeader io(settings, paths, placements, op, header, sondes);
+    quelt::OpenedLog log;
+    ASSERT_EQ(quelt::openLog(hed, io, op, log, false), quelt::OpenLogResult::Ok);
+    quelt::ReplayDecoder replay(settings, header, log.layout, 0.0);
+    quelt::DecoderOrientation orientation(settings);
+    struct Row {
+        double depth;
+        int samples;
+        quelt::sim::Orientation o;
+    };
+    std::vector<Row> rows;
+    std::vector<std::uint8_t> bytes;
+    quelt::ParsedLine parsed;
+    for (std::uint64_t p = 0; log.reader.readLine(p, bytes); p += log.reader.lineSize()) {
+        quelt::parseDataLine(bytes, log.layout, parsed);
+        replay.apply(parsed, log.layout);
+        const quelt::LiveValues v = replay.live.snapshot();
+        auto o = orientation.values(v.gx, v.gy, v.gz, v.hx, v.hy, v.hz, 0.0);
+        ASSERT_TRUE(o.has_value());
+        rows.push_back({v.fileDepth,
+                        quelt::ImageLine::samplesForCode(v.resolutionCode),
+                        {o->tilt, o->azimuth, o->highSide}});
+    }
+    ASSERT_EQ(static_cast<int>(rows.size()), picture.height);
+
+    quelt::sim::Scenario scenario;
+    ASSERT_TRUE(quelt::sim::builtinScenario("deviated", seed, scenario));
+    const quelt::sim::Borehole hole(quelt::sim::boreholeOf(scenario));
+    const auto& spec = hole.description();
+    int checked = 0, matched = 0;
+    for (const auto& f : spec.fractures) {
+        if (f.depth < rows.front().depth + 0.4 || f.depth > rows.back().depth - 0.4 ||
+            f.depth < spec.casingBottom)
+            continue;
+        const double d = f.dip * M_PI / 180, a = f.dipAzimuth * M_PI / 180;
+        const quelt::sim::Vec3 n{-std::sin(d) * std::cos(a), -std::sin(d) * std::sin(a), std::cos(d)};
+        const quelt::sim::Vec3 q = hole.position(f.depth);
+        for (int k = 0; k < 12; ++k) {
+            int predicted = -1, darkest = -1;
+            double best = 1e9;
+            int darkValue = 256;
+            for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+                if (std::fabs(rows[i].depth - f.depth) > 0.35) continue;
+                const int ns = rows[i].samples, sample = k * ns / 12, code = 360 / ns;
+                const quelt::sim::Vec3 b = quelt::sim::toolFrame(rows[i].o).beam(360.0 * sample / ns);
+                const double radius = hole.diameter(rows[i].depth) / 2000.0;
+                const double s = std::fabs(quelt::sim::dot(n, hole.position(rows[i].depth) + radius * b - q));
+                if (s < best) best = s, predicted = i;
+                const int grey = picture.bgr(i, 404 + sample * code)[0];
+                if (grey < darkValue) darkValue = grey, darkest = i;
+            }
+            ++checked;
+            if (std::abs(darkest - predicted) <= 2) ++matched;
+        }
+    }
+    ASSERT_GE(checked, 24) << "fractures in the log";
+    EXPECT_GE(matched, checked * 8 / 10) << matched << " of " << checked;
 }
