@@ -142,6 +142,9 @@ TEST_F(RenderCli, RefusesWhatItCannotDo) {
         {"render '" + log + "' -o x.bmp --screen-height 20", 2},
         {"render '" + (dir / "nothing.HED").string() + "' -o '" + (dir / "x.bmp").string() + "'", 1},
         {"render '" + log + "' -o '" + (dir / "none" / "x.bmp").string() + "'", 1},
+        {"render --live -o x.bmp", 2},  // how long?
+        {"render --live --seconds 5 -o x.bmp --orientation up", 2},
+        {"render '" + log + "' -o x.bmp --seconds 5", 2},  // a live option on a log
         {"render --help", 0},
     };
     for (const auto& c : cases) {
@@ -229,4 +232,36 @@ TEST_F(RenderCli, FracturesOfTheSimulatedHoleShowWhereTheSimulatorPutThem) {
     }
     ASSERT_GE(checked, 24) << "fractures in the log";
     EXPECT_GE(matched, checked * 8 / 10) << matched << " of " << checked;
+}
+
+// The live picture of a turning tool in a deviated hole, rotated to magnetic north, holds still: the
+// direction in which the travel-time picture is brightest (the far wall of a tool lying on the low
+// side) stays in one column, while without orientation it turns with the tool.
+TEST_F(RenderCli, ALiveNorthOrientedPictureOfATurningToolHoldsStill) {
+    auto spread = [&](const std::string& orientation) {
+        fs::path bmp = dir / ("live-" + orientation + ".bmp");
+        RunResult r = run("render --live --seconds 120 --fast --scenario deviated --seed 3 --orientation " +
+                          orientation + " -o '" + bmp.string() + "'");
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+        Bmp b(readFile(bmp));
+        EXPECT_GT(b.height, 300);
+        std::vector<double> directions;
+        for (int row = 0; row < b.height; row += 10) {
+            double sx = 0, sy = 0;
+            for (int c = 0; c < 360; ++c) {
+                auto p = b.bgr(row, c);
+                double v = p[0] + p[1] + p[2];
+                sx += v * std::cos(c * M_PI / 180);
+                sy += v * std::sin(c * M_PI / 180);
+            }
+            directions.push_back(std::atan2(sy, sx) * 180 / M_PI);
+        }
+        double widest = 0;
+        for (double a : directions)
+            for (double b2 : directions)
+                widest = std::max(widest, std::fabs(std::remainder(a - b2, 360.0)));
+        return widest;
+    };
+    EXPECT_LT(spread("north"), 8.0);
+    EXPECT_GT(spread("none"), 60.0);
 }
