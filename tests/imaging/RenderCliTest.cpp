@@ -203,11 +203,11 @@ TEST_F(RenderCli, FracturesOfTheSimulatedHoleShowWhereTheSimulatorPutThem) {
     quelt::sim::Scenario scenario;
     ASSERT_TRUE(quelt::sim::builtinScenario("deviated", seed, scenario));
     const quelt::sim::Borehole hole(quelt::sim::boreholeOf(scenario));
-    const auto& spec = hole.description();
+    const auto& drawn = hole.description();
     int checked = 0, matched = 0;
-    for (const auto& f : spec.fractures) {
+    for (const auto& f : drawn.fractures) {
         if (f.depth < rows.front().depth + 0.4 || f.depth > rows.back().depth - 0.4 ||
-            f.depth < spec.casingBottom)
+            f.depth < drawn.casingBottom)
             continue;
         const double d = f.dip * M_PI / 180, a = f.dipAzimuth * M_PI / 180;
         const quelt::sim::Vec3 n{-std::sin(d) * std::cos(a), -std::sin(d) * std::sin(a), std::cos(d)};
