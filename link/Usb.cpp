@@ -259,7 +259,7 @@ int CUSB::Identify() {
     if (status != kDevOk) {
         if (status == kDevPermissionDenied) {
             std::string hint = device_.lastErrorHint();
-            setLinkText(hint.empty() ? "USB access denied" : hint);
+            setLinkText(hint.empty() ? permissionHint() : hint);
         }
         return status;
     }

@@ -20,14 +20,10 @@
 #include "link/StreamCutter.h"
 #include "platform/Beep.h"
 #include "platform/Device.h"
+#include "platform/LoggerBridge.h"
 #include "platform/Operator.h"
 
 namespace quelt {
-
-constexpr std::uint16_t kFtdiVendorId = 0x0403;
-constexpr std::uint16_t kBridgeDefaultProductId = 0x6001;
-// The product id programmed into the logger's own bridge chip.
-constexpr std::uint16_t kLoggerProductId = 0xD7A0;
 
 struct LinkOptions {
     int watchPeriodMs = 250;        // watcher poll

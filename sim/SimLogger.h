@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/LoggerBridge.h"
 #include "sim/Borehole.h"
 #include "sim/Cable.h"
 #include "sim/Scenario.h"
@@ -33,9 +34,10 @@
 
 namespace quelt::sim {
 
-inline constexpr std::uint16_t kSimVendorId = 0x0403;
-inline constexpr std::uint16_t kSimProductId = 0xA5E1;  // the logger's own product id
-inline constexpr const char* kSimDescription = "Logger";
+// The simulated bridge reports itself as the logger's own.
+inline constexpr std::uint16_t kSimVendorId = kFtdiVendorId;
+inline constexpr std::uint16_t kSimProductId = kLoggerProductId;
+inline constexpr const char* kSimDescription = kLoggerProductString;
 
 struct LoggerSettings {
     bool configured = false;  // command 0x01 taken since the logger was powered

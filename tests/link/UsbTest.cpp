@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <optional>
 #include <thread>
 
+#include "link/LoggerId.h"
 #include "link/Usb.h"
 #include "platform/ScriptedDevice.h"
 
@@ -162,6 +169,86 @@ TEST(Usb, UnknownDeviceAndPermission) {
     usb.flags().linkWatchRunning = true;
     usb.watchStep();
     EXPECT_EQ(rig.events.part(kPartLink).back(), "No permission: install the udev rule");
+    // A backend without its own hint: the text still names the rule, every pass, not only once.
+    rig.device.setHint("");
+    usb.watchStep();
+    usb.watchStep();
+    auto texts = rig.events.part(kPartLink);
+    EXPECT_NE(texts.back().find(kUdevRuleName), std::string::npos);
+    EXPECT_EQ(texts[texts.size() - 2], texts.back());
+}
+
+TEST(Usb, ProductIdsAcceptedAtIdentification) {
+    struct {
+        std::uint16_t vendor, product, setting;
+        bool found;
+    } cases[] = {
+        {kFtdiVendorId, kLoggerProductId, kLoggerProductId, true},
+        {kFtdiVendorId, kBridgeDefaultProductId, kLoggerProductId, true},
+        {kFtdiVendorId, 0x1234, 0x1234, true},             // the setting's id
+        {kFtdiVendorId, kLoggerProductId, 0x1234, false},  // the setting replaces the built-in id
+        {0x0404, kLoggerProductId, kLoggerProductId, false},
+    };
+    for (auto k : cases) {
+        Rig rig;
+        DeviceEeprom e;
+        e.vendorId = k.vendor;
+        e.productId = k.product;
+        e.serial = "QR-00004711";
+        rig.device.setEeprom(e);
+        rig.options.loggerProductId = k.setting;
+        CUSB usb(rig.device, rig.settings, rig.sonde, rig.events, rig.op, rig.beeper, nullptr, rig.options);
+        EXPECT_EQ(usb.Identify() == kDevOk, k.found) << std::hex << k.product << " " << k.setting;
+        EXPECT_EQ(usb.deviceSerial(), k.found ? "QR-00004711" : "QR-00000000");
+    }
+}
+
+TEST(Usb, ProductIdSetting) {
+    struct {
+        const char* text;
+        std::optional<std::uint16_t> id;
+    } cases[] = {{"d7a0", 0xD7A0},     {"0xA5E1", 0xA5E1},      {"6001", 0x6001},    {"", std::nullopt},
+                 {"0x", std::nullopt}, {"12345", std::nullopt}, {"0", std::nullopt}, {"g001", std::nullopt}};
+    for (auto k : cases)
+        EXPECT_EQ(parseProductId(k.text), k.id) << k.text;
+
+    auto dir = std::filesystem::temp_directory_path() / ("quelt_pid_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    auto cfg = (dir / "Zorak.cfg").string();
+    EXPECT_EQ(loggerProductId(cfg), kLoggerProductId);  // no file
+    std::ofstream(cfg) << "[QueltLogger]\r\nLoggerProductId=0x1234\r\n";
+    EXPECT_EQ(loggerProductId(cfg), 0x1234);
+    std::ofstream(cfg) << "[QueltLogger]\r\nLoggerProductId=none\r\n";
+    EXPECT_EQ(loggerProductId(cfg), kLoggerProductId);
+    std::filesystem::remove_all(dir);
+}
+
+// The rule the build writes grants the logger's ids and the default id only with the product string.
+TEST(Usb, UdevRuleIsNarrow) {
+    auto rule = std::filesystem::path(QUELT_BIN).parent_path() / "udev" / kUdevRuleName;
+    std::ifstream in(rule);
+    ASSERT_TRUE(in) << rule;
+    char vendor[5], logger[5], generic[5];
+    std::snprintf(vendor, sizeof vendor, "%04x", kFtdiVendorId);
+    std::snprintf(logger, sizeof logger, "%04x", kLoggerProductId);
+    std::snprintf(generic, sizeof generic, "%04x", kBridgeDefaultProductId);
+    int grants = 0;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        ++grants;
+        EXPECT_NE(line.find(std::string("{idVendor}==\"") + vendor + "\""), std::string::npos) << line;
+        bool own = line.find(std::string("{idProduct}==\"") + logger + "\"") != std::string::npos;
+        bool byDefault = line.find(std::string("{idProduct}==\"") + generic + "\"") != std::string::npos;
+        EXPECT_TRUE(own != byDefault) << line;
+        if (byDefault) {
+            EXPECT_NE(line.find(std::string("{product}==\"") + kLoggerProductString + "\""),
+                      std::string::npos)
+                << line;
+        }
+        EXPECT_NE(line.find("TAG+=\"uaccess\""), std::string::npos) << line;
+    }
+    EXPECT_EQ(grants, 4);
 }
 
 TEST(Usb, ThreadsFindLoggerReadFramesAndRecoverFromLoss) {
