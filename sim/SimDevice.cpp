@@ -144,6 +144,11 @@ void SimDevice::setProductId(std::uint16_t productId) {
     productId_ = productId;
 }
 
+void SimDevice::setWheel(double countsPerCm) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    logger_.setWheel(countsPerCm);
+}
+
 void SimDevice::resetLogger() {
     std::lock_guard<std::mutex> lock(mutex_);
     logger_.resetLogger(clock_.now());

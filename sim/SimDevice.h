@@ -43,6 +43,8 @@ class SimDevice final : public Device {
     void resetLogger();
     // The product id its EEPROM reports (the logger's own by default; follows the LoggerProductId setting).
     void setProductId(std::uint16_t productId);
+    // The winch's wheel in counts per centimetre (see SimLogger::setWheel).
+    void setWheel(double countsPerCm);
     // The engine, for inspection (tests call it between operations).
     SimLogger& logger() { return logger_; }
 

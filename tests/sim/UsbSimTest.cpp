@@ -1,0 +1,125 @@
+// The simulated logger through the link and its threads, in real time: identification, the read-back of
+// command 0x01, a pulled cable seen as a lost link and its return as a new identification.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <regex>
+#include <thread>
+
+#include "link/Usb.h"
+#include "sim/SimDevice.h"
+
+namespace quelt::sim {
+namespace {
+
+struct Events : LinkEvents {
+    mutable std::mutex m;
+    std::vector<std::string> packetTexts, serials;
+    std::atomic<int> lost{0};
+    void statusText(int part, const std::string& text) override {
+        std::lock_guard<std::mutex> l(m);
+        if (part == kPartPacket) packetTexts.push_back(text);
+    }
+    void refreshDataView(int code) override {
+        if (code == 1024) ++lost;
+    }
+    void deviceIdentified(const std::string&, const std::string& serial) override {
+        std::lock_guard<std::mutex> l(m);
+        serials.push_back(serial);
+    }
+    std::vector<std::string> ids() const {
+        std::lock_guard<std::mutex> l(m);
+        return serials;
+    }
+    std::string lastPacket() const {
+        std::lock_guard<std::mutex> l(m);
+        return packetTexts.empty() ? std::string() : packetTexts.back();
+    }
+};
+
+// Keeps the last logger frame in the 20-byte layout.
+struct LoggerSink : FrameSink {
+    std::mutex m;
+    std::vector<std::uint8_t> last;
+    std::atomic<int> loggerFrames{0};
+    void onFrame(const std::uint8_t* f, std::size_t n, std::uint8_t, FrameVia) override {
+        if (n != kLogger20Length) return;
+        std::lock_guard<std::mutex> l(m);
+        last.assign(f, f + n);
+        ++loggerFrames;
+    }
+    std::vector<std::uint8_t> latest() {
+        std::lock_guard<std::mutex> l(m);
+        return last;
+    }
+};
+
+template <class F>
+bool eventually(F f, int ms = 8000) {
+    for (int i = 0; i < ms / 5 && !f(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return f();
+}
+
+struct SimLinkRig {
+    SteadyClock clock;
+    Scenario scenario;
+    SimDevice device{scenario, clock};
+    Settings settings;
+    FixedSondeInfo sonde;
+    Events events;
+    ScriptedOperator op;
+    SilentBeeper beeper;
+    LoggerSink sink;
+    LinkOptions options;
+    SimLinkRig() {
+        options.watchPeriodMs = 20;
+        options.identifySettleMs = 20;
+        options.readerStartSettleMs = 20;
+    }
+};
+
+}  // namespace
+
+TEST(UsbSim, IdentifiesTheSimulatedLoggerAndItReadsCommandOneBack) {
+    SimLinkRig rig;
+    CUSB usb(rig.device, rig.settings, rig.sonde, rig.events, rig.op, rig.beeper, &rig.sink, rig.options);
+    ASSERT_TRUE(usb.Start());
+    ASSERT_TRUE(eventually([&] { return !rig.events.ids().empty(); }));
+    EXPECT_EQ(rig.events.ids().front(), "QR-00001234");
+    EXPECT_TRUE(std::regex_match(usb.deviceSerial(), std::regex("QR-[0-9]{8}")));
+    // Logger frames arrive and, once command 0x01 is taken, read it back: no re-send is asked for.
+    ASSERT_TRUE(eventually([&] {
+        auto f = rig.sink.latest();
+        return usb.flags().loggerInitialised && !f.empty() && f[logger::kPower] == rig.settings.Power;
+    }));
+    EXPECT_EQ(usb.linkStatus(), kLinkLogger);
+    EXPECT_TRUE(usb.checkLoggerReadBack(rig.sink.latest().data()));
+    usb.Shutdown();
+}
+
+TEST(UsbSim, PulledCableIsALostLinkAndItsReturnANewIdentification) {
+    SimLinkRig rig;
+    CUSB usb(rig.device, rig.settings, rig.sonde, rig.events, rig.op, rig.beeper, &rig.sink, rig.options);
+    ASSERT_TRUE(usb.Start());
+    ASSERT_TRUE(eventually([&] { return rig.sink.loggerFrames.load() >= 2; }));
+    ASSERT_EQ(rig.events.ids().size(), 1u);
+
+    rig.device.pullCable();
+    ASSERT_TRUE(eventually([&] { return rig.events.lost.load() == 1; }));
+    EXPECT_TRUE(eventually([&] { return rig.events.lastPacket() == "Not hardware detected."; }));
+    EXPECT_FALSE(usb.flags().readerRunning);
+    const int framesBefore = rig.sink.loggerFrames.load();
+
+    rig.device.plugCableBack();
+    ASSERT_TRUE(eventually([&] { return rig.events.ids().size() == 2; }));
+    EXPECT_EQ(rig.events.ids().back(), "QR-00001234");
+    EXPECT_TRUE(eventually([&] { return rig.sink.loggerFrames.load() > framesBefore; }));
+    EXPECT_EQ(rig.events.lost.load(), 1);
+    usb.Shutdown();
+    EXPECT_FALSE(usb.flags().readerAlive);
+}
+
+}  // namespace quelt::sim
