@@ -151,7 +151,6 @@ class SimLogger {
     Millis parameteringUntil_ = -1, updatingUntil_ = -1;
     Millis winchStart_ = -1;  // the winch starts with the first acquisition
     Millis nextFrame_;
-    Millis pulledAt_ = -1;
     bool pulled_ = false;
     bool resetDone_ = false;
     double depthShift_ = 0;
