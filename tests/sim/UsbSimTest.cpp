@@ -3,13 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
 #include <mutex>
 #include <regex>
 #include <thread>
 
+#include "config/ProgramContext.h"
 #include "link/Usb.h"
 #include "sim/SimDevice.h"
+#include "stream/Acquisition.h"
 
 namespace quelt::sim {
 namespace {
@@ -120,6 +125,65 @@ TEST(UsbSim, PulledCableIsALostLinkAndItsReturnANewIdentification) {
     EXPECT_EQ(rig.events.lost.load(), 1);
     usb.Shutdown();
     EXPECT_FALSE(usb.flags().readerAlive);
+}
+
+// The live pipeline as the command line and the desktop run it: the link's threads feed the acquisition
+// engine, which shares the link's counters, status and flags, while this thread ticks the probe panel and
+// presses Power; its commands go out through the link's senders.
+TEST(UsbSim, LivePipelinePowersTheSondeUpThroughTheLink) {
+    namespace fs = std::filesystem;
+    const fs::path home = fs::temp_directory_path() / ("quelt-usbsim-" + std::to_string(::getpid()));
+    fs::remove_all(home);
+    ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    ScriptedOperator op;
+    ProgramContext context;
+    std::string error;
+    ASSERT_TRUE(startProgram((home / "h").string(), op, context, error)) << error;
+    SteadyClock clock;
+    Scenario scenario;
+    SimDevice device(scenario, clock);
+    Acquisition acq(context, clock);
+    DatabaseSondeInfo sonde(*context.sondes);
+    Events events;
+    SilentBeeper beeper;
+    LinkOptions options;
+    options.watchPeriodMs = 20;
+    options.identifySettleMs = 20;
+    options.readerStartSettleMs = 20;
+    options.counters = &acq.counters;
+    options.linkStatus = &acq.linkStatus;
+    options.flags = &acq.linkFlags;
+    {
+        CUSB usb(device, context.settings, sonde, events, op, beeper, &acq, options);
+        acq.writeCommand = [&](const CommandFrame& f) { return usb.sendCommand(f); };
+        std::atomic<int> images{0};
+        acq.onImageLine = [&](std::uint8_t, int) { ++images; };
+        acq.panel.start(clock.now());
+        ASSERT_TRUE(usb.Start());
+        auto step = [&](int ms) {
+            for (int i = 0; i < ms / 10; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                acq.tick(clock.now());
+            }
+        };
+        for (int i = 0; i < 300 && acq.linkStatus.load() != kLinkLogger; ++i)
+            step(10);
+        ASSERT_EQ(acq.linkStatus.load(), kLinkLogger);
+        step(300);
+        acq.panel.pressPower(clock.now());
+        for (int i = 0; i < 200 && !(acq.panel.powerUpStep() == ProbePanel::kReady &&
+                                     acq.linkStatus.load() == kLinkFullData && images.load() >= 3);
+             ++i)
+            step(100);
+        EXPECT_TRUE(acq.panel.powered());
+        EXPECT_EQ(acq.linkStatus.load(), kLinkFullData);
+        EXPECT_GE(acq.counters.fullDecoded.load(), 3u);
+        EXPECT_GE(images.load(), 3);
+        EXPECT_EQ(usb.counters().dispatched.load(), acq.counters.dispatched.load());  // one set of counters
+        usb.Shutdown();
+        acq.writeCommand = nullptr;
+    }
+    fs::remove_all(home);
 }
 
 }  // namespace quelt::sim
