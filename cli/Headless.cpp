@@ -7,6 +7,7 @@
 #include "link/LoggerId.h"
 #include "platform/FtdiDevice.h"
 #include "platform/SerialDevice.h"
+#include "platform/UsbScan.h"
 #include "sim/Scenario.h"
 #include "sim/SimDevice.h"
 
@@ -83,7 +84,13 @@ void Headless::stop() {
 }
 
 bool Headless::openDevice(const char* command, std::uint16_t productId) {
-    const std::string device = global_.device.empty() ? "sim" : global_.device;
+    // Without --device: the logger's bridge when it is plugged in, else the simulated logger.
+    std::string device = global_.device;
+    if (device.empty()) {
+        device = !options_.fast && loggerBridgePlugged(productId) ? "ftdi" : "sim";
+        if (device == "ftdi")
+            std::fprintf(stderr, "quelt %s: the logger's USB bridge is plugged in: --device ftdi\n", command);
+    }
     if (device == "sim") {
         sim::Scenario scenario;
         std::string error;
