@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -171,14 +172,36 @@ TEST_F(HeaderEditor, DrawsTheLogoStretchedInThePictureArea) {
     CHeaderDlg dlg(context, op, logo, nullptr, march7());
     dlg.resize(720, 520);
     dlg.page(2)->box("Date")->setText("07 March 2026");
-    for (int i = 0; i < 5; ++i) {
-        dlg.tabs()->setCurrentIndex(i);
-        uitest::grab(dlg, "header_editor_" + std::to_string(i));
-    }
     QWidget* area = dlg.page(0)->findChild<QWidget*>("picture");
     ASSERT_NE(area, nullptr);
     area->resize(160, 120);
     QImage shot = area->grab().toImage();
     EXPECT_EQ(shot.pixelColor(2, 2), QColor(200, 30, 40));
     EXPECT_EQ(shot.pixelColor(shot.width() - 3, shot.height() - 3), QColor(200, 30, 40));
+
+    // A look at the pages with the installed logo and a few typed values.
+    if (std::getenv("QUELT_GRAB_DIR")) {
+        QImage installed(QUELT_SOURCE_DATA_DIR "/logo.jpg");
+        if (installed.isNull()) {
+            installed = QImage(200, 100, QImage::Format_RGB32);
+            QPainter p(&installed);
+            QLinearGradient g(0, 0, 200, 100);
+            g.setColorAt(0, QColor(20, 40, 120));
+            g.setColorAt(1, QColor(90, 160, 220));
+            p.fillRect(installed.rect(), g);
+            p.setPen(Qt::white);
+            p.setFont(QFont("Sans", 28, QFont::Bold));
+            p.drawText(installed.rect(), Qt::AlignCenter, "VEXA");
+        }
+        CHeaderDlg shot(context, op, installed, nullptr, march7());
+        shot.resize(720, 520);
+        shot.page(0)->box("Company")->setText("Torvanel Survey");
+        shot.page(0)->box("Wellname")->setText("Borehole 7");
+        shot.page(2)->box("Engineer1")->setText("R. Ostrand");
+        shot.remarksPage()->remarks()->setPlainText("Logged down at 2 m/min.\nCasing shoe at 12.40 m.");
+        for (int i = 0; i < 5; ++i) {
+            shot.tabs()->setCurrentIndex(i);
+            uitest::grab(shot, "header_editor_" + std::to_string(i));
+        }
+    }
 }
