@@ -115,6 +115,7 @@ class MainWindow : public QMainWindow {
     void buildMenus();
     void buildStatusBar();
     void scheduleReplay();
+    void drawReplayLine(const ParsedLine& parsed);
     void showSplash();
     void shutdown();
     RowInputs rowInputs(const LiveValues& v, const Settings& settings) const;
