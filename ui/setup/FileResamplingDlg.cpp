@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "config/ProgramContext.h"
+#include "export/ExportAdapters.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "stream/ToolsStream.h"
@@ -16,19 +17,6 @@
 namespace quelt::ui {
 
 namespace {
-int resolutionCodeOf(int samples) {
-    switch (samples) {
-        case 180:
-            return 2;
-        case 120:
-            return 3;
-        case 90:
-            return 4;
-        default:
-            return 1;
-    }
-}
-
 void focusOnEnter(QLineEdit* edit) {
     QObject::connect(edit, &QLineEdit::returnPressed, edit, [edit] {
         QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
@@ -37,34 +25,13 @@ void focusOnEnter(QLineEdit* edit) {
 }
 }  // namespace
 
-PreviewImage::PreviewImage(const ColourTable& table, int colourMode, const Settings& settings)
-    : bmp_(table, colourMode), settings_(settings) {
-    clear();
-}
-
-void PreviewImage::clear() {
-    bmp_.ClearRaster(raster_);
-}
-
-void PreviewImage::ComposeRow(int row, const ResampleLine& line, int columnOffset) {
-    std::array<std::uint8_t, 765> samples{};
-    const int n = std::clamp(line.samples, 0, 360);
-    for (int i = 0; i < n; ++i) {
-        samples[static_cast<size_t>(i)] = scaleTravelTime(line.travel[static_cast<size_t>(i)],
-                                                          settings_.DisplayBlanking, settings_.DisplayWindow);
-        const std::uint16_t a = line.amplitude[static_cast<size_t>(i)];
-        samples[404 + static_cast<size_t>(i)] =
-            line.amplitudes16 ? scaleAmplitude16(a, settings_.LevelContrast) : static_cast<std::uint8_t>(a);
-    }
-    const int code = resolutionCodeOf(n);
-    bmp_.ComposeRow(raster_, samples.data(), columnOffset, kExportBytesPerRow, row, 0, 360, code);
-    bmp_.ComposeRow(raster_, samples.data(), columnOffset, kExportBytesPerRow, row, 404, 764, code);
-}
-
-QImage PreviewImage::image(int rows) const {
+namespace {
+// The first `rows` rows of an export raster (764 wide) as an image.
+QImage rasterImage(const ExportRaster& raster, int rows) {
     rows = std::clamp(rows, 0, kExportRows);
-    return QImage(raster_.bytes.data(), 764, rows, kExportBytesPerRow, QImage::Format_BGR888).copy();
+    return QImage(raster.bytes.data(), 764, rows, kExportBytesPerRow, QImage::Format_BGR888).copy();
 }
+}  // namespace
 
 PreviewArea::PreviewArea(QWidget* parent) : QWidget(parent) {
     setObjectName("preview");
@@ -87,13 +54,12 @@ CFileResamplingDlg::CFileResamplingDlg(ProgramContext& context, Operator& op, Ro
     : QDialog(parent),
       context_(context),
       op_(op),
-      rs_(context.settings, context.paths, context.placements, op, *context.sondes, std::move(rotation)),
+      rs_(context.settings, context.paths, context.placements, op, *context.sondes,
+          rotation ? std::move(rotation) : decoderRotationRoutine(context.settings)),
       mainStatus_(std::move(mainStatus)) {
     setWindowTitle("Resampling");
     LoadPalettes(resolveNoCase(context_.home / kPaletteFileName).string(), context_.settings, palettes_,
                  colours_);
-    raster_ = std::make_unique<PreviewImage>(colours_, colourModeOf(context_.settings.BlackAndWhite),
-                                             context_.settings);
     preview_ = new PreviewArea(this);
 
     const bool feet = context_.settings.SetDepthUnit == 1;
@@ -257,12 +223,11 @@ void CFileResamplingDlg::showSampling() {
 }
 
 void CFileResamplingDlg::redrawPreview() {
-    raster_->clear();
-    if (loaded_) {
-        BuildColourTable(palettes_, context_.settings, colours_);
-        rs_.CreateViewerBMP(*raster_, kPreviewRows);
-    }
-    preview_->setImage(raster_->image(kPreviewRows));
+    // The log's own playback display window and contrast, the colours of the palette in use now.
+    BuildColourTable(palettes_, context_.settings, colours_);
+    ExportPreviewRaster raster(context_.settings, rs_.header(), colours_);
+    if (loaded_) rs_.CreateViewerBMP(raster, kPreviewRows);
+    preview_->setImage(rasterImage(raster.raster(), kPreviewRows));
 }
 
 void CFileResamplingDlg::BrowseInput() {

@@ -22,21 +22,6 @@ struct ProgramContext;
 
 namespace quelt::ui {
 
-// The preview raster: both halves of each row composed with the picture colours, shown as an image.
-class PreviewImage : public PreviewRaster {
-  public:
-    PreviewImage(const ColourTable& table, int colourMode, const Settings& settings);
-    void clear();
-    void ComposeRow(int row, const ResampleLine& line, int columnOffset) override;
-    // The first `rows` raster rows (764 wide).
-    QImage image(int rows) const;
-
-  private:
-    ExportRaster raster_;
-    CExportBmp bmp_;
-    const Settings& settings_;
-};
-
 class PreviewArea : public QWidget {
     Q_OBJECT
   public:
@@ -56,8 +41,8 @@ class CFileResamplingDlg : public QDialog {
   public:
     static constexpr int kPreviewRows = 300;
 
-    // `rotation` is the orientation routine of the live decoders (none: the lines keep rotation 0, as
-    // `quelt resample` writes them); `mainStatus` shows a text in the main window's status bar.
+    // `rotation` re-orients the lines (none: the live decoders' routine, as `quelt resample`);
+    // `mainStatus` shows a text in the main window's status bar.
     CFileResamplingDlg(ProgramContext& context, Operator& op, RotationRoutine rotation = nullptr,
                        std::function<void(const std::string&)> mainStatus = nullptr,
                        QWidget* parent = nullptr);
@@ -101,7 +86,6 @@ class CFileResamplingDlg : public QDialog {
     std::function<void(const std::string&)> mainStatus_;
     PaletteSet palettes_;
     ColourTable colours_;
-    std::unique_ptr<PreviewImage> raster_;
     bool loaded_ = false, busy_ = false, checking_ = false;
     int logUnit_ = 0;
     QLineEdit *input_, *from_, *to_, *interval_;

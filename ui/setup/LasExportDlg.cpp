@@ -1,5 +1,7 @@
 #include "ui/setup/LasExportDlg.h"
 
+#include "export/ExportAdapters.h"
+
 #include <QApplication>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -38,7 +40,8 @@ CLasExportDlg::CLasExportDlg(ProgramContext& context, Operator& op, OrientationR
     : QDialog(parent),
       context_(context),
       op_(op),
-      las_(context.settings, context.paths, context.placements, op, *context.sondes, std::move(orientation)) {
+      las_(context.settings, context.paths, context.placements, op, *context.sondes,
+           orientation ? std::move(orientation) : decoderOrientationRoutine(context.settings)) {
     setWindowTitle("LAS 2.0 exportation for VEXA");
     input_ = new QLineEdit("*.hed", this);
     output_ = new QLineEdit("*.las", this);

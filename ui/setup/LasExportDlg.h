@@ -22,8 +22,7 @@ namespace quelt::ui {
 class CLasExportDlg : public QDialog {
     Q_OBJECT
   public:
-    // `orientation` is the orientation routine of the live decoders (none: the orientation curves are
-    // NULL, as `quelt las` writes them).
+    // `orientation` computes the orientation curves (none: the live decoders' routine, as `quelt las`).
     CLasExportDlg(ProgramContext& context, Operator& op, OrientationRoutine orientation = nullptr,
                   QWidget* parent = nullptr);
 
