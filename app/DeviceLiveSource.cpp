@@ -6,8 +6,12 @@
 #include <fstream>
 #include <thread>
 
+#include "config/ProgramContext.h"
+#include "link/Commands.h"
+#include "link/LoggerId.h"
 #include "platform/FtdiDevice.h"
 #include "platform/SerialDevice.h"
+#include "platform/UsbScan.h"
 #include "sim/Scenario.h"
 #include "sim/SimDevice.h"
 #include "sim/SimLogger.h"
@@ -17,31 +21,24 @@ namespace quelt::app {
 
 namespace fs = std::filesystem;
 
-bool ftdiBridgePlugged() {
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator("/sys/bus/usb/devices", ec)) {
-        std::ifstream in(entry.path() / "idVendor");
-        std::string vendor;
-        if (in >> vendor && vendor == "0403") return true;
-    }
-    return false;
-}
-
-std::unique_ptr<Device> makeDevice(const DeviceChoice& choice, const Clock& simClock,
+std::unique_ptr<Device> makeDevice(const DeviceChoice& choice, const Clock& simClock, ProgramContext& context,
                                    std::uint16_t& productId, std::string& error) {
+    productId = loggerProductId(context.preferences ? context.preferences->File() : std::string());
     std::string device = choice.device;
-    if (device.empty()) device = ftdiBridgePlugged() ? "ftdi" : "sim";
-    productId = kLoggerProductId;
+    if (device.empty()) device = loggerBridgePlugged(productId) ? "ftdi" : "sim";
     if (device == "sim") {
         sim::Scenario scenario;
         if (!sim::resolveScenario(choice.scenario, choice.seed, choice.seedGiven, scenario, error))
             return nullptr;
-        productId = sim::kSimProductId;
-        return std::make_unique<sim::SimDevice>(scenario, simClock);
+        auto sim = std::make_unique<sim::SimDevice>(scenario, simClock);
+        sim->setProductId(productId);
+        // The simulated winch has the wheel the settings describe, so depths stay true.
+        sim->setWheel(encoderScale(context.settings).countsPerCm);
+        return sim;
     }
-    if (device == "ftdi") return std::make_unique<FtdiDevice>(kLoggerProductId);
+    if (device == "ftdi") return std::make_unique<FtdiDevice>(productId);
     if (device.rfind("serial:", 0) == 0 && device.size() > 7)
-        return std::make_unique<SerialDevice>(device.substr(7), 921600, kBridgeDefaultProductId);
+        return std::make_unique<SerialDevice>(device.substr(7), 921600, productId);
     error = "Unknown device " + device + " (sim, ftdi or serial:PATH).";
     return nullptr;
 }
@@ -58,14 +55,18 @@ void DeviceLiveSource::start(Acquisition& acq, LiveHooks hooks) {
     acq_ = &acq;
     hooks_ = std::move(hooks);
     sonde_ = std::make_unique<DatabaseSondeInfo>(*acq.context().sondes);
+    // The link counts into the engine's counters, sets its LinkStatus and shares its flags.
     LinkOptions options;
     options.loggerProductId = productId_;
+    options.counters = &acq.counters;
+    options.linkStatus = &acq.linkStatus;
+    options.flags = &acq.linkFlags;
     LinkEvents& events = *this;
     Operator& op = *this;
     Beeper& beeper = *this;
     FrameSink* decoders = this;
     usb_.reset(new CUSB(*device_, acq.context().settings, *sonde_, events, op, beeper, decoders, options));
-    acq.writeCommand = [this](const CommandFrame& f) { return sendCommand(f); };
+    acq.writeCommand = [this](const CommandFrame& f) { return usb_->sendCommand(f); };
     acq.onLoggerReadBack = [this](const std::uint8_t* logger20) { usb_->checkLoggerReadBack(logger20); };
     acq.commandPendingNow = [this] { return usb_->flags().senderBusy.load(); };
     usb_->Start();
@@ -82,57 +83,13 @@ void DeviceLiveSource::stop() {
     }
 }
 
-bool DeviceLiveSource::sendCommand(const CommandFrame& f) {
-    // Each command goes out on its own sender; at most one is in flight and a command issued meanwhile
-    // is lost (the callers check the echo and send again).
-    switch (f.code()) {
-        case kCmdWinchMode:
-            usb_->sendF0();
-            return true;
-        case kCmdLogger:
-            usb_->sendF1();
-            return true;
-        case kCmdGains:
-            usb_->sendF3();
-            return true;
-        case kCmdPicture:
-            usb_->sendF4();
-            return true;
-        case kCmdAcoustic:
-            usb_->sendF5();
-            return true;
-        default:
-            return false;
-    }
-}
-
 void DeviceLiveSource::sendF2(double depth) {
     if (usb_) usb_->sendF2(depth);
 }
 
-void DeviceLiveSource::pullLinkState(Acquisition* acq) {
-    acq->linkStatus = usb_->linkStatus();
-    LinkCounters& from = usb_->counters();
-    acq->counters.dispatched = from.dispatched.load();
-    acq->counters.missed = from.missed.load();
-    acq->counters.resync = from.resync.load();
-    acq->linkFlags.dataFlowing = usb_->flags().dataFlowing.load();
-}
-
 void DeviceLiveSource::onFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence,
                                FrameVia via) {
-    Acquisition* acq = acq_.load();
-    if (!acq) return;
-    pullLinkState(acq);
-    acq->onFrame(frame, length, sequence, via);
-}
-
-void DeviceLiveSource::sync() {
-    Acquisition* acq = acq_.load();
-    if (!usb_ || !acq) return;
-    pullLinkState(acq);
-    usb_->flags().poweredCopy = acq->linkFlags.poweredCopy.load();
-    if (acq->linkFlags.quitting) usb_->flags().quitting = true;
+    if (Acquisition* acq = acq_.load()) acq->onFrame(frame, length, sequence, via);
 }
 
 void DeviceLiveSource::waitReader(int ms) {
@@ -147,7 +104,6 @@ void DeviceLiveSource::zeroCounters() {
     if (!usb_) return;
     usb_->counters().dispatched = 0;
     usb_->counters().missed = 0;
-    usb_->counters().resync = 0;
 }
 
 void DeviceLiveSource::statusText(int part, const std::string& text) {

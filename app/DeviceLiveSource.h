@@ -19,21 +19,22 @@
 namespace quelt {
 class Acquisition;
 class DatabaseSondeInfo;
+struct ProgramContext;
 }  // namespace quelt
 
 namespace quelt::app {
 
 struct DeviceChoice {
-    std::string device;  // "sim", "ftdi", "serial:PATH"; empty: ftdi when a bridge is plugged in, else sim
+    std::string
+        device;  // "sim", "ftdi", "serial:PATH"; empty: ftdi when the logger's bridge is plugged in, else sim
     std::string scenario = "clean";
     std::uint64_t seed = 1;
     bool seedGiven = false;
 };
 
-// A bridge with the FTDI vendor id is on the USB bus.
-bool ftdiBridgePlugged();
-// The device of the choice; null with a message in `error`.
-std::unique_ptr<Device> makeDevice(const DeviceChoice& choice, const Clock& simClock,
+// The device of the choice, and the logger's product id the link looks for (LoggerProductId of the
+// settings, else the built-in one); null with a message in `error`.
+std::unique_ptr<Device> makeDevice(const DeviceChoice& choice, const Clock& simClock, ProgramContext& context,
                                    std::uint16_t& productId, std::string& error);
 
 class DeviceLiveSource final : public LiveSource,
@@ -47,7 +48,6 @@ class DeviceLiveSource final : public LiveSource,
 
     void start(Acquisition& acq, LiveHooks hooks) override;
     void stop() override;
-    void sync() override;
     void waitReader(int ms) override;
     void zeroCounters() override;
     std::string linkStatusText() const override;
@@ -86,9 +86,6 @@ class DeviceLiveSource final : public LiveSource,
     }
     // Beeper
     void beep(int hz, int ms) override;
-    // Copies LinkStatus, the frame counters and dataFlowing into the engine.
-    void pullLinkState(Acquisition* acq);
-    bool sendCommand(const CommandFrame& frame);
 
     std::unique_ptr<Device> device_;
     std::uint16_t productId_;

@@ -32,15 +32,13 @@ class LiveSource {
   public:
     virtual ~LiveSource() = default;
 
-    // Connects the engine (frames in, commands out) and starts looking for the logger.
+    // Connects the engine (frames in, commands out; the link shares the engine's LinkStatus, counters and
+    // flags) and starts looking for the logger.
     virtual void start(Acquisition& acq, LiveHooks hooks) = 0;
     // Stops the link threads: the reader, then the watcher, each within 2000 ms.
     virtual void stop() = 0;
     // Sets quitting and waits at most `ms` for the reader thread to leave.
     virtual void waitReader(int /*ms*/) {}
-    // On the window's thread, often: brings the engine's view of the link (LinkStatus, counters,
-    // dataFlowing) up to date and hands the panel's power state to the link.
-    virtual void sync() {}
     // clearPicture zeroes the link's frame counters.
     virtual void zeroCounters() {}
 

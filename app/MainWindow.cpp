@@ -21,8 +21,14 @@
 #include "config/ProgramContext.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "stream/DepthSetting.h"
 #include "stream/LogFile.h"
 #include "stream/ReplayLine.h"
+#include "ui/header/HeaderDlg.h"
+#include "ui/setup/FileResamplingDlg.h"
+#include "ui/setup/LasExportDlg.h"
+#include "ui/setup/PRecordingMode.h"
+#include "ui/setup/PSetDepthPlayer.h"
 #include "ui/widgets/ColorStaticST.h"
 #include "ui/widgets/DephtDlg.h"
 #include "ui/widgets/PaletteDlg.h"
@@ -260,8 +266,27 @@ void MainWindow::buildMenus() {
     add(file, "openPlay", "Open and &Play", [this] { OpenAndPlay(); });
     later(add(file, "openHtml", "Open in &HTML", nullptr));
     file->addSeparator();
-    later(add(file, "las", "Generate a &LAS20", nullptr));
-    later(add(file, "resampling", "&Resampling", nullptr));
+    // The exports need the sonde off and stop a playing log.
+    auto exportReady = [this] {
+        if (panel_.powered()) {
+            op_.message(kSwitchOffForReplay, MessageKind::Error);
+            return false;
+        }
+        if (flags_.playing) onStop();
+        return true;
+    };
+    add(file, "las", "Generate a &LAS20", [this, exportReady] {
+        if (!exportReady()) return;
+        ui::CLasExportDlg dlg(context_, op_, nullptr, this);
+        dlg.exec();
+    });
+    add(file, "resampling", "&Resampling", [this, exportReady] {
+        if (!exportReady()) return;
+        ui::CFileResamplingDlg dlg(
+            context_, op_, nullptr,
+            [this](const std::string& s) { parts_[0]->setText(QString::fromStdString(s)); }, this);
+        dlg.exec();
+    });
     file->addSeparator();
     add(file, "exit", "&Exit", [this] { close(); });
 
@@ -379,7 +404,16 @@ void MainWindow::OpenAndPlay() {
     controller_->schedulePaint(true);
     power_->EnableReplayControls();
     power_->record->setEnabled(false);
-    // Without the replay start dialog the log plays from its first line.
+    std::int32_t first = 0;
+    std::optional<std::int32_t> firstLine;
+    if (transport_.replayLog().reader.readDepthField(0, first)) firstLine = first;
+    ui::CPSetDepthPlayer replayStart(ReplayStartRange(firstLine, header, context_.settings.SetDepthUnit), op_,
+                                     this);
+    replayStart.exec();
+    if (replayStart.startDepth() != ReplayStartRange::kAll)
+        transport_.seekDepth(replayStart.startDepth(),
+                             [this](const std::vector<std::uint8_t>&, const ParsedLine& parsed,
+                                    std::uint64_t) { drawReplayLine(parsed); });
     onPlay();
 }
 
@@ -388,28 +422,33 @@ void MainWindow::NewLog() {
         op_.message(kSwitchOnToRecord, MessageKind::Error);
         return;
     }
+    ui::CPRecordingMode mode(
+        context_.settings, shared_, image_.lineDirection,
+        [this] { return live_.read([](const LiveValues& v) { return v.imageDepth; }); },
+        [this](int code) {
+            context_.preferences->SaveSettings();
+            setOrientationLabels(code);
+        },
+        this);
+    mode.exec();
     auto chosen = op_.chooseFile("New log", context_.paths.logDir, "Header files (*.hed *.HED)", true);
     if (!chosen) return;
     std::string headerPath = *chosen;
     if (!equalsNoCase(fs::path(headerPath).extension().string(), ".hed")) headerPath += ".HED";
     QApplication::setOverrideCursor(Qt::WaitCursor);
     context_.preferences->SaveSettings();
+    context_.headerIo->SetHeaderDefaults();
+    context_.sondes->LoadSondeDatabase();
     QApplication::restoreOverrideCursor();
-    flags_.recordState = 1;
-    bool down = true;
-    if (!prepareNewLog(headerPath, down)) {
-        flags_.recordState = 0;
-        return;
+    {
+        ui::CHeaderDlg editor(
+            context_, op_, QImage(QString::fromStdString(resolveNoCase(context_.home / "logo.jpg").string())),
+            this);
+        editor.exec();  // the header is written whatever button closed it
     }
-    startNewLog(headerPath, down);
-}
-
-bool MainWindow::prepareNewLog(std::string& headerPath, bool& down) {
-    // The recording-mode dialog and the header editor take their place here; without them the log is
-    // recorded downwards with the header as it stands.
-    (void)headerPath;
-    down = true;
-    return true;
+    flags_.recordState = 1;
+    // The direction the recording-mode dialog chose (downwards when it was left without OK).
+    startNewLog(headerPath, shared_.recordDirection.load() != 0);
 }
 
 bool MainWindow::startNewLog(const std::string& headerPath, bool down) {
@@ -496,7 +535,6 @@ void MainWindow::shutdown() {
         QApplication::processEvents();
     }
     linkFlags_.quitting = true;
-    source_.sync();
     if (end_) end_->say(kShutdownWait);
     replayTimer_.stop();
     savePlacements();
@@ -710,15 +748,17 @@ void MainWindow::scheduleReplay() {
     replayTimer_.start(static_cast<int>(transport_.pacer().wait(clock_.now())));
 }
 
+void MainWindow::drawReplayLine(const ParsedLine& parsed) {
+    applyReplayLine(parsed, replayLayout_, replaySettings_, *replayStream_, live_, image_);
+    const LiveValues v = live_.snapshot();
+    controller_->drawReplayLine(context_.header.descending, v.resolutionCode, image_,
+                                rowInputs(v, replaySettings_), v.fileDepth);
+}
+
 bool MainWindow::replayTick(Millis now) {
     const bool wasPlaying = flags_.playing;
-    bool drawn = transport_.tick(
-        now, [this](const std::vector<std::uint8_t>&, const ParsedLine& parsed, std::uint64_t) {
-            applyReplayLine(parsed, replayLayout_, replaySettings_, *replayStream_, live_, image_);
-            const LiveValues v = live_.snapshot();
-            controller_->drawReplayLine(context_.header.descending, v.resolutionCode, image_,
-                                        rowInputs(v, replaySettings_), v.fileDepth);
-        });
+    bool drawn = transport_.tick(now, [this](const std::vector<std::uint8_t>&, const ParsedLine& parsed,
+                                             std::uint64_t) { drawReplayLine(parsed); });
     if (drawn) RefreshDataView(1024);
     if (wasPlaying && !flags_.playing && !drawn) {
         // The end of the log: stopped and rewound; the transport stays ready to play again.
@@ -733,7 +773,6 @@ bool MainWindow::replayTick(Millis now) {
 
 void MainWindow::modelTick(Millis now) {
     controller_->tick(now);
-    source_.sync();
     panel_.tick(now);
     flags_.sondePowered = panel_.powered();
 }
@@ -744,6 +783,8 @@ void MainWindow::mainTick(Millis now) {
     action("openPlay")->setEnabled(!powered);
     action("imperial")->setEnabled(!powered);
     action("newLog")->setEnabled(powered);
+    action("las")->setEnabled(!powered);
+    action("resampling")->setEnabled(!powered);
 
     const int link = linkStatus_.load();
     parts_[1]->setText(QString::fromStdString(source_.linkStatusText()));

@@ -73,9 +73,7 @@ class MainWindow : public QMainWindow {
     // Menu commands.
     void OpenAndPlay();
     void NewLog();
-    // The steps of "&New log." after the file was chosen: the dialogs that prepare the log (false when
-    // the operator cancels), then the recording.
-    bool prepareNewLog(std::string& headerPath, bool& down);
+    // The recording of "&New log." once its dialogs are done: `down` is the recording direction.
     bool startNewLog(const std::string& headerPath, bool down);
     void showAlarm(int type);
     void showMagnifier();
@@ -147,6 +145,7 @@ class MainWindow : public QMainWindow {
     void buildMenus();
     void buildStatusBar();
     void scheduleReplay();
+    void drawReplayLine(const ParsedLine& parsed);
     void showSplash();
     void shutdown();
     void savePlacements();

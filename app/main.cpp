@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
         choice.seedGiven = ok;
     }
     std::uint16_t productId = 0;
-    std::unique_ptr<quelt::Device> device = quelt::app::makeDevice(choice, clock, productId, error);
+    std::unique_ptr<quelt::Device> device = quelt::app::makeDevice(choice, clock, context, productId, error);
     if (!device) {
         QMessageBox::critical(nullptr, "QueltLogger", QString::fromStdString(error));
         return 2;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/Ini.h"
+#include "export/ExportAdapters.h"
 #include "export/LasExport.h"
 
 namespace fs = std::filesystem;
@@ -92,7 +93,9 @@ void BM_LasExport(benchmark::State& state) {
     PlacementRecord placements;
     ScriptedOperator op;
     SondeDatabase sondes(settings, op);
-    CLasExport las(settings, paths, placements, op, sondes, orientation);
+    // Arg 1: the orientation curves from the decoders' routine; 0: a plain function of the axes.
+    CLasExport las(settings, paths, placements, op, sondes,
+                   state.range(1) ? decoderOrientationRoutine(settings) : OrientationRoutine(orientation));
     LasChoices choices;
     choices.stepIndex = static_cast<int>(state.range(0));
     for (auto _ : state) {
@@ -105,4 +108,4 @@ void BM_LasExport(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_SequentialRead)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LasExport)->Arg(0)->Arg(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LasExport)->Args({0, 0})->Args({0, 1})->Args({3, 1})->Unit(benchmark::kMillisecond);

@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <thread>
 
+#include "link/LoggerId.h"
+#include "platform/FtdiDevice.h"
+#include "platform/SerialDevice.h"
+#include "platform/UsbScan.h"
 #include "sim/Scenario.h"
 #include "sim/SimDevice.h"
 
@@ -41,24 +45,95 @@ bool takeHeadlessOptions(std::vector<std::string>& args, HeadlessOptions& out, c
     return true;
 }
 
+void HeadlessLinkEvents::statusText(int part, const std::string& text) {
+    if (part != kPartLink) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (text == linkText_) return;
+    linkText_ = text;
+    // The dots cycle of the watcher is left out: it changes four times a second.
+    if (!quiet && text.rfind("Checking USB", 0) != 0)
+        std::fprintf(stderr, "quelt %s: %s\n", command_.c_str(), text.c_str());
+}
+
+void HeadlessLinkEvents::refreshDataView(int code) {
+    if (code == 1024) lost = true;
+}
+
+void HeadlessLinkEvents::deviceIdentified(const std::string& description, const std::string& serial) {
+    ++identified;
+    lost = false;
+    if (!quiet)
+        std::fprintf(stderr, "quelt %s: %s %s found\n", command_.c_str(), description.c_str(),
+                     serial.c_str());
+}
+
+std::string HeadlessLinkEvents::linkText() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return linkText_;
+}
+
 Headless::Headless(const GlobalOptions& global, const HeadlessOptions& options)
     : op(global.yes), global_(global), options_(options) {}
 
+Headless::~Headless() {
+    stop();
+}
+
+void Headless::stop() {
+    if (usb_) usb_->Shutdown();
+}
+
+bool Headless::openDevice(const char* command, std::uint16_t productId) {
+    // Without --device: the logger's bridge when it is plugged in, else the simulated logger.
+    std::string device = global_.device;
+    if (device.empty()) {
+        device = !options_.fast && loggerBridgePlugged(productId) ? "ftdi" : "sim";
+        if (device == "ftdi")
+            std::fprintf(stderr, "quelt %s: the logger's USB bridge is plugged in: --device ftdi\n", command);
+    }
+    if (device == "sim") {
+        sim::Scenario scenario;
+        std::string error;
+        if (!sim::resolveScenario(options_.scenario, options_.seed, options_.seedGiven, scenario, error)) {
+            std::fprintf(stderr, "quelt %s: %s\n", command, error.c_str());
+            return false;
+        }
+        FakeClock* fake = fake_;
+        auto sim = std::make_unique<sim::SimDevice>(scenario, *clock_, [fake](Millis ms) {
+            if (fake)
+                fake->advance(ms);
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        });
+        sim->setProductId(productId);
+        // The simulated winch has the wheel the settings describe, so depths stay right when command 0x01
+        // carries a halved scale.
+        sim->setWheel(encoderScale(context.settings).countsPerCm);
+        device_ = std::move(sim);
+        return true;
+    }
+    if (options_.fast) {
+        std::fprintf(stderr, "quelt %s: --fast runs the simulated logger only (--device sim)\n", command);
+        startFailure = kExitUsage;
+        return false;
+    }
+    if (device == "ftdi") {
+        device_ = std::make_unique<FtdiDevice>(productId);
+        return true;
+    }
+    if (device.rfind("serial:", 0) == 0 && device.size() > 7) {
+        device_ = std::make_unique<SerialDevice>(device.substr(7), 921600, productId);
+        return true;
+    }
+    std::fprintf(stderr, "quelt %s: unknown device %s (sim, ftdi or serial:PATH)\n", command, device.c_str());
+    startFailure = kExitUsage;
+    return false;
+}
+
 bool Headless::start(const char* command) {
+    command_ = command;
     std::string error;
     if (!startProgram(global_.home, op, context, error)) {
-        std::fprintf(stderr, "quelt %s: %s\n", command, error.c_str());
-        return false;
-    }
-    const std::string device = global_.device.empty() ? "sim" : global_.device;
-    if (device != "sim") {
-        std::fprintf(stderr,
-                     "quelt %s: the device %s is not available to the command line yet; use --device sim\n",
-                     command, device.c_str());
-        return false;
-    }
-    sim::Scenario scenario;
-    if (!sim::resolveScenario(options_.scenario, options_.seed, options_.seedGiven, scenario, error)) {
         std::fprintf(stderr, "quelt %s: %s\n", command, error.c_str());
         return false;
     }
@@ -69,29 +144,63 @@ bool Headless::start(const char* command) {
     } else {
         clock_ = std::make_unique<SteadyClock>();
     }
-    FakeClock* fake = fake_;
-    device_ = std::make_unique<sim::SimDevice>(scenario, *clock_, [fake](Millis ms) {
-        if (fake)
-            fake->advance(ms);
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    });
+    const std::uint16_t productId =
+        loggerProductId(context.preferences ? context.preferences->File() : std::string());
+    if (!openDevice(command, productId)) return false;
     acq = std::make_unique<Acquisition>(context, *clock_);
-    pump_ = std::make_unique<DevicePump>(*device_, *acq, &acq->counters, &acq->linkStatus);
-    if (!options_.capture.empty() && !pump_->captureTo(options_.capture)) {
-        std::fprintf(stderr, "quelt %s: cannot write the capture %s\n", command, options_.capture.c_str());
-        return false;
-    }
-    acq->writeCommand = [this](const CommandFrame& f) { return pump_->write(f); };
     acq->onMessage = [command](const std::string& text) {
         std::fprintf(stderr, "quelt %s: %s\n", command, text.c_str());
     };
-    if (!pump_->open()) {
-        std::fprintf(stderr, "quelt %s: Not hardware detected. %s\n", command, pump_->error().c_str());
-        return false;
+    if (options_.fast) {
+        pump_ = std::make_unique<DevicePump>(*device_, *acq, &acq->counters, &acq->linkStatus);
+        if (!options_.capture.empty() && !pump_->captureTo(options_.capture)) {
+            std::fprintf(stderr, "quelt %s: cannot write the capture %s\n", command,
+                         options_.capture.c_str());
+            return false;
+        }
+        acq->writeCommand = [this](const CommandFrame& f) { return pump_->write(f); };
+        if (!pump_->open()) {
+            std::fprintf(stderr, "quelt %s: Not hardware detected. %s\n", command, pump_->error().c_str());
+            return false;
+        }
+    } else {
+        // The live pipeline: the link's threads feed the acquisition engine, which shares the link's
+        // counters, status and flags, and the engine's commands go out through the link's senders.
+        sonde_ = std::make_unique<DatabaseSondeInfo>(*context.sondes);
+        events_ = std::make_unique<HeadlessLinkEvents>(command);
+        LinkOptions lo;
+        lo.loggerProductId = productId;
+        lo.capturePath = options_.capture;
+        lo.counters = &acq->counters;
+        lo.linkStatus = &acq->linkStatus;
+        lo.flags = &acq->linkFlags;
+        usb_ =
+            std::make_unique<CUSB>(*device_, context.settings, *sonde_, *events_, op, beeper_, acq.get(), lo);
+        acq->writeCommand = [this](const CommandFrame& f) { return usb_->sendCommand(f); };
+        if (!usb_->Start()) {
+            std::fprintf(stderr, "quelt %s: Not hardware detected. %s\n", command,
+                         usb_->linkStatusText().c_str());
+            return false;
+        }
     }
     acq->panel.start(clock_->now());
     return true;
+}
+
+void Headless::applyLinkRequests() {
+    if (!events_) return;
+    events_->powered = acq->panel.powered();
+    events_->depth = acq->live.snapshot().depth;
+    // The link stops the recording and switches the sonde off when it gives the logger up.
+    for (int n = events_->stops.load(); stopsSeen_ < n; ++stopsSeen_)
+        if (acq->modes.recording) acq->stopRecording(op);
+    for (int n = events_->powerPresses.load(); powerPressesSeen_ < n; ++powerPressesSeen_)
+        if (acq->panel.powered()) acq->panel.pressPower(clock_->now());
+}
+
+bool Headless::loggerAnswering() const {
+    const int status = acq->linkStatus.load();
+    return status == kLinkLogger || status == kLinkStatusFrame || status == kLinkFullData;
 }
 
 bool Headless::run(Millis ms) {
@@ -102,8 +211,13 @@ bool Headless::run(Millis ms) {
             fake_->advance(kStep);
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(kStep));
-        if (!pump_->pump()) return false;
-        acq->linkFlags.dataFlowing = true;
+        if (pump_) {
+            if (!pump_->pump()) return false;
+            acq->linkFlags.dataFlowing = true;
+        } else {
+            applyLinkRequests();
+            if (events_->lost) return false;
+        }
         acq->tick(clock_->now());
     }
     return true;
@@ -114,21 +228,28 @@ LiveLine liveLine(Headless& h, Millis start) {
     l.t = (h.now() - start) / 1000.0;
     l.values = h.acq->live.snapshot();
     l.gammaRate = l.values.gamma;
-    l.status = h.acq->panel.view().statusText;
     l.valid = h.acq->counters.fullDecoded.load();
     l.error = h.acq->counters.fullReplaced.load();
     l.linkStatus = h.acq->linkStatus.load();
+    // While full data frames stream the panel keeps its last text; the field check shows the sonde's
+    // own status byte of the latest frame instead.
+    l.status = l.linkStatus < 16 ? h.acq->panel.view().statusText : sondeStatusText(l.values.commStatus).text;
     return l;
 }
 
 int powerUp(Headless& h, const char* command, bool quiet) {
+    // The logger is found when it answers; the watcher gives no device in its first seconds: none is there.
     Millis waited = 0;
-    while (h.acq->linkStatus.load() == 0 && waited < 10000) {
+    while (!h.loggerAnswering() && waited < 10000) {
         if (!h.run(100)) break;
         waited += 100;
+        if (h.threaded() && waited >= 3000 && !h.acq->linkFlags.devicePresent) break;
     }
-    if (h.acq->linkStatus.load() == 0) {
-        std::fprintf(stderr, "quelt %s: Not hardware detected.\n", command);
+    if (!h.loggerAnswering()) {
+        std::string why = h.link() ? h.link()->linkStatusText() : std::string();
+        if (why.rfind("Checking USB", 0) == 0) why.clear();
+        std::fprintf(stderr, "quelt %s: Not hardware detected.%s%s\n", command, why.empty() ? "" : " ",
+                     why.c_str());
         return kExitNoDevice;
     }
     h.acq->panel.pressPower(h.now());

@@ -7,6 +7,7 @@
 #include "cli/Command.h"
 #include "config/ProgramContext.h"
 #include "config/SondeDatabase.h"
+#include "export/ExportAdapters.h"
 #include "export/LasExport.h"
 #include "platform/Text.h"
 
@@ -109,9 +110,8 @@ int runLas(const GlobalOptions& options, const std::vector<std::string>& args) {
     }
     SondeDatabase sondes(context.settings, op);
     sondes.LoadSondeDatabase();
-    // The orientation curves need the orientation routine of the live decoders; until it is wired here
-    // they come out as NULL.
-    CLasExport las(context.settings, context.paths, context.placements, op, sondes, nullptr);
+    CLasExport las(context.settings, context.paths, context.placements, op, sondes,
+                   decoderOrientationRoutine(context.settings));
     las.status = [](const std::string& s) {
         if (!s.empty()) std::fprintf(stderr, "%s\n", s.c_str());
     };

@@ -32,14 +32,14 @@ int runMonitor(const GlobalOptions& options, const std::vector<std::string>& arg
         }
     }
     Headless h(options, ho);
-    if (!h.start("monitor")) return kExitNoDevice;
+    if (!h.start("monitor")) return h.startFailure;
     std::signal(SIGINT, onInterrupt);
     int rc = powerUp(h, "monitor", json);
     if (rc != kExitOk) return rc;
     const Millis start = h.now();
     for (int s = 0; s < static_cast<int>(seconds) && !g_interrupted; ++s) {
         if (!h.run(1000)) {
-            std::fprintf(stderr, "quelt monitor: the logger was lost\n");
+            std::fprintf(stderr, "quelt monitor: the logger was lost: its USB link failed (cable pulled?)\n");
             return kExitFailure;
         }
         LiveLine l = liveLine(h, start);
@@ -53,9 +53,8 @@ int runMonitor(const GlobalOptions& options, const std::vector<std::string>& arg
 CommandRegistration registration{{
     "monitor",
     "power the sonde up, print the live values once a second, power it down",
-    "Usage: quelt [--home DIR] [--device sim] monitor [--seconds N] [--json] [--scenario S --seed N] "
-    "[--fast]\n"
-    "                                 [--capture FILE]\n\n"
+    "Usage: quelt [--home DIR] [--device sim|ftdi|serial:PATH] monitor [--seconds N] [--json]\n"
+    "                                 [--scenario S --seed N] [--fast] [--capture FILE]\n\n"
     "Starts the link, waits for the logger, selects the sonde of SondeUsed, presses Power and prints each\n"
     "step of the power-up sequence, then the live values once a second for N seconds (10 by default), then\n"
     "powers the sonde down.\n\n"
@@ -65,10 +64,12 @@ CommandRegistration registration{{
     "                  \"current\":120,\"status\":\"Status "
     "OK\",\"valid\":52,\"error\":0,\"linkStatus\":255}\n"
     "  --scenario S    the simulated logger's scenario (quelt simulate --list), --seed N its seed\n"
-    "  --fast          run the simulated logger on simulated time, as fast as the machine goes\n"
+    "  --fast          run the simulated logger on simulated time, as fast as the machine goes (without\n"
+    "                  it every device runs in real time through the link's threads)\n"
     "  --capture FILE  tee the raw uplink bytes into FILE (for quelt frames)\n\n"
     "Exit codes: 0 done, 1 the logger was lost, 2 the power-up was refused (the panel's text on standard\n"
-    "error), 3 no logger (\"Not hardware detected.\"), 130 interrupted.\n",
+    "error) or a bad command line, 3 no logger (\"Not hardware detected.\", with the reason when the link\n"
+    "knows it, such as a missing udev rule), 130 interrupted.\n",
     runMonitor,
 }};
 

@@ -1,11 +1,13 @@
 // quelt resample: a recorded log resampled onto a regular depth grid, as the resampling dialog does it.
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/CliOperator.h"
 #include "cli/Command.h"
 #include "config/ProgramContext.h"
 #include "config/SondeDatabase.h"
+#include "export/ExportAdapters.h"
 #include "export/Resampling.h"
 #include "platform/Text.h"
 
@@ -14,21 +16,26 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quelt resample PATH.HED [--out-dir DIR] [--from D] [--to D] [--interval V]\n"
-    "                      [--orientation none|north|highside] [--replace]\n"
+    "                      [--orientation none|north|highside] [--preview FILE.jpg|FILE.bmp]\n"
+    "                      [--preview-rows N] [--preview-only] [--replace]\n"
     "\n"
     "Writes the log resampled at a new depth interval into the log's RESAMPLING folder (or DIR), named\n"
     "after the orientation (_X none, _N magnetic north, _H high side). From and To are in the display\n"
     "depth unit; the interval is in millimetres (metric display) or mils (feet display), within the\n"
     "allowed range printed before the export starts. Exits 0 only when the data file and its header\n"
-    "are complete.\n";
+    "are complete.\n"
+    "\n"
+    "--preview writes the preview of the dialog: the first lines from From (400, or N of --preview-rows,\n"
+    "at most 400), re-oriented as chosen, travel time on the left and amplitude on the right, as a JPEG\n"
+    "or a BMP by the extension. --preview-only stops after the preview.\n";
 
 int runResample(const GlobalOptions& options, const std::vector<std::string>& args) {
     if (wantsHelp(args)) {
         std::fputs(kUsage, stdout);
         return kExitOk;
     }
-    std::string header, outDir, from, to, interval, orientation;
-    bool replace = options.replace;
+    std::string header, outDir, from, to, interval, orientation, preview, previewRows;
+    bool replace = options.replace, previewOnly = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& into) {
@@ -47,6 +54,12 @@ int runResample(const GlobalOptions& options, const std::vector<std::string>& ar
             ok = value(interval);
         else if (a == "--orientation")
             ok = value(orientation);
+        else if (a == "--preview")
+            ok = value(preview);
+        else if (a == "--preview-rows")
+            ok = value(previewRows);
+        else if (a == "--preview-only")
+            previewOnly = true;
         else if (a == "--replace")
             replace = true;
         else if (!a.empty() && a[0] != '-' && header.empty())
@@ -73,6 +86,25 @@ int runResample(const GlobalOptions& options, const std::vector<std::string>& ar
         std::fprintf(stderr, "quelt resample: no header file\n%s", kUsage);
         return kExitUsage;
     }
+    int rows = kExportRows;
+    if (!previewRows.empty()) {
+        char* end = nullptr;
+        long n = std::strtol(previewRows.c_str(), &end, 10);
+        if (*end || n < 1 || n > kExportRows) {
+            std::fprintf(stderr, "quelt resample: --preview-rows takes 1 to %d\n", kExportRows);
+            return kExitUsage;
+        }
+        rows = static_cast<int>(n);
+    }
+    if ((previewOnly || !previewRows.empty()) && preview.empty()) {
+        std::fprintf(stderr, "quelt resample: --preview-only and --preview-rows need --preview FILE\n");
+        return kExitUsage;
+    }
+    if (!preview.empty() && !PictureFileSupported(preview)) {
+        std::fprintf(stderr, "quelt resample: the preview is written as .jpg, .jpeg or .bmp, not %s\n",
+                     preview.c_str());
+        return kExitUsage;
+    }
 
     CliOperator op(options.yes);
     ProgramContext context;
@@ -83,9 +115,8 @@ int runResample(const GlobalOptions& options, const std::vector<std::string>& ar
     }
     SondeDatabase sondes(context.settings, op);
     sondes.LoadSondeDatabase();
-    // The re-orientation needs the orientation routine of the live decoders; until it is wired here
-    // the lines keep the rotation 0.
-    CFileResampling rs(context.settings, context.paths, context.placements, op, sondes, nullptr);
+    CFileResampling rs(context.settings, context.paths, context.placements, op, sondes,
+                       decoderRotationRoutine(context.settings));
     if (!rs.LoadInput(header)) return kExitFailure;
     if (!outDir.empty()) rs.SetOutputFolder(outDir);
     if (deviation >= 0) rs.SetDeviation(deviation);
@@ -97,6 +128,20 @@ int runResample(const GlobalOptions& options, const std::vector<std::string>& ar
     std::fprintf(stderr, "Depth sampling interval: %d %s %s\n", rs.sampling().intervalShown,
                  rs.sampling().unitText.c_str(), rs.sampling().rangeText.c_str());
     if (!interval.empty() && !rs.CheckInterval(interval)) return kExitUsage;
+    if (!preview.empty()) {
+        ExportPreviewRaster raster(context.settings, rs.header(),
+                                   loadColourTable(context.home, context.settings));
+        rs.CreateViewerBMP(raster, rows);
+        if (!raster.save(preview, rows)) {
+            std::fprintf(stderr, "quelt resample: the preview %s could not be written\n", preview.c_str());
+            return kExitFailure;
+        }
+        std::fprintf(stderr, "Preview: %s (%d rows)\n", preview.c_str(), rows);
+        if (previewOnly) {
+            std::printf("%s\n", preview.c_str());
+            return kExitOk;
+        }
+    }
     rs.progress = [](std::int64_t pos, std::int64_t range) {
         if (range > 0 && pos % 1000 == 0)
             std::fprintf(stderr, "\r%lld / %lld", (long long)pos, (long long)range);

@@ -88,6 +88,7 @@ class CFileResampling {
 
     // What the dialog shows.
     const std::string& baseName() const { return base_; }
+    const LogHeader& header() const { return header_; }
     const std::string& outputFolder() const { return outFolder_; }
     const std::string& outputDataPath() const { return outData_; }
     const std::string& outputHeaderPath() const { return outHeader_; }

@@ -3,7 +3,9 @@
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 
 #include "platform/Paths.h"
@@ -237,6 +239,42 @@ bool SaveBmp24(const std::uint8_t* pixels, int width, int rows, int pitch, const
         out.append(stride - static_cast<std::uint32_t>(width) * 3, '\0');
     }
     return replaceFileAtomically(path, out);
+}
+
+namespace {
+
+std::string pictureType(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    if (!ext.empty()) ext.erase(0, 1);
+    for (char& ch : ext)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    std::string type;
+    if (GetEncoderByExtension(ext, &type) < 0) return "";
+    return type;
+}
+
+}  // namespace
+
+bool PictureFileSupported(const std::string& path) {
+    return !pictureType(path).empty();
+}
+
+bool SavePictureFile(const std::uint8_t* pixels, int width, int rows, int pitch, const std::string& path,
+                     bool flip) {
+    const std::string type = pictureType(path);
+    if (type == "image/bmp") {
+        if (!flip) return SaveBmp24(pixels, width, rows, pitch, path);
+        std::vector<std::uint8_t> flipped(static_cast<size_t>(rows) * static_cast<size_t>(pitch));
+        for (int r = 0; r < rows; ++r)
+            std::memcpy(&flipped[static_cast<size_t>(r) * pitch],
+                        pixels + static_cast<size_t>(rows - 1 - r) * pitch, static_cast<size_t>(pitch));
+        return SaveBmp24(flipped.data(), width, rows, pitch, path);
+    }
+    if (type != "image/jpeg") return false;
+    std::vector<std::uint8_t> jpeg;
+    if (!encodeJpegBgr(pixels, width, rows, pitch, flip, kJpegQuality, jpeg)) return false;
+    return replaceFileAtomically(path,
+                                 std::string_view(reinterpret_cast<const char*>(jpeg.data()), jpeg.size()));
 }
 
 }  // namespace quelt

@@ -88,4 +88,12 @@ bool encodeJpegBgr(const std::uint8_t* pixels, int width, int rows, int pitch, b
 // apart, top row first. True when the file was written.
 bool SaveBmp24(const std::uint8_t* pixels, int width, int rows, int pitch, const std::string& path);
 
+// A picture file of rows of blue-green-red pixels `pitch` bytes apart, by the extension of `path`
+// (compared without regard to case): a lossless BMP for ".bmp", a JPEG of quality 90 for ".jpg" and
+// ".jpeg" (flipped vertically when `flip`). False for any other extension or when nothing was written.
+bool SavePictureFile(const std::uint8_t* pixels, int width, int rows, int pitch, const std::string& path,
+                     bool flip = false);
+// Whether SavePictureFile writes a file of this name.
+bool PictureFileSupported(const std::string& path);
+
 }  // namespace quelt

@@ -16,6 +16,16 @@ void RowInputs::takeSettings(const Settings& settings) {
     depthUnit = settings.SetDepthUnit;
 }
 
+RowInputs rowInputsFor(const LiveValues& v, const Settings& settings, double gammaCoef) {
+    RowInputs in;
+    in.takeSettings(settings);
+    in.rotation = v.rotation;
+    in.gammaCount = static_cast<std::uint16_t>(v.gamma);
+    in.gammaTime = static_cast<std::uint8_t>(v.gclk);
+    in.gammaCoef = gammaCoef;
+    return in;
+}
+
 void RasterSurface::resizeClient(int width, int height) {
     width_ = std::max(width, 0);
     height_ = std::max(height, 0);

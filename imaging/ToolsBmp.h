@@ -17,6 +17,7 @@
 #include "imaging/Palette.h"
 #include "platform/Operator.h"
 #include "stream/ImageLine.h"
+#include "stream/LiveState.h"
 
 namespace quelt {
 
@@ -48,6 +49,10 @@ struct RowInputs {
     // The settings part (GammaScale, BlackAndWhite, MotorPeriod, SetDepthUnit).
     void takeSettings(const Settings& settings);
 };
+
+// The inputs of a row from the live record of its line (rotation, NGAM, GCLK), the settings the line
+// was decoded with and the gamma coefficient of the sonde in use.
+RowInputs rowInputsFor(const LiveValues& v, const Settings& settings, double gammaCoef);
 
 // Where the visible rows are painted: the picture window's client area.
 class PictureSurface {

@@ -39,6 +39,9 @@ std::size_t CStreamCutter::requestSize() const {
     return carry_ < kReadChunk ? kReadChunk - carry_ : 1;
 }
 
+// The gap is the count of numbers strictly between the last and the new one, modulo 256, as the logger
+// counts 255 -> 0 -> 1: after 254, 255 the number 2 means 0 and 1 were lost, two frames. A count of one
+// there would hide a lost frame from the missed counter. A repeated number is no gap.
 unsigned CStreamCutter::checkSequence(std::uint8_t sequence) {
     if (lastSequence_ < 0) {
         lastSequence_ = sequence;

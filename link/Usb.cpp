@@ -18,6 +18,9 @@ CUSB::CUSB(Device& device, const Settings& settings, const SondeInfo& sonde, Lin
       beeper_(beeper),
       decoders_(decoders),
       options_(std::move(options)),
+      flags_(options_.flags ? *options_.flags : ownFlags_),
+      counters_(options_.counters ? *options_.counters : ownCounters_),
+      linkStatus_(options_.linkStatus ? *options_.linkStatus : ownStatus_),
       cutter_(this, &counters_, &linkStatus_) {
     cutter_.setDecimate(&flags_.decimate);
 }
@@ -259,7 +262,7 @@ int CUSB::Identify() {
     if (status != kDevOk) {
         if (status == kDevPermissionDenied) {
             std::string hint = device_.lastErrorHint();
-            setLinkText(hint.empty() ? "USB access denied" : hint);
+            setLinkText(hint.empty() ? permissionHint() : hint);
         }
         return status;
     }
@@ -481,6 +484,17 @@ void CUSB::sendF4() {
 }
 void CUSB::sendF5() {
     sendFrame(makeF5(settings_));
+}
+
+bool CUSB::sendCommand(const CommandFrame& frame) {
+    if (!flags_.usbBound || flags_.quitting || flags_.senderBusy) return false;
+    if (!commandSumValid(frame)) return false;
+    if (frame.code() == kCmdLogger) {
+        lastScale_ = encoderScale(settings_).scale;
+        std::lock_guard<std::mutex> lock(textMutex_);
+        lastF1_ = frame;
+    }
+    return sendFrame(frame);
 }
 
 bool CUSB::checkLoggerReadBack(const std::uint8_t* logger20) {

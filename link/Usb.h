@@ -20,14 +20,10 @@
 #include "link/StreamCutter.h"
 #include "platform/Beep.h"
 #include "platform/Device.h"
+#include "platform/LoggerBridge.h"
 #include "platform/Operator.h"
 
 namespace quelt {
-
-constexpr std::uint16_t kFtdiVendorId = 0x0403;
-constexpr std::uint16_t kBridgeDefaultProductId = 0x6001;
-// The product id programmed into the logger's own bridge chip.
-constexpr std::uint16_t kLoggerProductId = 0xD7A0;
 
 struct LinkOptions {
     int watchPeriodMs = 250;        // watcher poll
@@ -36,6 +32,11 @@ struct LinkOptions {
     int readerStartSettleMs = 300;  // after command 0x01 at the reader's start
     std::uint16_t loggerProductId = kLoggerProductId;
     std::string capturePath;  // --capture FILE: raw uplink bytes, exactly as read
+    // State shared with the decoders (the acquisition engine): when set, the link counts into these, sets
+    // this LinkStatus and coordinates through these flags instead of its own. They must outlive the link.
+    LinkCounters* counters = nullptr;
+    std::atomic<int>* linkStatus = nullptr;
+    LinkFlags* flags = nullptr;
 };
 
 // Sender results.
@@ -69,6 +70,10 @@ class CUSB : private FrameSink {
     void sendF3();
     void sendF4();
     void sendF5();
+    // Writes a command built elsewhere (the probe panel's command set) through a sender, after checking its
+    // sum; false when the sum is wrong, the link is not started or another write is in flight (the command
+    // is then lost, as a sender returning 444 loses it). A command 0x01 becomes the read-back reference.
+    bool sendCommand(const CommandFrame& frame);
     // The body of one sender, run on the calling thread: 444 when another write is in flight, 4 when done.
     int Thread_USB_Send(const CommandFrame& frame);
     // The link policy for logger frames: re-send command 0x01 when the read-back differs. Called by the
@@ -113,9 +118,12 @@ class CUSB : private FrameSink {
     FrameSink* decoders_;
     LinkOptions options_;
 
-    LinkFlags flags_;
-    LinkCounters counters_;
-    std::atomic<int> linkStatus_{kLinkNothing};
+    LinkFlags ownFlags_;
+    LinkCounters ownCounters_;
+    std::atomic<int> ownStatus_{kLinkNothing};
+    LinkFlags& flags_;
+    LinkCounters& counters_;
+    std::atomic<int>& linkStatus_;
     CStreamCutter cutter_;
 
     mutable std::mutex textMutex_;

@@ -2,9 +2,14 @@
 
 #include <dlfcn.h>
 #include <ftdi.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <thread>
+
+#include "platform/LoggerBridge.h"
 
 namespace quelt {
 
@@ -24,7 +29,19 @@ struct FtdiDevice::Api {
     int (*getLatency)(ftdi_context*, unsigned char*);
     int (*setLatency)(ftdi_context*, unsigned char);
     int (*setBaud)(ftdi_context*, int);
+    // From libusb (loaded with libftdi1), to name the device node when an open is refused; may be null.
+    std::uint8_t (*busNumber)(libusb_device*) = nullptr;
+    std::uint8_t (*deviceAddress)(libusb_device*) = nullptr;
 };
+
+namespace {
+// True when the device node of a USB device exists but this user may not open it for reading and writing.
+bool nodeRefused(unsigned bus, unsigned address) {
+    char node[64];
+    std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", bus, address);
+    return ::access(node, F_OK) == 0 && ::access(node, R_OK | W_OK) != 0 && errno == EACCES;
+}
+}  // namespace
 
 FtdiDevice::FtdiDevice(std::uint16_t loggerProductId, int baud)
     : loggerProductId_(loggerProductId), baud_(baud) {}
@@ -86,6 +103,11 @@ bool FtdiDevice::bind(std::string& message) {
             return false;
         }
     }
+    // Optional: the same lookup reaches libusb, which libftdi1 loaded.
+    api->busNumber =
+        reinterpret_cast<std::uint8_t (*)(libusb_device*)>(dlsym(library_, "libusb_get_bus_number"));
+    api->deviceAddress =
+        reinterpret_cast<std::uint8_t (*)(libusb_device*)>(dlsym(library_, "libusb_get_device_address"));
     ctx_ = api->new_();
     if (!ctx_) {
         delete api;
@@ -99,11 +121,11 @@ bool FtdiDevice::bind(std::string& message) {
 int FtdiDevice::open(int index, const std::string* description, const std::string* serial) {
     if (!api_) return kDevNotBound;
     if (open_) return kDevOk;
-    const std::uint16_t products[] = {loggerProductId_, 0x6001};
+    const std::uint16_t products[] = {loggerProductId_, kBridgeDefaultProductId};
     int seen = 0;
     for (std::uint16_t pid : products) {
         ftdi_device_list* list = nullptr;
-        if (api_->findAll(ctx_, &list, 0x0403, pid) < 0) continue;
+        if (api_->findAll(ctx_, &list, kFtdiVendorId, pid) < 0) continue;
         for (ftdi_device_list* d = list; d; d = d->next) {
             char mnf[128] = {}, desc[128] = {}, ser[128] = {};
             api_->getStrings(ctx_, d->dev, mnf, sizeof mnf, desc, sizeof desc, ser, sizeof ser);
@@ -112,19 +134,24 @@ int FtdiDevice::open(int index, const std::string* description, const std::strin
             if (!description && !serial && seen++ != index) continue;
             int r = api_->openDev(ctx_, d->dev);
             if (r < 0) {
+                // libftdi1 folds libusb's access error into "unable to open/claim/configure" (-3..-5): look
+                // at the device node itself to tell a missing permission from a device that is in use.
+                bool refused = false;
+                if (api_->busNumber && api_->deviceAddress)
+                    refused = nodeRefused(api_->busNumber(d->dev), api_->deviceAddress(d->dev));
+                else
+                    refused = r == -4;
                 api_->listFree(&list);
                 std::lock_guard<std::mutex> lock(hintMutex_);
-                if (r == -8) {  // libusb refused access to the device node
-                    hint_ =
-                        "No permission for the logger's USB bridge: install 60-queltlogger.rules in "
-                        "/etc/udev/rules.d and plug the logger again";
+                if (refused) {
+                    hint_ = permissionHint();
                     return kDevPermissionDenied;
                 }
                 hint_.clear();
                 return kDevNotOpened;
             }
             api_->setBaud(ctx_, baud_);
-            eeprom_ = {0x0403, pid, ser, desc, mnf};
+            eeprom_ = {kFtdiVendorId, pid, ser, desc, mnf};
             api_->listFree(&list);
             pending_.clear();
             open_ = true;

@@ -83,7 +83,13 @@ bool prepareHome(const fs::path& home, const fs::path& dataDir, std::string& err
         return false;
     }
     if (!fs::is_empty(home, ec) || !fs::is_directory(dataDir, ec)) return true;
-    fs::copy(dataDir, home, fs::copy_options::recursive | fs::copy_options::skip_existing, ec);
+    // Everything but the system files beside the data (the udev rule of the source tree).
+    for (const auto& entry : fs::directory_iterator(dataDir, ec)) {
+        if (entry.path().filename() == "udev") continue;
+        fs::copy(entry.path(), home / entry.path().filename(),
+                 fs::copy_options::recursive | fs::copy_options::skip_existing, ec);
+        if (ec) break;
+    }
     if (ec) {
         error = "Cannot copy the installation data into " + home.string() + ": " + ec.message();
         return false;

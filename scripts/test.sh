@@ -1,11 +1,28 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs every test. Optional argument: the build type (Release, asan, tsan).
+# Installs what is missing, builds and runs the tests.
+#   scripts/test.sh [TYPE [FILTER [TARGET...]]]
+# TYPE: the build type (Release by default, Debug, asan, tsan). FILTER: a ctest regular expression; only the
+# tests whose names match run. TARGET...: build only these programs (for example test_link), else everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 type=${1:-Release}
+filter=${2:-}
+targets=("${@:3}")
 dir=build/$(echo "$type" | tr '[:upper:]' '[:lower:]')
-bash scripts/build.sh "$type"
+if [ ${#targets[@]} -gt 0 ]; then
+    bash scripts/setup.sh
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" >/dev/null
+    cmake --build "$dir" --target "${targets[@]}"
+else
+    bash scripts/build.sh "$type"
+fi
 export QT_QPA_PLATFORM=offscreen
 # The system font libraries keep caches that LeakSanitizer reports as leaks.
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
-ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
+# A data race fails the test that shows it.
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+args=(--test-dir "$dir" --output-on-failure -j "$(nproc)")
+if [ -n "$filter" ]; then
+    args+=(-R "$filter")
+fi
+ctest "${args[@]}"

@@ -39,7 +39,7 @@ int SimDevice::readEeprom(DeviceEeprom& out) {
     if (!logger_.attached(clock_.now())) return kDevIoError;
     out = DeviceEeprom{};
     out.vendorId = kSimVendorId;
-    out.productId = kSimProductId;
+    out.productId = productId_;
     out.serial = serial_;
     out.description = kSimDescription;
     out.manufacturer = "Torvanel";
@@ -137,6 +137,16 @@ void SimDevice::pullCable() {
 void SimDevice::plugCableBack() {
     std::lock_guard<std::mutex> lock(mutex_);
     logger_.plugBack(clock_.now());
+}
+
+void SimDevice::setProductId(std::uint16_t productId) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    productId_ = productId;
+}
+
+void SimDevice::setWheel(double countsPerCm) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    logger_.setWheel(countsPerCm);
 }
 
 void SimDevice::resetLogger() {

@@ -41,6 +41,10 @@ class SimDevice final : public Device {
     void pullCable();
     void plugCableBack();
     void resetLogger();
+    // The product id its EEPROM reports (the logger's own by default; follows the LoggerProductId setting).
+    void setProductId(std::uint16_t productId);
+    // The winch's wheel in counts per centimetre (see SimLogger::setWheel).
+    void setWheel(double countsPerCm);
     // The engine, for inspection (tests call it between operations).
     SimLogger& logger() { return logger_; }
 
@@ -54,6 +58,7 @@ class SimDevice final : public Device {
     bool opened_ = false;
     Millis readTimeout_ = 300;
     std::string serial_;
+    std::uint16_t productId_ = kSimProductId;
 };
 
 }  // namespace quelt::sim

@@ -234,6 +234,12 @@ std::uint8_t SimLogger::flags() const {
     return f;
 }
 
+double SimLogger::countsPerCm() const {
+    const double field = logger_.scaleField / 256.0;
+    const bool halved = wheel_ > 0 ? wheel_ > 250.0 : logger_.scaleField > 250 * 256;
+    return halved ? field * 2 : field;
+}
+
 std::int32_t SimLogger::encoderCount(Millis at) const {
     double cpc = countsPerCm();
     double sign = ((logger_.winchMode & 0x20) != 0) != scenario_.sonde.encoderReversed ? 1.0 : -1.0;

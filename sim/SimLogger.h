@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/LoggerBridge.h"
 #include "sim/Borehole.h"
 #include "sim/Cable.h"
 #include "sim/Scenario.h"
@@ -33,9 +34,10 @@
 
 namespace quelt::sim {
 
-inline constexpr std::uint16_t kSimVendorId = 0x0403;
-inline constexpr std::uint16_t kSimProductId = 0xA5E1;  // the logger's own product id
-inline constexpr const char* kSimDescription = "Logger";
+// The simulated bridge reports itself as the logger's own.
+inline constexpr std::uint16_t kSimVendorId = kFtdiVendorId;
+inline constexpr std::uint16_t kSimProductId = kLoggerProductId;
+inline constexpr const char* kSimDescription = kLoggerProductString;
 
 struct LoggerSettings {
     bool configured = false;  // command 0x01 taken since the logger was powered
@@ -94,7 +96,14 @@ class SimLogger {
     bool acquiring() const { return acquiring_; }
     // True depth of the sonde (m) and encoder counts per centimetre the logger uses.
     double trueDepth(Millis at) const;
-    double countsPerCm() const { return logger_.scaleField / 256.0; }
+    // The scale of command 0x01 with its halving undone: the program sends scale / 2 above 250 counts per
+    // cm, and a 16-bit field cannot tell every halved scale from a whole one (fields 32001..64000 are
+    // both). With the winch's wheel known (setWheel), the field is halved when the wheel is above 250
+    // counts per cm; without it, only a field above 64000, more than any whole scale, is taken as halved.
+    double countsPerCm() const;
+    // The wheel of the simulated winch in counts per centimetre, as the operator's settings describe it
+    // (encoderScale(settings).countsPerCm); 0: unknown.
+    void setWheel(double countsPerCm) { wheel_ = countsPerCm; }
     // Revolution period actually run, ms, and the shortest the uphole speed carries.
     double revolutionMs() const;
     double shortestRevolutionMs() const;
@@ -142,10 +151,10 @@ class SimLogger {
     Millis parameteringUntil_ = -1, updatingUntil_ = -1;
     Millis winchStart_ = -1;  // the winch starts with the first acquisition
     Millis nextFrame_;
-    Millis pulledAt_ = -1;
     bool pulled_ = false;
     bool resetDone_ = false;
     double depthShift_ = 0;
+    double wheel_ = 0;
     double toolTemp_ = 11.0;
     std::uint8_t sequence_ = 0;
     std::uint16_t accepted_ = 0;

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "stream/FrameFormat.h"
+
 namespace quelt {
 
 struct ImageLine {
@@ -29,19 +31,10 @@ struct ImageLine {
     std::uint8_t travelTime(std::size_t i) const { return sampleLine[i]; }
     std::uint8_t amplitude(std::size_t i) const { return sampleLine[kAmplitudeOffset + i]; }
 
-    // Samples per revolution of a resolution code; a code outside 1..4 counts as 1.
-    static constexpr int samplesForCode(int code) {
-        switch (code) {
-            case 2:
-                return 180;
-            case 3:
-                return 120;
-            case 4:
-                return 90;
-            default:
-                return 360;
-        }
-    }
+    // Samples per revolution of a resolution code, as the frames carry them: 1 = 360, 2 = 180, 3 = 120,
+    // any other code 90. (The row builder draws a code outside 1..4 as code 1, 360 columns of one
+    // sample each; that is the picture's rule, not the line's.)
+    static constexpr int samplesForCode(int code) { return frame::samplesForResolution(code); }
 };
 
 }  // namespace quelt

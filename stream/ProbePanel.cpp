@@ -257,6 +257,28 @@ void ProbePanel::statusPoll(Millis now) {
     pollDue_ = now + kPollPeriod;
 }
 
+SondeStatus sondeStatusText(int status) {
+    if (status == 0) return {"", StatusClass::Blank};
+    if (status & 0x01) return {"Status OK", StatusClass::Normal};
+    struct Test {
+        int bit;
+        const char* text;
+        StatusClass cls;
+    };
+    // Later hits overwrite earlier ones: the last bit tested wins.
+    static const Test kTests[] = {{0x20, "Setting adjustment in progress ... wait", StatusClass::Normal},
+                                  {0x10, "Parameter adjustment in progress ... wait", StatusClass::Normal},
+                                  {0x08, "CheckSum Error", StatusClass::Error},
+                                  {0x40, "Frame error", StatusClass::Error},
+                                  {0x80, "Frame error", StatusClass::Error},
+                                  {0x04, "Int resp", StatusClass::Error},
+                                  {0x02, "No response", StatusClass::Error}};
+    SondeStatus out{"", StatusClass::Blank};
+    for (const Test& t : kTests)
+        if (status & t.bit) out = {t.text, t.cls};
+    return out;
+}
+
 void ProbePanel::UpdateStatusText(Millis now) {
     if (flags_.quitting || startCountdown_ > 0) return;
     if (flags_.poweredCopy) {
@@ -273,35 +295,8 @@ void ProbePanel::UpdateStatusText(Millis now) {
     }
     if (holdUntil_ >= 0 && now < holdUntil_) return;
     holdUntil_ = -1;
-    std::string text;
-    StatusClass cls = StatusClass::Blank;
-    if (status == 0) {
-        holdUntil_ = now + 250;
-    } else if (status & 0x01) {
-        text = "Status OK";
-        cls = StatusClass::Normal;
-    } else {
-        struct Test {
-            int bit;
-            const char* text;
-            StatusClass cls;
-        };
-        static const Test kTests[] = {
-            {0x20, "Setting adjustment in progress ... wait", StatusClass::Normal},
-            {0x10, "Parameter adjustment in progress ... wait", StatusClass::Normal},
-            {0x08, "CheckSum Error", StatusClass::Error},
-            {0x40, "Frame error", StatusClass::Error},
-            {0x80, "Frame error", StatusClass::Error},
-            {0x04, "Int resp", StatusClass::Error},
-            {0x02, "No response", StatusClass::Error}};
-        for (const Test& t : kTests) {
-            if (status & t.bit) {
-                text = t.text;
-                cls = t.cls;
-            }
-        }
-    }
-    if (status != 0) holdUntil_ = now + 1000;
+    holdUntil_ = now + (status == 0 ? 250 : 1000);
+    auto [text, cls] = sondeStatusText(status);
     if (!flags_.dataFlowing) {
         text = "No USB Hardware Detected : Replay Mode.";
         cls = StatusClass::Replay;

@@ -41,6 +41,13 @@ class ProbePanelPorts {
 };
 
 enum class StatusClass { Blank, Normal, Replay, Error };
+
+// The status text and colour class of the sonde's communication status byte.
+struct SondeStatus {
+    std::string text;
+    StatusClass cls;
+};
+SondeStatus sondeStatusText(int status);
 enum class PowerPicture { Off, On, OnBlink, OffBlink };
 
 struct ProbePanelView {

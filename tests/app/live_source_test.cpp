@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
@@ -47,6 +49,13 @@ std::string iniValue(const fs::path& file, const std::string& key) {
 
 TEST(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
     application();
+    // The dialogs of New log and Open and Play are left as they open (the recording mode, the header
+    // editor, the replay start: "All").
+    QTimer modalCloser;
+    QObject::connect(&modalCloser, &QTimer::timeout, [] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+    });
+    modalCloser.start(5);
     const fs::path sandbox = fs::temp_directory_path() / ("quelt-live-" + std::to_string(::getpid()));
     fs::remove_all(sandbox);
     ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
@@ -66,7 +75,7 @@ TEST(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
         ini << "[Scenario]\nBase=clean\n[Winch]\nStartPause=0\nAcceleration=1\n";
     }
     std::uint16_t productId = 0;
-    auto device = quelt::app::makeDevice(choice, clock, productId, error);
+    auto device = quelt::app::makeDevice(choice, clock, context, productId, error);
     ASSERT_TRUE(device) << error;
     quelt::app::DeviceLiveSource source(std::move(device), productId);
     {
@@ -153,7 +162,7 @@ TEST(LiveSimulatedLogger, APulledCableEndsInOneMessageAndAPoweredOffPanel) {
     quelt::app::DeviceChoice choice;
     choice.device = "sim";
     std::uint16_t productId = 0;
-    auto device = quelt::app::makeDevice(choice, clock, productId, error);
+    auto device = quelt::app::makeDevice(choice, clock, context, productId, error);
     ASSERT_TRUE(device) << error;
     auto* sim = static_cast<quelt::sim::SimDevice*>(device.get());
     quelt::app::DeviceLiveSource source(std::move(device), productId);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "config/Ini.h"
 #include "config/ProgramContext.h"
@@ -147,4 +148,28 @@ TEST_F(CliTest, InfoShowsTheLayoutAndTheLinesOfALogWithoutRepairingIt) {
     EXPECT_EQ(runQuelt(sandbox, "--home '" + home.string() + "' info '" + (home / "none.HED").string() + "'")
                   .exitCode,
               1);
+}
+
+TEST_F(CliTest, MonitorPowersTheSimulatedSondeUpFollowsTheWinchAndPowersDown) {
+    RunResult r = runQuelt(
+        sandbox, "--home '" + (sandbox / "h").string() + "' --device sim monitor --seconds 30 --json --fast");
+    EXPECT_EQ(r.exitCode, 0);
+    std::vector<std::string> lines;
+    for (size_t at = 0, nl; (nl = r.out.find('\n', at)) != std::string::npos; at = nl + 1)
+        lines.push_back(r.out.substr(at, nl - at));
+    ASSERT_EQ(lines.size(), 30u) << r.out;
+    auto number = [](const std::string& line, const std::string& key) {
+        size_t at = line.find("\"" + key + "\": ");
+        return at == std::string::npos ? -1e9 : std::stod(line.substr(at + key.size() + 4));
+    };
+    for (const std::string& line : lines) {
+        EXPECT_NE(line.find("\"status\": \"Status OK\""), std::string::npos) << line;
+        EXPECT_EQ(number(line, "error"), 0) << line;
+        EXPECT_EQ(number(line, "linkStatus"), 255) << line;
+    }
+    // The clean scenario's winch starts lowering the sonde at 3 m/min after its first stop.
+    const double d25 = number(lines[24], "depth"), d30 = number(lines[29], "depth");
+    EXPECT_NEAR(number(lines[29], "speed"), 3.0, 0.1);
+    EXPECT_NEAR(d30 - d25, 3.0 * 5 / 60, 0.01);
+    EXPECT_GT(number(lines[29], "valid"), number(lines[0], "valid"));
 }

@@ -3,7 +3,10 @@
 #include <string>
 
 #include "imaging/BitmapFont.h"
+#include "imaging/RowCapture.h"
 #include "imaging/ToolsBmp.h"
+#include "link/Frames.h"
+#include "stream/DataLine.h"
 
 namespace quelt {
 namespace {
@@ -116,14 +119,14 @@ TEST_F(RowBuilder, RotatesByTheOrientationLessTheCorrection) {
         {7, 10.0, true, 10},   // an unknown code counts as 1, without correction
     };
     for (const auto& c : cases) {
-        int ns = ImageLine::samplesForCode(c.code);
+        int effCode = c.code >= 1 && c.code <= 4 ? c.code : 1;
+        int ns = kPictureWidth / effCode;  // the samples the row builder draws
         line_.sampleLine.fill(0);
         line_.sampleLine[0] = 250;
         line_.sampleLine[1] = 250;
         line_.sampleLine[ns - 1] = 250;  // no ramp into sample 0
         in_.rotation = c.angle;
         int row = draw(1.0, true, c.code, c.orient);
-        int effCode = c.code >= 1 && c.code <= 4 ? c.code : 1;
         EXPECT_EQ(grey(row, c.slotOfSampleZero * effCode), 250) << "code " << c.code << " angle " << c.angle;
         int before = (c.slotOfSampleZero + ns - 2) % ns;  // two slots before: sample ns - 2, value 0
         EXPECT_EQ(grey(row, before * effCode), 0) << "code " << c.code << " angle " << c.angle;
@@ -331,6 +334,64 @@ TEST_F(RowBuilder, ReportsTheResolutionOfEveryRow) {
     draw(1.0, true, 3);
     draw(1.0, true, 1);
     EXPECT_EQ(codes, (std::vector<int>{3, 1}));
+}
+
+}  // namespace
+}  // namespace quelt
+
+namespace quelt {
+namespace {
+
+// The rows a capture took, against what each row was built from: a marker sample per row and the
+// label of the metre crossed, whose upper rows are drawn after the rows themselves were built.
+TEST_F(RowBuilder, ACaptureTakesEveryRowInBuildingOrderWithItsLabels) {
+    for (bool down : {true, false}) {
+        bmp_.ClearImageBuffer();
+        RowCapture capture(bmp_);
+        const int n = 300;  // several scrolls of the 3 x 64 buffer
+        int crossing = -1;
+        for (int i = 0; i < n; ++i) {
+            line_.sampleLine.fill(static_cast<std::uint8_t>(i % 251));
+            double depth = down ? 11.2 + i * 0.005 : 12.7 - i * 0.005;  // crosses 12 m
+            if (crossing < 0 && (down ? depth >= 12.0 : depth < 12.0)) crossing = i;
+            draw(depth, down);
+            capture.afterRow(down);
+        }
+        capture.finish();
+        ASSERT_EQ(capture.rows(), n);
+        auto at = [&](int row, int column) {
+            return capture.pixels()[static_cast<size_t>(row) * kRowWidth + column];
+        };
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ(static_cast<int>(at(i, 100) & 0xFF), i % 251) << "row " << i << " down " << down;
+        auto ink = [&](int row) {
+            for (int x = 364; x < 400; ++x)
+                if (at(row, x) == 0xFF000000u) return true;
+            return false;
+        };
+        ASSERT_GT(crossing, 8);
+        // The label of 12 m is drawn on the crossing's row and on rows built before it.
+        EXPECT_TRUE(ink(crossing)) << "down " << down;
+        EXPECT_TRUE(ink(crossing - 2)) << "a row built before the label, down " << down;
+    }
+}
+
+}  // namespace
+}  // namespace quelt
+
+namespace quelt {
+namespace {
+
+// Samples per line: the image line, the frame cutter and the log line layout count alike; codes 0
+// and 9 are lines of 90 samples.
+TEST(ImageLineSamples, AgreeWithTheFramesForEveryCode) {
+    const int expected[] = {90, 360, 180, 120, 90, 90, 90, 90, 90, 90, 90};
+    for (int code = 0; code <= 10; ++code) {
+        EXPECT_EQ(ImageLine::samplesForCode(code), expected[code]) << code;
+        EXPECT_EQ(samplesForResolution(code), expected[code]) << code;
+        EXPECT_EQ(samplesForResolutionCode(code), expected[code]) << code;
+    }
+    EXPECT_EQ(ImageLine::samplesForCode(255), 90);
 }
 
 }  // namespace

@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <optional>
 #include <thread>
 
+#include "link/LoggerId.h"
 #include "link/Usb.h"
 #include "platform/ScriptedDevice.h"
+#include "platform/UsbScan.h"
 
 using namespace quelt;
 
@@ -57,7 +65,7 @@ struct Rig {
     LinkOptions options;
     Rig() {
         options.watchPeriodMs = 2;
-        options.identifySettleMs = 1;
+        options.identifySettleMs = 50;  // the sender of command 0x00 is done before command 0x01 goes
         options.readerStartSettleMs = 1;
         options.shutdownWaitMs = 2000;
         device.setReadWaitCap(2);
@@ -162,6 +170,86 @@ TEST(Usb, UnknownDeviceAndPermission) {
     usb.flags().linkWatchRunning = true;
     usb.watchStep();
     EXPECT_EQ(rig.events.part(kPartLink).back(), "No permission: install the udev rule");
+    // A backend without its own hint: the text still names the rule, every pass, not only once.
+    rig.device.setHint("");
+    usb.watchStep();
+    usb.watchStep();
+    auto texts = rig.events.part(kPartLink);
+    EXPECT_NE(texts.back().find(kUdevRuleName), std::string::npos);
+    EXPECT_EQ(texts[texts.size() - 2], texts.back());
+}
+
+TEST(Usb, ProductIdsAcceptedAtIdentification) {
+    struct {
+        std::uint16_t vendor, product, setting;
+        bool found;
+    } cases[] = {
+        {kFtdiVendorId, kLoggerProductId, kLoggerProductId, true},
+        {kFtdiVendorId, kBridgeDefaultProductId, kLoggerProductId, true},
+        {kFtdiVendorId, 0x1234, 0x1234, true},             // the setting's id
+        {kFtdiVendorId, kLoggerProductId, 0x1234, false},  // the setting replaces the built-in id
+        {0x0404, kLoggerProductId, kLoggerProductId, false},
+    };
+    for (auto k : cases) {
+        Rig rig;
+        DeviceEeprom e;
+        e.vendorId = k.vendor;
+        e.productId = k.product;
+        e.serial = "QR-00004711";
+        rig.device.setEeprom(e);
+        rig.options.loggerProductId = k.setting;
+        CUSB usb(rig.device, rig.settings, rig.sonde, rig.events, rig.op, rig.beeper, nullptr, rig.options);
+        EXPECT_EQ(usb.Identify() == kDevOk, k.found) << std::hex << k.product << " " << k.setting;
+        EXPECT_EQ(usb.deviceSerial(), k.found ? "QR-00004711" : "QR-00000000");
+    }
+}
+
+TEST(Usb, ProductIdSetting) {
+    struct {
+        const char* text;
+        std::optional<std::uint16_t> id;
+    } cases[] = {{"d7a0", 0xD7A0},     {"0xA5E1", 0xA5E1},      {"6001", 0x6001},    {"", std::nullopt},
+                 {"0x", std::nullopt}, {"12345", std::nullopt}, {"0", std::nullopt}, {"g001", std::nullopt}};
+    for (auto k : cases)
+        EXPECT_EQ(parseProductId(k.text), k.id) << k.text;
+
+    auto dir = std::filesystem::temp_directory_path() / ("quelt_pid_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    auto cfg = (dir / "Zorak.cfg").string();
+    EXPECT_EQ(loggerProductId(cfg), kLoggerProductId);  // no file
+    std::ofstream(cfg) << "[QueltLogger]\r\nLoggerProductId=0x1234\r\n";
+    EXPECT_EQ(loggerProductId(cfg), 0x1234);
+    std::ofstream(cfg) << "[QueltLogger]\r\nLoggerProductId=none\r\n";
+    EXPECT_EQ(loggerProductId(cfg), kLoggerProductId);
+    std::filesystem::remove_all(dir);
+}
+
+// The rule the build writes grants the logger's ids and the default id only with the product string.
+TEST(Usb, UdevRuleIsNarrow) {
+    auto rule = std::filesystem::path(QUELT_BIN).parent_path() / "udev" / kUdevRuleName;
+    std::ifstream in(rule);
+    ASSERT_TRUE(in) << rule;
+    char vendor[5], logger[5], generic[5];
+    std::snprintf(vendor, sizeof vendor, "%04x", kFtdiVendorId);
+    std::snprintf(logger, sizeof logger, "%04x", kLoggerProductId);
+    std::snprintf(generic, sizeof generic, "%04x", kBridgeDefaultProductId);
+    int grants = 0;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        ++grants;
+        EXPECT_NE(line.find(std::string("{idVendor}==\"") + vendor + "\""), std::string::npos) << line;
+        bool own = line.find(std::string("{idProduct}==\"") + logger + "\"") != std::string::npos;
+        bool byDefault = line.find(std::string("{idProduct}==\"") + generic + "\"") != std::string::npos;
+        EXPECT_TRUE(own != byDefault) << line;
+        if (byDefault) {
+            EXPECT_NE(line.find(std::string("{product}==\"") + kLoggerProductString + "\""),
+                      std::string::npos)
+                << line;
+        }
+        EXPECT_NE(line.find("TAG+=\"uaccess\""), std::string::npos) << line;
+    }
+    EXPECT_EQ(grants, 4);
 }
 
 TEST(Usb, ThreadsFindLoggerReadFramesAndRecoverFromLoss) {
@@ -179,8 +267,8 @@ TEST(Usb, ThreadsFindLoggerReadFramesAndRecoverFromLoss) {
         rig.device.push(buildUsbFrame(std::uint8_t(i), status.data(), status.size()));
     ASSERT_TRUE(eventually([&] { return rig.sink.frames.load() >= 30; }));
     EXPECT_EQ(usb.linkStatus(), kLinkStatusFrame);
+    ASSERT_TRUE(eventually([&] { return rig.device.writes().size() >= 2; }));
     auto writes = rig.device.writes();
-    ASSERT_GE(writes.size(), 2u);
     EXPECT_EQ(writes[0], (std::vector<std::uint8_t>{0x00, 0x30, 0x30}));
     EXPECT_EQ(writes[1][0], 0x01);
     EXPECT_EQ(rig.events.part(kPartPacket).back(), "Packet size 16 Bytes");
@@ -200,7 +288,8 @@ TEST(Usb, ReadBackMismatchResendsF1) {
     ASSERT_EQ(rig.device.openByIndex(0), kDevOk);
     usb.flags().usbBound = true;
     usb.sendF1();
-    ASSERT_TRUE(eventually([&] { return rig.device.writes().size() == 1; }));
+    // The next sender finds the first one gone (one still finishing would make it return 444).
+    ASSERT_TRUE(eventually([&] { return rig.device.writes().size() == 1 && !usb.flags().senderBusy; }));
     auto f1 = usb.lastF1();
     std::uint8_t logger[20] = {};
     std::memcpy(logger + 1, &f1.bytes[2], 5);
@@ -209,4 +298,30 @@ TEST(Usb, ReadBackMismatchResendsF1) {
     EXPECT_FALSE(usb.checkLoggerReadBack(logger));
     EXPECT_TRUE(eventually([&] { return rig.device.writes().size() == 2; }));
     usb.Shutdown();
+}
+
+// The default device: the bridge is there when sysfs lists the logger's ids, never for another FTDI chip.
+TEST(Usb, LoggerBridgePluggedReadsTheKernelsDeviceList) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("quelt_sysfs_" + std::to_string(::getpid()));
+    auto device = [&](const char* name, const char* vendor, const char* product, const char* text) {
+        fs::create_directories(root / name);
+        std::ofstream(root / name / "idVendor") << vendor << "\n";
+        std::ofstream(root / name / "idProduct") << product << "\n";
+        if (text) std::ofstream(root / name / "product") << text << "\n";
+    };
+    fs::remove_all(root);
+    fs::create_directories(root);
+    EXPECT_FALSE(loggerBridgePlugged(kLoggerProductId, root.string()));
+    device("1-1", "0403", "6001", "FT232R USB UART");  // somebody's serial cable
+    device("1-2", "046d", "d7a0", nullptr);            // another vendor
+    fs::create_directories(root / "usb1");             // a hub without the attributes
+    EXPECT_FALSE(loggerBridgePlugged(kLoggerProductId, root.string()));
+    device("1-3", "0403", "6001", "Logger");
+    EXPECT_TRUE(loggerBridgePlugged(kLoggerProductId, root.string()));
+    fs::remove_all(root / "1-3");
+    device("1-4", "0403", "d7a0", nullptr);
+    EXPECT_TRUE(loggerBridgePlugged(kLoggerProductId, root.string()));
+    EXPECT_FALSE(loggerBridgePlugged(0x1234, root.string()));
+    fs::remove_all(root);
 }

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <map>
 
+#include "config/Settings.h"
+#include "link/Commands.h"
 #include "link/Frames.h"
 #include "sim/Capture.h"
 #include "sim/SimLogger.h"
@@ -240,6 +242,34 @@ TEST(SimLogger, EncoderCountsFollowTheWinchThroughTheScaleAndThePreset) {
     auto after = rig.run(500);
     double moved = rig.sim.trueDepth(rig.now) - rig.sim.trueDepth(rig.now - 500);
     EXPECT_NEAR(i32(after.back().body, 5) / 8000.0, 12.5 + moved, 0.02);
+}
+
+// Above 250 counts per cm command 0x01 carries half the scale; the logger counts with the whole one, so
+// the depth the decoder computes from the settings stays the true depth.
+TEST(SimLogger, HalvedScaleOfCommandOneStillCountsTheTrueDepth) {
+    struct {
+        int pulses;
+        bool wheelKnown;
+    } cases[] = {{1000, false}, {2500, false}, {2500, true}, {4000, true}, {6374, true}, {6374, false}};
+    for (auto k : cases) {
+        Settings settings;
+        settings.PulsResolution = k.pulses;
+        settings.PulleysDiameter = 500.0;
+        const EncoderScale e = encoderScale(settings);
+        Scenario s;
+        s.winch.startDepth = 30;
+        Rig rig(s);
+        if (k.wheelKnown) rig.sim.setWheel(e.countsPerCm);
+        CommandFrame f1 = makeF1(settings);
+        rig.send({f1.bytes.begin(), f1.bytes.begin() + f1.length});
+        auto frames = rig.run(600);
+        ASSERT_FALSE(frames.empty());
+        EXPECT_NEAR(rig.sim.countsPerCm(), e.countsPerCm, 1.0 / 128) << k.pulses;
+        const auto& b = frames.back().body;
+        ASSERT_EQ(b.size() + 2, 20u);
+        double depth = i32(b, logger::kEncoder) / (e.countsPerCm * 100.0);
+        EXPECT_NEAR(depth, rig.sim.trueDepth(rig.now), 0.01) << k.pulses;
+    }
 }
 
 TEST(SimLogger, TheSameSeedGivesTheSameBytes) {

@@ -5,6 +5,7 @@
 
 #include "config/ProgramContext.h"
 #include "link/DevicePump.h"
+#include "link/SpeedTables.h"
 #include "sim/Scenario.h"
 #include "sim/SimDevice.h"
 #include "stream/Acquisition.h"
@@ -97,4 +98,34 @@ TEST_F(AcquisitionTest, PowersUpLogsAndRecordsAPlausibleHole) {
     }
     EXPECT_EQ(context.header.startDepth, first);
     EXPECT_NEAR(context.header.endDepth, last, 1);
+}
+
+TEST_F(AcquisitionTest, DecodesEveryFrameAtTheFastestLegalRate) {
+    // Resolution 4 (90 samples) at 312500 bauds, the shortest motor period the speed table allows and
+    // the widest pulse at that speed.
+    context.settings.PicResolution = 4;
+    context.settings.UpBaudDivisor = 2;
+    context.settings.MotorPeriod = minimumMotorPeriod(4, speedColumn(2));
+    context.settings.UpholePulseWidth = upholeDriveMaximum(2);
+    // The uplink gain that carries 312500 bauds over the scenario's 1500 m cable.
+    context.settings.UpGain = context.settings.UpGainCommand = 31;
+    run(1000);
+    acq->panel.pressPower(clock.now());
+    for (int i = 0; i < 200 && acq->panel.powerUpStep() != ProbePanel::kReady; ++i)
+        run(100);
+    run(2000);
+    ASSERT_EQ(acq->linkStatus.load(), kLinkFullData)
+        << acq->panel.view().statusText << " step " << acq->panel.powerUpStep() << " taken "
+        << device->logger().counters().commandsTaken << " rejected "
+        << device->logger().counters().commandsRejected << " data " << device->logger().counters().dataFrames
+        << " status " << device->logger().counters().statusFrames;
+    const auto sent0 = device->logger().counters().dataFrames;
+    const auto decoded0 = acq->counters.fullDecoded.load();
+    run(10000);
+    const auto sent = device->logger().counters().dataFrames - sent0;
+    const auto decoded = acq->counters.fullDecoded.load() - decoded0;
+    EXPECT_GT(sent, 10000 / (2.304 * 21 * 2));  // the revolution takes MotorPeriod x 2.304 ms or so
+    EXPECT_NEAR(static_cast<double>(decoded), sent, 1) << "frames in flight at the window's ends only";
+    EXPECT_EQ(acq->counters.fullReplaced.load(), 0u);
+    EXPECT_EQ(acq->counters.missed.load(), 0u);
 }

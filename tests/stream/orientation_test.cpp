@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/Text.h"
+#include "sim/Axes.h"
 #include "tests/stream/StreamFixture.h"
 
 using namespace quelt;
@@ -61,6 +62,31 @@ TEST(Orientation, RoundTripOfTiltHighSideAzimuth) {
         EXPECT_NEAR(v.gravityTotal, 0.1, 1e-9);
         EXPECT_EQ(v.tiltText, format("%5.1f", c.tilt));
         EXPECT_EQ(rig.events.toolsBox, 1);
+    }
+}
+
+TEST(Orientation, RoundTripThroughTheSimulatorsAxisModelAndFrameCounts) {
+    // The simulated sonde's axes, rounded to the int16 counts a frame carries, decode to the true angles;
+    // the picture rotation follows the high side (2) or north (1).
+    struct Case {
+        double tilt, azimuth, highSide;
+    };
+    for (Case c : {Case{3, 12, 40}, Case{15, 95, 300}, Case{45, 181, 179}, Case{60, 270, 5},
+                   Case{88, 359, 90}, Case{120, 30, 250}}) {
+        sim::AxisCounts n = sim::toCounts(sim::axesFor({c.tilt, c.azimuth, c.highSide}));
+        for (int mode : {0, 1, 2}) {
+            StreamRig rig;
+            rig.settings.PicOriented = mode;
+            EXPECT_FALSE(rig.stream.updateOrientation(n.hx, n.hy, n.hz, n.gx, n.gy, n.gz, false));
+            LiveValues v = rig.v();
+            auto gap = [](double a, double b) { return std::fabs(std::remainder(a - b, 360.0)); };
+            EXPECT_LT(gap(v.tilt, c.tilt), 0.05) << c.tilt;
+            EXPECT_LT(gap(v.azimuth, c.azimuth), 0.05) << c.azimuth;
+            EXPECT_LT(gap(v.highSide, c.highSide), 0.05) << c.highSide;
+            EXPECT_NEAR(v.gravityTotal, 1.0, 1e-3);
+            const double rotation[] = {0, c.azimuth - c.highSide, 360 - c.highSide};
+            EXPECT_LE(gap(v.rotation, rotation[mode]), 1.0) << "mode " << mode << " tilt " << c.tilt;
+        }
     }
 }
 

@@ -1,0 +1,162 @@
+// quelt html: the HTML picture report of a log, as "Open in &HTML" makes it.
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/CliOperator.h"
+#include "cli/Command.h"
+#include "config/ProgramContext.h"
+#include "export/ExportAdapters.h"
+#include "export/HtmlReport.h"
+#include "platform/Text.h"
+#include "stream/LogFile.h"
+
+namespace quelt::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kUsage =
+    "usage: quelt html PATH.HED [--from D] [--to D]\n"
+    "\n"
+    "Writes the HTML picture report of the log: JPEG pictures of 400 lines each (travel time, depth\n"
+    "track, amplitude) and a page that shows them from shallow to deep, in the folder NAME-HTML beside\n"
+    "the log. From and To are depths in the display depth unit (SetDepthUnit) inside the recorded\n"
+    "interval; without them the whole log is shown. Progress and status go to standard error; the\n"
+    "page's path is printed. Exits 0 only when every picture and the page were written, 1 when the log\n"
+    "cannot be read or a file cannot be written, 2 for a bad command line or a depth outside the log.\n";
+
+// The lines of the report stop at the first one beyond `to` (metres) in the logging direction.
+class RangeSource final : public ReportLineSource {
+  public:
+    RangeSource(ReportLineSource& inner, bool down, bool limited, double to)
+        : inner_(inner), down_(down), limited_(limited), to_(to) {}
+    bool readLine(ReportLine& line) override {
+        if (!inner_.readLine(line)) return false;
+        if (!limited_) return true;
+        return down_ ? line.depthMetres <= to_ + 1e-9 : line.depthMetres >= to_ - 1e-9;
+    }
+    std::uint64_t position() const override { return inner_.position(); }
+    void setPosition(std::uint64_t position) override { inner_.setPosition(position); }
+
+  private:
+    ReportLineSource& inner_;
+    bool down_, limited_;
+    double to_;
+};
+
+bool parseDepth(const std::string& text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end && *end == '\0' && std::isfinite(value);
+}
+
+int runHtml(const GlobalOptions& options, const std::vector<std::string>& args) {
+    if (wantsHelp(args)) {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    std::string headerPath, fromText, toText;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size()) return false;
+            into = args[++i];
+            return true;
+        };
+        bool ok = true;
+        if (a == "--from")
+            ok = value(fromText);
+        else if (a == "--to")
+            ok = value(toText);
+        else if (!a.empty() && a[0] != '-' && headerPath.empty())
+            headerPath = a;
+        else
+            ok = false;
+        if (!ok) {
+            std::fprintf(stderr, "quelt html: bad argument %s\n%s", a.c_str(), kUsage);
+            return kExitUsage;
+        }
+    }
+    if (headerPath.empty()) {
+        std::fprintf(stderr, "quelt html: no header file\n%s", kUsage);
+        return kExitUsage;
+    }
+    double from = 0, to = 0;
+    if ((!fromText.empty() && !parseDepth(fromText, from)) || (!toText.empty() && !parseDepth(toText, to))) {
+        std::fprintf(stderr, "quelt html: --from and --to take a depth\n");
+        return kExitUsage;
+    }
+
+    CliOperator op(options.yes);
+    ProgramContext context;
+    std::string error;
+    if (!startProgram(options.home, op, context, error)) {
+        std::fprintf(stderr, "quelt html: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    OpenedLog log;
+    if (openLog(headerPath, *context.headerIo, op, log) != OpenLogResult::Ok) return kExitFailure;
+    const LogHeader& header = context.header;
+    DataFileLineSource lines;
+    if (!lines.open(log.dataPath, header)) {
+        std::fprintf(stderr, "quelt html: the data file %s cannot be read\n", log.dataPath.c_str());
+        return kExitFailure;
+    }
+
+    // Depths: the display unit on the command line, metres in the lines, the log's unit in the file.
+    const int displayUnit = context.settings.SetDepthUnit;
+    const bool logInFeet = header.depthUnit == 1;
+    auto toMetres = [&](double display) { return displayUnit == 1 ? display * 0.3048 : display; };
+    auto shown = [&](double metres) { return displayUnit == 1 ? metres * 3.28083 : metres; };
+    std::int32_t firstRaw = 0;
+    if (!log.reader.readDepthField(0, firstRaw)) {
+        std::fprintf(stderr, "quelt html: the log holds no line\n");
+        return kExitFailure;
+    }
+    const double unit = logInFeet ? 0.3048 : 1.0;
+    const double first = firstRaw / 1000.0 * unit, last = header.endDepth / 1000.0 * unit;
+    const bool down = header.descending;
+    const double lo = std::min(first, last), hi = std::max(first, last);
+    auto inside = [&](double metres) { return metres >= lo - 1e-9 && metres <= hi + 1e-9; };
+    const char* unitText = displayUnit == 1 ? "ft" : "m";
+    if ((!fromText.empty() && !inside(toMetres(from))) || (!toText.empty() && !inside(toMetres(to)))) {
+        std::fprintf(stderr, "quelt html: the log runs from %.2f %s to %.2f %s\n", shown(first), unitText,
+                     shown(last), unitText);
+        return kExitUsage;
+    }
+    if (!fromText.empty() && !toText.empty() &&
+        (down ? toMetres(to) < toMetres(from) : toMetres(to) > toMetres(from))) {
+        std::fprintf(stderr, "quelt html: --to lies before --from in the logging direction\n");
+        return kExitUsage;
+    }
+    if (!fromText.empty()) {
+        const auto target = static_cast<std::int32_t>(std::lround(toMetres(from) / unit * 1000.0));
+        lines.setPosition(log.reader.seekDepthField(0, target, down));
+    }
+    LogHeader reportHeader = header;
+    if (!toText.empty())  // the last picture is named after the end of the range
+        reportHeader.endDepth = static_cast<int>(std::lround(toMetres(to) / unit * 1000.0));
+    RangeSource source(lines, down, !toText.empty(), toMetres(to));
+
+    ExportReportRaster raster(context.settings, header, log.layout,
+                              loadColourTable(context.home, context.settings));
+    const std::string logDir = fs::path(fs::absolute(headerPath)).parent_path().string() + "/";
+    CHtmlReport report(logDir, displayUnit, raster);
+    report.status = [](const std::string& s) { std::fprintf(stderr, "\r%s\n", s.c_str()); };
+    report.progress = [](int percent) {
+        if (percent > 0) std::fprintf(stderr, "\r%3d %%", percent);
+    };
+    const std::string name = fs::path(headerPath).stem().string();
+    const bool ok = report.MakeHtmlReport(source, reportHeader, name);
+    if (!ok) return kExitFailure;
+    std::fprintf(stderr, "%zu pictures, %d rows in the last\n", report.pictures().size(), report.lastRows());
+    std::printf("%s\n", report.pagePath(name).c_str());
+    return kExitOk;
+}
+
+CommandRegistration registration({"html", "write the HTML picture report of a log", kUsage, runHtml});
+
+}  // namespace
+}  // namespace quelt::cli

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QTimer>
+
+#include "CliRun.h"
+#include "UiFixture.h"
+#include "config/ProgramContext.h"
+#include "export/LogFixture.h"
+#include "platform/Text.h"
+#include "ui/setup/FileResamplingDlg.h"
+
+using namespace quelt;
+using namespace quelt::ui;
+using quelt::testing::FixtureLine;
+using quelt::testing::FixtureLog;
+using quelt::testing::kFixtureFullLine;
+using quelt::testing::readText;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ResamplingDialog : public ::testing::Test {
+  protected:
+    fs::path sandbox;
+    ScriptedOperator op;
+    ProgramContext context;
+    std::string hed;
+
+    void SetUp() override {
+        uitest::application();
+        sandbox =
+            fs::temp_directory_path() / ("quelt-ui-rs-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(sandbox);
+        ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
+        std::string error;
+        ASSERT_TRUE(startProgram((sandbox / "h").string(), op, context, error)) << error;
+        // A full-layout log every 5 mm from 10 m to 11 m, recorded without orientation.
+        FixtureLog log;
+        log.recLineSize = kFixtureFullLine;
+        log.screenMode = 0;
+        for (int d = 10000; d <= 11000; d += 5) {
+            FixtureLine l;
+            l.depth = d;
+            l.time = d - 10000;
+            log.lines.push_back(l);
+        }
+        hed = log.write(sandbox / "logs", "rs_N");
+    }
+    void TearDown() override { fs::remove_all(sandbox); }
+
+    void typeInto(QLineEdit* e, const QString& text) {
+        e->setFocus();
+        e->selectAll();
+        QTest::keyClicks(e, text);
+        QTest::keyClick(e, Qt::Key_Return);
+    }
+};
+
+}  // namespace
+
+TEST_F(ResamplingDialog, ShowsTheSourceAndChecksTheInterval) {
+    std::vector<std::string> status;
+    CFileResamplingDlg dlg(context, op, nullptr, [&](const std::string& s) { status.push_back(s); });
+    dlg.show();
+    EXPECT_EQ(dlg.inputText()->text(), "*.hed");
+    EXPECT_EQ(dlg.outputText()->text(), "-");
+    ASSERT_EQ(dlg.deviationList()->count(), 3);
+    EXPECT_EQ(dlg.deviationList()->itemText(2), "High side");
+    EXPECT_FALSE(dlg.exportButton()->isEnabled());
+
+    op.answerPath((sandbox / "logs" / "missing.HED").string());
+    dlg.BrowseInput();
+    EXPECT_EQ(op.messages().back(), "Data file not present.");
+    EXPECT_EQ(status, std::vector<std::string>{"export file failled..."});
+    EXPECT_FALSE(dlg.exportButton()->isEnabled());
+
+    op.answerPath(hed);
+    dlg.BrowseInput();
+    EXPECT_TRUE(dlg.exportButton()->isEnabled());
+    EXPECT_EQ(dlg.averageText()->text(), "5.0");
+    EXPECT_EQ(dlg.rangeText()->text(), "(3 - 25)");
+    EXPECT_EQ(dlg.intervalEdit()->text(), "5");
+    EXPECT_EQ(dlg.directionText()->text(), "Down");
+    EXPECT_EQ(dlg.deviationList()->currentText(), "no deviation");
+    // The "_N" of the source is not stacked on the new suffix.
+    EXPECT_TRUE(dlg.outputText()->text().endsWith("/RESAMPLING/rs_X.hed"))
+        << dlg.outputText()->text().toStdString();
+    dlg.deviationList()->setCurrentIndex(2);
+    EXPECT_TRUE(dlg.outputText()->text().endsWith("/RESAMPLING/rs_H.hed"));
+
+    op.clear();
+    typeInto(dlg.intervalEdit(), "2.8");
+    EXPECT_EQ(op.messages(), std::vector<std::string>{"Minimal interval : 3 mm"});
+    EXPECT_EQ(dlg.intervalEdit()->text(), "5");
+    typeInto(dlg.intervalEdit(), "10");
+    EXPECT_EQ(dlg.intervalEdit()->text(), "10");
+    EXPECT_DOUBLE_EQ(dlg.resampler().interval(), 0.010);
+
+    op.clear();
+    typeInto(dlg.fromEdit(), "5");
+    ASSERT_EQ(op.messages().size(), 1u);
+    EXPECT_EQ(op.messages()[0].rfind("Bad entry value (begining ", 0), 0u);
+    EXPECT_EQ(dlg.fromEdit()->text().toStdString(), format("%.2f", dlg.resampler().from()));
+
+    op.answerPath((sandbox / "out").string());
+    dlg.BrowseOutput();
+    EXPECT_EQ(op.log().back().text, "Set export path file.");
+    EXPECT_EQ(dlg.outputText()->text().toStdString(), (sandbox / "out" / "rs_H.hed").string());
+}
+
+TEST_F(ResamplingDialog, ExportWritesWhatTheCommandLineWrites) {
+    context.settings.DisplayBlanking = 0;
+    context.settings.DisplayWindow = 4000;
+    CFileResamplingDlg dlg(context, op);
+    op.answerPath(hed);
+    dlg.BrowseInput();
+    EXPECT_FALSE(dlg.preview()->image().isNull());
+    uitest::grab(dlg, "resampling");
+    typeInto(dlg.intervalEdit(), "10");
+    ASSERT_TRUE(dlg.Export());
+    EXPECT_TRUE(dlg.exportButton()->isEnabled());
+    EXPECT_GT(dlg.progressBar()->maximum(), 0);
+    EXPECT_EQ(dlg.progressBar()->value(), dlg.progressBar()->maximum());
+    const fs::path folder = sandbox / "logs" / "RESAMPLING";
+    const std::string viv = readText(folder / "rs_X.viv"), header = readText(folder / "rs_X.hed");
+    ASSERT_FALSE(viv.empty());
+    fs::remove_all(folder);
+
+    auto r =
+        uitest::runQuelt(sandbox, sandbox / "h", "resample '" + hed + "' --interval 10 --orientation none");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(readText(folder / "rs_X.viv"), viv);
+    EXPECT_EQ(readText(folder / "rs_X.hed"), header);
+}
+
+TEST_F(ResamplingDialog, CancelStopsTheExportBeforeTheNextLine) {
+    CFileResamplingDlg dlg(context, op);
+    dlg.show();
+    op.answerPath(hed);
+    dlg.BrowseInput();
+    QTimer::singleShot(0, dlg.cancelButton(), [&] {
+        EXPECT_TRUE(dlg.busy());
+        EXPECT_FALSE(dlg.exportButton()->isEnabled());
+        dlg.cancelButton()->click();
+    });
+    EXPECT_FALSE(dlg.Export());
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_LE(dlg.resampler().linesWritten(), 2);
+    EXPECT_FALSE(fs::exists(sandbox / "logs" / "RESAMPLING" / "rs_X.hed"));
+    // Idle, Cancel closes.
+    dlg.cancelButton()->click();
+    EXPECT_FALSE(dlg.isVisible());
+}
