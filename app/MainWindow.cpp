@@ -28,6 +28,7 @@
 #include "ui/setup/FileResamplingDlg.h"
 #include "ui/setup/LasExportDlg.h"
 #include "ui/setup/PRecordingMode.h"
+#include "ui/setup/PSetDepthDlg.h"
 #include "ui/setup/PSetDepthPlayer.h"
 #include "ui/widgets/ColorStaticST.h"
 #include "ui/widgets/DephtDlg.h"
@@ -144,6 +145,12 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
         context_.placements.set(PlacementSlot::DepthMagnifier, ui::placementOf(depth_->magnifier()));
     };
     depth_->onPalette = [this] { choosePalette(); };
+    depth_->onSetDepth = [this] {
+        ui::CPSetDepthDlg dialog(
+            context_.settings, context_.sondes->current().heightOffset,
+            [this](double depth) { source_.sendF2(depth); }, this);
+        dialog.exec();
+    };
     depth_->onBlackAndWhite = [this](bool on) {
         context_.settings.BlackAndWhite = on;
         context_.preferences->WriteInt("BlackAndWhite", on ? 1 : 0, "QueltLogger");

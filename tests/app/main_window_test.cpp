@@ -516,3 +516,12 @@ TEST_F(WindowTest, BlackAndWhiteIsWrittenAtOnceAndTheMagnifierKeepsItsPlacement)
     window->showMagnifier();
     EXPECT_EQ(window->depthDisplay()->magnifier()->geometry().left(), left);
 }
+
+TEST_F(WindowTest, SetCurrentDepthIsOfferedOnlyWithLoggerFramesAlone) {
+    for (auto [status, enabled] : {std::pair{16, true}, {255, false}, {0, false}}) {
+        window->linkStatus() = status;
+        window->depthDisplay()->timerTick();
+        EXPECT_EQ(window->depthDisplay()->setDepthButton()->isEnabled(), enabled) << status;
+    }
+    window->linkStatus() = 0;
+}
