@@ -159,7 +159,8 @@ class CHeader : public CPreferences {
 // WellInfo "CORRUPT" until the recording ends.
 bool MarkRecordingStart(const std::string& headerPath, double depthMetres, int depthUnit);
 
-// The refresh every five seconds of recorded time.
+// The refresh every five seconds of recorded time: the end values of File1, the step, the units and
+// the recorded time. EndDepth of WellInfo stays "CORRUPT" until the recording stops.
 struct RecordingProgress {
     double depthMetres = 0.0;  // depth of the last line written
     int stepMm = 10;           // step between the last two lines, millimetres
