@@ -4,11 +4,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -78,8 +81,7 @@ class LogSafetyTest : public ::testing::Test {
         for (auto& e : envStore)
             envp.push_back(e.data());
         envp.push_back(nullptr);
-        const std::string out = (sandbox / (tag + ".out")).string(),
-                          err = (sandbox / (tag + ".err")).string();
+        const std::string out = outputFile(tag, ".out"), err = outputFile(tag, ".err");
         pid_t pid = ::fork();
         if (pid == 0) {
             int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -102,8 +104,12 @@ class LogSafetyTest : public ::testing::Test {
             const std::function<void()>& inChild = {}) {
         return wait(spawn(tag, args, inChild));
     }
-    std::string out(const std::string& tag) { return readAll(sandbox / (tag + ".out")); }
-    std::string err(const std::string& tag) { return readAll(sandbox / (tag + ".err")); }
+    std::string outputFile(std::string tag, const char* ext) {
+        std::replace(tag.begin(), tag.end(), '/', '_');
+        return (sandbox / (tag + ext)).string();
+    }
+    std::string out(const std::string& tag) { return readAll(outputFile(tag, ".out")); }
+    std::string err(const std::string& tag) { return readAll(outputFile(tag, ".err")); }
 
     // A recording on simulated time: reproducible from the seed, line for line.
     std::vector<std::string> acquire(const std::string& name, const std::string& scenario, int seed,
@@ -240,4 +246,45 @@ TEST_F(LogSafetyTest, AFullDiskStopsTheRecordingWithWholeLinesAndAConsistentHead
     EXPECT_EQ(data.size(), 120 * L);
     EXPECT_NE(key("full", "WellInfo", "EndDepth"), "CORRUPT");
     expectReplayReadsEveryWholeLine("full", data);
+}
+
+TEST_F(LogSafetyTest, ADiskThatFillsUpKeepsTheWholeLinesAndTheLogOpensRepaired) {
+    // A real full disk: a 256 KiB tmpfs, mounted in a mount namespace of a child of its own so that
+    // nothing outside sees it. The child records onto it, then copies what is there out for the
+    // checks. Needs the right to mount; skipped without it.
+    const fs::path disk = sandbox / "disk", copy = sandbox / "copy";
+    fs::create_directories(disk);
+    fs::create_directories(copy);
+    const std::vector<std::string> args = acquire("disk/run", "clean", 8, {"--seconds", "600"});
+    pid_t outer = ::fork();
+    if (outer == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0)
+            ::_exit(77);
+        int rc = wait(spawn("disk", args));
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(disk, ec))
+            fs::copy(entry.path(), copy / entry.path().filename(), ec);
+        std::ofstream(copy / "rc") << rc;
+        ::_exit(ec ? 1 : 0);
+    }
+    const int outcome = wait(outer);
+    if (outcome == 77) GTEST_SKIP() << "no right to mount a small filesystem here";
+    ASSERT_EQ(outcome, 0);
+    EXPECT_EQ(readAll(copy / "rc"), "1") << err("disk");
+    const std::string e = err("disk");
+    EXPECT_NE(e.find("No space left on device"), std::string::npos) << e;
+    EXPECT_NE(e.find("sonde switched off"), std::string::npos) << e;
+
+    // Whatever the header could still record on the full disk, the log opens whole and consistent.
+    fs::remove_all(disk);
+    fs::rename(copy, disk);
+    for (const auto& entry : fs::directory_iterator(disk))
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+    const std::string data = dataOf("disk/run");
+    const size_t L = static_cast<size_t>(lineSize("disk/run"));
+    EXPECT_EQ(data.size() % L, 0u);
+    EXPECT_GT(data.size(), 200u * 1024);
+    expectReplayReadsEveryWholeLine("disk/run", data);
 }
