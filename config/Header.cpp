@@ -170,7 +170,9 @@ int sampleCountFor(int sampleType, int samplesPerRev) {
 }
 
 int channelFieldBytes(int sampleType, int sampleCount) {
-    int count = std::max(sampleCount, 0);
+    // A count past any revolution (a damaged header) is held where the byte count cannot overflow; the
+    // readers refuse such a layout anyway.
+    int count = std::clamp(sampleCount, 0, 1 << 24);
     switch (sampleType) {
         case 0:
         case 1:
