@@ -22,14 +22,14 @@ void onInterrupt(int) {
 }
 
 // The header path of a new log: the chosen name with ".HED" and the orientation suffix _X, _N or _H,
-// unless the name already ends with it.
-std::string newLogHeaderPath(const std::string& out, int orientation) {
+// unless the name already ends with it (or `plain` asks for the name as given).
+std::string newLogHeaderPath(const std::string& out, int orientation, bool plain) {
     fs::path p(nativePath(out));
     std::string stem = p.stem().string();
     if (!equalsNoCase(p.extension().string(), ".hed")) stem = p.filename().string();
     const char* suffix = orientation == 1 ? "_N" : orientation == 2 ? "_H" : "_X";
-    if (stem.size() < 2 || !equalsNoCase(stem.substr(stem.size() - 2), suffix)) stem += suffix;
-    return (p.parent_path() / (stem + ".HED")).string();
+    if (!plain && (stem.size() < 2 || !equalsNoCase(stem.substr(stem.size() - 2), suffix))) stem += suffix;
+    return fs::absolute(p.parent_path() / (stem + ".HED")).string();
 }
 
 bool applyWell(LogHeader& header, const std::string& assignment) {
@@ -56,7 +56,7 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
     std::string out;
     double seconds = 0, toDepth = 0;
     long long maxLines = 0;
-    bool haveToDepth = false, down = true, json = false, replace = options.replace;
+    bool haveToDepth = false, down = true, json = false, replace = options.replace, plain = false;
     int orientation = -1;
     std::vector<std::string> well;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -86,6 +86,8 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
             down = false;
         else if (a == "--replace")
             replace = true;
+        else if (a == "--plain-name")
+            plain = true;
         else if (a == "--json")
             json = true;
         else {
@@ -104,7 +106,7 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
     if (!h.start("acquire")) return kExitNoDevice;
     Settings& settings = h.context.settings;
     if (orientation >= 0) settings.PicOriented = orientation;
-    const std::string header = newLogHeaderPath(out, settings.PicOriented);
+    const std::string header = newLogHeaderPath(out, settings.PicOriented, plain);
     std::error_code ec;
     fs::create_directories(fs::path(header).parent_path(), ec);
     if (fs::exists(header, ec)) {
@@ -112,6 +114,14 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
         fs::remove(header, ec);
         fs::remove(dataPathForHeader(header), ec);
     }
+    // The new log's names and folder are remembered (the header names its data file from them).
+    ProgramPaths& paths = h.context.paths;
+    paths.lastHeader = header;
+    paths.lastDataFile = dataPathForHeader(header);
+    paths.dataFileName = fs::path(paths.lastDataFile).filename().string();
+    paths.logDir = fs::path(header).parent_path().string();
+    paths.tempDir = systemTempDir();
+    h.context.preferences->SavePaths();
     h.context.headerIo->SetHeaderDefaults();
     for (const auto& w : well) {
         if (!applyWell(h.context.header, w)) {
@@ -159,9 +169,14 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
 
     // The log as a replay would find it.
     OpenedLog log;
-    bool complete = openLog(header, *h.context.headerIo, h.op, log, false) == OpenLogResult::Ok &&
-                    !h.context.header.corrupt && failure.empty() && !lost && !g_interrupted && lines > 0;
+    const bool opened = openLog(header, *h.context.headerIo, h.op, log, false) == OpenLogResult::Ok;
+    bool complete =
+        opened && !h.context.header.corrupt && failure.empty() && !lost && !g_interrupted && lines > 0;
     if (!failure.empty()) std::fprintf(stderr, "quelt acquire: %s\n", failure.c_str());
+    if (opened && h.context.header.corrupt)
+        std::fprintf(stderr,
+                     "quelt acquire: the header could not be completed; opening the log repairs it from the "
+                     "whole lines of its data file\n");
     if (lost) std::fprintf(stderr, "quelt acquire: the logger was lost; the log holds the lines written\n");
     std::fprintf(stderr, "quelt acquire: %s: %llu lines%s\n", header.c_str(),
                  static_cast<unsigned long long>(lines), complete ? "" : " (incomplete)");
@@ -182,14 +197,16 @@ CommandRegistration registration{{
     "a headless logging run: power-up, record a log, stop, power-down",
     "Usage: quelt [--home DIR] [--device sim] acquire --out PATH [--seconds N | --lines N | --to-depth D]\n"
     "             [--down|--up] [--orientation none|north|highside] [--replace] [--well KEY=VALUE ...]\n"
-    "             [--scenario S --seed N] [--fast] [--capture FILE] [--json]\n\n"
+    "             [--plain-name] [--scenario S --seed N] [--fast] [--capture FILE] [--json]\n\n"
     "Makes a log exactly as an operator would: the link, the power-up sequence, the recording mode (the\n"
     "direction; the last accepted depth is the current depth), a header with the given well information\n"
     "(keys of section WellInfo, e.g. --well Company=ACME --well Wellname=BH-7), the recording until the\n"
     "limit, the stop (header completed), the power-down. PATH gets the orientation suffix (_X, _N, _H)\n"
-    "and the extensions .HED and .VIV. A progress line goes to standard error.\n\n"
-    "  --fast   run the simulated logger on simulated time (a 500 m log in seconds)\n"
-    "  --json   a last JSON object: header, dataFile, lines, startDepth, endDepth, endTime, complete\n\n"
+    "and the extensions .HED and .viv. A progress line goes to standard error.\n\n"
+    "  --fast         run the simulated logger on simulated time (a 500 m log in seconds)\n"
+    "  --plain-name   PATH names the header as given, without the orientation suffix\n"
+    "  --json         a last JSON object: header, dataFile, lines, startDepth, endDepth, endTime,\n"
+    "                 complete\n\n"
     "Exit codes: 0 the log is complete, 1 it is not (lost logger, failed write; it holds the lines\n"
     "written), 2 bad arguments or a refused power-up, 3 no logger, 130 interrupted.\n",
     runAcquire,

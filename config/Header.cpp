@@ -170,7 +170,9 @@ int sampleCountFor(int sampleType, int samplesPerRev) {
 }
 
 int channelFieldBytes(int sampleType, int sampleCount) {
-    int count = std::max(sampleCount, 0);
+    // A count past any revolution (a damaged header) is held where the byte count cannot overflow; the
+    // readers refuse such a layout anyway.
+    int count = std::clamp(sampleCount, 0, 1 << 24);
     switch (sampleType) {
         case 0:
         case 1:
@@ -508,8 +510,10 @@ bool UpdateRecordingProgress(const std::string& headerPath, const RecordingProgr
     std::string end = intText(depthToFileUnits(p.depthMetres, p.depthUnit));
     std::string step = intText(p.depthUnit == 1 ? depthToFileUnits(p.stepMm / 1000.0, 1) : p.stepMm);
     std::string time = intText(clampMs(p.recordedMs));
+    // EndDepth of WellInfo keeps its "CORRUPT" mark until the recording stops: a recording cut short by
+    // a crash or a power cut must read as such, so that opening it repairs the end values from the
+    // lines its data file really holds. File1 carries the running end depth meanwhile.
     return updateHeaderKeys(headerPath, {
-                                            {kWellInfo, "EndDepth", end},
                                             {kFile1, "EndDepth", end},
                                             {kWellInfo, "step", step},
                                             {kFile1, "Interval", step},

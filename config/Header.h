@@ -109,7 +109,7 @@ int samplesPerRevolution(int picResolution);
 // The sample count a header declares for a channel of this type: N for types 10 to 12, else 1.
 int sampleCountFor(int sampleType, int samplesPerRev);
 // Bytes of a channel in the data line: types 0/1 1, 2/3 2, 4/5/8 4, 6/7/9 8, 10 three per sample,
-// 11/12 four per sample, any other 0. A negative count counts as none.
+// 11/12 four per sample, any other 0. A negative count counts as none, one above 2^24 as 2^24.
 int channelFieldBytes(int sampleType, int sampleCount);
 // The channel layout of a new log from the database's channel list: running offsets and counts.
 // `lineSize` receives the bytes of one data line.
@@ -159,7 +159,8 @@ class CHeader : public CPreferences {
 // WellInfo "CORRUPT" until the recording ends.
 bool MarkRecordingStart(const std::string& headerPath, double depthMetres, int depthUnit);
 
-// The refresh every five seconds of recorded time.
+// The refresh every five seconds of recorded time: the end values of File1, the step, the units and
+// the recorded time. EndDepth of WellInfo stays "CORRUPT" until the recording stops.
 struct RecordingProgress {
     double depthMetres = 0.0;  // depth of the last line written
     int stepMm = 10;           // step between the last two lines, millimetres

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "platform/Text.h"
@@ -13,7 +14,19 @@ namespace quelt {
 
 namespace {
 constexpr Millis kSyncInterval = 1000;
+
+// A file-size limit (ulimit -f) kills a process that writes past it unless SIGXFSZ is ignored; ignored,
+// the write fails with EFBIG and is handled like a full disk. A handler someone installed is kept.
+void turnFileSizeLimitIntoAnError() {
+    struct sigaction current {};
+    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, nullptr);
+    }
 }
+}  // namespace
 
 DataFileWriter::~DataFileWriter() {
     close();
@@ -29,6 +42,7 @@ bool DataFileWriter::open(const std::string& path, size_t lineSize) {
         error_ = "The log declares no line size.";
         return false;
     }
+    turnFileSizeLimitIntoAnError();
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ < 0) {
         error_ = format("Cannot open the data file %s (%s).", path.c_str(), std::strerror(errno));

@@ -219,7 +219,8 @@ void parseDataLine(std::span<const std::uint8_t> line, const LineLayout& layout,
             case 12: {
                 if (samplesRead) break;
                 samplesRead = true;
-                const size_t count = std::min<size_t>(static_cast<size_t>(c.sampleCount), 360);
+                // As many samples as the field holds: a negative or oversized count never reads past it.
+                const size_t count = std::min<size_t>(c.width / 4, 360);
                 out.amplitudes16 = gain == 128;
                 for (size_t i = 0; i < count; ++i) {
                     const std::uint8_t* s = field + 4 * i;

@@ -31,6 +31,8 @@ bool Transport::StartRecording(const std::string& headerPath, const std::string&
     recordData_ = dataPath;
     depthUnit_ = depthUnit;
     recordStart_ = now;
+    recordOpen_ = true;
+    recordStartDepth_ = depthMetres;
     flags_.recording = true;
     flags_.recordPaused = false;
     flags_.recordState = 2;
@@ -40,7 +42,9 @@ bool Transport::StartRecording(const std::string& headerPath, const std::string&
 }
 
 void Transport::StopRecording(double lastDepthMetres, Operator& op, Millis now) {
-    if (!flags_.recording && !recorder_.recording()) return;
+    // A recording whose writer stopped by itself (a failed write) still gets its header completed.
+    if (!recordOpen_) return;
+    recordOpen_ = false;
     flags_.recording = false;
     recorder_.stop();
     recordedTotal_ += now - recordStart_;
@@ -48,7 +52,8 @@ void Transport::StopRecording(double lastDepthMetres, Operator& op, Millis now) 
 
     RecordingEnd end;
     end.recordedMs = recordedTotal_;
-    end.lastDepthMetres = lastDepthMetres;
+    // Without a line written the log ends where it started.
+    end.lastDepthMetres = recorder_.linesWritten() > 0 ? lastDepthMetres : recordStartDepth_;
     end.depthUnit = depthUnit_;
     DataFileReader reader;
     if (reader.open(recordData_, 4)) {

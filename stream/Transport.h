@@ -61,7 +61,9 @@ class Transport {
     ModeFlags& flags_;
     LogRecorder recorder_;
     std::string recordHeader_, recordData_;
+    bool recordOpen_ = false;  // started and not yet stopped (the writer may have stopped on a failure)
     Millis recordStart_ = 0;
+    double recordStartDepth_ = 0;
     std::int64_t recordedTotal_ = 0;
     int depthUnit_ = 0;
 

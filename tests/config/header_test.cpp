@@ -305,10 +305,11 @@ TEST_F(HeaderTest, RecordingMarksTheHeaderInPlace) {
     ASSERT_TRUE(UpdateRecordingProgress(headerPath(), {101.0, 6, 1, 5001}));
     std::string refreshed = readFile("WELL7_N.HED");
     cheader_.ReadHeader(headerPath());
-    EXPECT_FALSE(header_.corrupt);
-    EXPECT_EQ(header_.endDepth, 331363);  // 101 m in thousandths of a foot
-    EXPECT_EQ(header_.fileEndDepth, 331363);
-    EXPECT_EQ(header_.step, 19);  // 6 mm in thousandths of a foot
+    // Still a recording that has not ended: a crash now must leave a header that says so.
+    EXPECT_TRUE(header_.corrupt);
+    EXPECT_NE(refreshed.find("\nEndDepth=CORRUPT\n"), std::string::npos);
+    EXPECT_EQ(header_.fileEndDepth, 331363);  // 101 m in thousandths of a foot
+    EXPECT_EQ(header_.step, 19);              // 6 mm in thousandths of a foot
     EXPECT_EQ(header_.interval, 19);
     EXPECT_EQ(header_.endTime, 5001);
     EXPECT_EQ(header_.fileEndTime, 5001);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 
 #include "stream/DataLine.h"
@@ -160,5 +161,19 @@ TEST(DataLine, NeverReadsPastAShortOrOddFrame) {
         std::vector<std::uint8_t> line;
         buildDataLine(shortFrame, {1.0, 0, 0, false}, layout, line);
         EXPECT_EQ(line.size(), layout.lineSize);
+    }
+}
+
+TEST(DataLine, ParsingNeverReadsPastTheFieldsOfAnUnsoundLayout) {
+    // Sample counts that disagree with their field (negative, or more than a revolution) read only what
+    // the field holds.
+    for (int count : {-5, 0, 1, 400}) {
+        SCOPED_TRACE(count);
+        LineLayout layout = makeLayout({{channel::DPTH, 4}, {channel::SCAN, 12, count}});
+        std::vector<std::uint8_t> line(layout.lineSize, 0x22);
+        ParsedLine parsed;
+        parseDataLine(line, layout, parsed);
+        EXPECT_EQ(parsed.sampleCount, std::clamp(count, 0, 360));
+        EXPECT_LE(static_cast<size_t>(parsed.sampleCount) * 4, line.size() - 4);
     }
 }
