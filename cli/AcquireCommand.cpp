@@ -103,7 +103,7 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
     GlobalOptions global = options;
     global.yes = options.yes || replace;
     Headless h(global, ho);
-    if (!h.start("acquire")) return kExitNoDevice;
+    if (!h.start("acquire")) return h.startFailure;
     Settings& settings = h.context.settings;
     if (orientation >= 0) settings.PicOriented = orientation;
     const std::string header = newLogHeaderPath(out, settings.PicOriented, plain);

@@ -10,6 +10,7 @@
 #include "export/ExportAdapters.h"
 #include "export/HtmlReport.h"
 #include "platform/Text.h"
+#include "stream/DepthSetting.h"
 #include "stream/LogFile.h"
 
 namespace quelt::cli {
@@ -121,7 +122,18 @@ int runHtml(const GlobalOptions& options, const std::vector<std::string>& args) 
     const double lo = std::min(first, last), hi = std::max(first, last);
     auto inside = [&](double metres) { return metres >= lo - 1e-9 && metres <= hi + 1e-9; };
     const char* unitText = displayUnit == 1 ? "ft" : "m";
-    if ((!fromText.empty() && !inside(toMetres(from))) || (!toText.empty() && !inside(toMetres(to)))) {
+    // --from is the replay start of the report: the same range and check as the replay start dialog.
+    const ReplayStartRange range(firstRaw, header, displayUnit);
+    std::int32_t fromRaw = 0;
+    if (!fromText.empty()) {
+        const ReplayStartRange::Check c = range.check(from);
+        if (!c.accepted) {
+            std::fprintf(stderr, "quelt html: %s (%s)\n", c.message.c_str(), range.label().c_str());
+            return kExitUsage;
+        }
+        fromRaw = c.depth;
+    }
+    if (!toText.empty() && !inside(toMetres(to))) {
         std::fprintf(stderr, "quelt html: the log runs from %.2f %s to %.2f %s\n", shown(first), unitText,
                      shown(last), unitText);
         return kExitUsage;
@@ -131,10 +143,7 @@ int runHtml(const GlobalOptions& options, const std::vector<std::string>& args) 
         std::fprintf(stderr, "quelt html: --to lies before --from in the logging direction\n");
         return kExitUsage;
     }
-    if (!fromText.empty()) {
-        const auto target = static_cast<std::int32_t>(std::lround(toMetres(from) / unit * 1000.0));
-        lines.setPosition(log.reader.seekDepthField(0, target, down));
-    }
+    if (!fromText.empty()) lines.setPosition(log.reader.seekDepthField(0, fromRaw, down));
     LogHeader reportHeader = header;
     if (!toText.empty())  // the last picture is named after the end of the range
         reportHeader.endDepth = static_cast<int>(std::lround(toMetres(to) / unit * 1000.0));

@@ -106,7 +106,7 @@ struct RenderedPicture {
 int runLive(const GlobalOptions& options, const HeadlessOptions& ho, double seconds, int orientation,
             int height, int palette, bool bw, const std::string& output) {
     Headless h(options, ho);
-    if (!h.start("render")) return kExitNoDevice;
+    if (!h.start("render")) return h.startFailure;
     Settings& settings = h.context.settings;
     if (palette >= 0) settings.PaletteInUse = palette;
     if (bw) settings.BlackAndWhite = true;

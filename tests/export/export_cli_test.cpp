@@ -165,7 +165,11 @@ TEST_F(ExportCliTest, HtmlWritesThePicturesAndThePageOfTheChosenRange) {
     EXPECT_FALSE(fs::exists(folder / "rep+0010.00-0011.99.jpg"));  // earlier pictures are cleared
     EXPECT_NE(readText(folder / "rep.html").find("<img height='150' width='568'"), std::string::npos);
 
+    // Outside the log: the replay start's own check and range.
     r = runQuelt(dir, "html '" + hed + "' --from 30");
+    EXPECT_EQ(r.exitCode, 2) << r.out;
+    EXPECT_NE(r.out.find("Set at max : 14.98m (Depth : 10.01 m to 14.98 m)"), std::string::npos) << r.out;
+    r = runQuelt(dir, "html '" + hed + "' --from 11 --to 30");
     EXPECT_EQ(r.exitCode, 2) << r.out;
     EXPECT_NE(r.out.find("the log runs from 10.00 m to 14.99 m"), std::string::npos) << r.out;
     r = runQuelt(dir, "html '" + (dir / "missing.HED").string() + "'");
