@@ -13,20 +13,6 @@ namespace quelt {
 namespace {
 constexpr double kAbsentReal = -999.0;
 
-struct KindName {
-    const char* mnemonic;
-    int kind;
-};
-constexpr KindName kKinds[] = {
-    {"DPTH", channel::DPTH}, {"TIME", channel::TIME}, {"SHAN", channel::SHAN}, {"BLNK", channel::BLNK},
-    {"PEAK", channel::PEAK}, {"GAIN", channel::GAIN}, {"RESO", channel::RESO}, {"STEP", channel::STEP},
-    {"BAUD", channel::BAUD}, {"PULS", channel::PULS}, {"N/U", channel::NU},    {"HX", channel::HX},
-    {"GX", channel::GX},     {"HY", channel::HY},     {"GY", channel::GY},     {"HZ", channel::HZ},
-    {"GZ", channel::GZ},     {"NGAM", channel::NGAM}, {"GCLK", channel::GCLK}, {"TTEM", channel::TTEM},
-    {"PTEM", channel::PTEM}, {"SCAN", channel::SCAN}, {"CSUM", channel::CSUM}, {"VOLT", channel::VOLT},
-    {"AMP", channel::AMP},
-};
-
 std::string slotSection(int slot) {
     return format("Sonde%d", slot);
 }
@@ -46,12 +32,6 @@ std::optional<std::string> importFileFor(const std::string& chosen) {
     return std::nullopt;
 }
 }  // namespace
-
-int channelKindFromMnemonic(std::string_view mnemonic) {
-    for (const auto& k : kKinds)
-        if (mnemonic == k.mnemonic) return k.kind;
-    return 0;
-}
 
 SondeDatabase::SondeDatabase(Settings& settings, Operator& op) : settings_(settings), operator_(op) {
     publishCurrent();

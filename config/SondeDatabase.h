@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/Channels.h"
 #include "config/Settings.h"
 #include "platform/Operator.h"
 
@@ -23,15 +24,6 @@ inline constexpr int kSondeSlotCount = 10;
 inline constexpr int kMaxChannels = 50;
 
 // Channel identifiers: the kind codes of the channels of the data line and of the log header.
-namespace channel {
-inline constexpr int DPTH = 1308, TIME = 1309, SHAN = 1310, BLNK = 1311, PEAK = 1312, GAIN = 1313,
-                     RESO = 1314, STEP = 1315, BAUD = 1316, PULS = 1317, NU = 1318, HX = 1319, GX = 1320,
-                     HY = 1321, GY = 1322, HZ = 1323, GZ = 1324, NGAM = 1325, GCLK = 1326, TTEM = 1327,
-                     PTEM = 1328, SCAN = 1329, CSUM = 1330, VOLT = 1331, AMP = 1332;
-}
-
-// The kind code of a mnemonic (exact, case-sensitive match), or 0 for a mnemonic not in the list.
-int channelKindFromMnemonic(std::string_view mnemonic);
 
 // One slot of the database. The defaults are those of an empty slot.
 struct SondeEntry {

@@ -238,22 +238,4 @@ std::string commStatusText(std::uint8_t status) {
     return out;
 }
 
-namespace {
-const char* const kMnemonics[] = {"DPTH", "TIME", "SHAN", "BLNK", "PEAK", "GAIN", "RESO", "STEP", "BAUD",
-                                  "PULS", "N/U",  "HX",   "GX",   "HY",   "GY",   "HZ",   "GZ",   "NGAM",
-                                  "GCLK", "TTEM", "PTEM", "SCAN", "CSUM", "VOLT", "AMP"};
-}
-
-const char* channelMnemonic(int id) {
-    if (id < kFirstChannelId || id > kLastChannelId) return nullptr;
-    return kMnemonics[id - kFirstChannelId];
-}
-
-int channelId(std::string_view mnemonic) {
-    std::string m = trim(mnemonic);
-    for (int id = kFirstChannelId; id <= kLastChannelId; ++id)
-        if (equalsNoCase(m, kMnemonics[id - kFirstChannelId])) return id;
-    return 0;
-}
-
 }  // namespace quelt

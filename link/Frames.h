@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "config/Channels.h"
+
 namespace quelt {
 
 // ---------------------------------------------------------------- little-endian access
@@ -206,40 +208,5 @@ constexpr std::uint8_t kCommChecksumError = 0x08;
 constexpr std::uint8_t kCommBadData = 0x80;
 // The texts of the set bits 1..7, in order (" - No Resp - Checksum error" ...).
 std::string commStatusText(std::uint8_t status);
-
-// ---------------------------------------------------------------- channel identifiers
-enum ChannelId : int {
-    kChDPTH = 1308,
-    kChTIME = 1309,
-    kChSHAN = 1310,
-    kChBLNK = 1311,
-    kChPEAK = 1312,
-    kChGAIN = 1313,
-    kChRESO = 1314,
-    kChSTEP = 1315,
-    kChBAUD = 1316,
-    kChPULS = 1317,
-    kChNU = 1318,
-    kChHX = 1319,
-    kChGX = 1320,
-    kChHY = 1321,
-    kChGY = 1322,
-    kChHZ = 1323,
-    kChGZ = 1324,
-    kChNGAM = 1325,
-    kChGCLK = 1326,
-    kChTTEM = 1327,
-    kChPTEM = 1328,
-    kChSCAN = 1329,
-    kChCSUM = 1330,
-    kChVOLT = 1331,
-    kChAMP = 1332,
-};
-constexpr int kFirstChannelId = kChDPTH;
-constexpr int kLastChannelId = kChAMP;
-// "DPTH" .. "AMP" ("N/U" for 1318); nullptr outside 1308..1332.
-const char* channelMnemonic(int id);
-// The identifier of a mnemonic (case-insensitive, surrounding blanks ignored), 0 when unknown.
-int channelId(std::string_view mnemonic);
 
 }  // namespace quelt

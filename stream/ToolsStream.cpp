@@ -252,7 +252,7 @@ void CToolsStream::assignChannel(LiveValues& v, int channel, int value, bool fro
         if (fromFile) id = shared_.channelIdOfIndex ? shared_.channelIdOfIndex(channel) : -1;
         std::string text = format("%d", value);
         switch (id) {
-            case kChDPTH: {
+            case channel::DPTH: {
                 double d = value / 1000.0;
                 if (fromFile && shared_.logInFeet.load()) d *= 0.3048;
                 v.fileDepth = d;
@@ -262,24 +262,24 @@ void CToolsStream::assignChannel(LiveValues& v, int channel, int value, bool fro
                 }
                 break;
             }
-            case kChTIME:
+            case channel::TIME:
                 v.elapsed = value / 1000.0;
                 v.elapsedText = elapsedTextOf(v.elapsed);
                 break;
-            case kChSHAN:
+            case channel::SHAN:
                 v.shan = value;
                 break;
-            case kChBLNK:
+            case channel::BLNK:
                 v.blanking = value;
                 break;
-            case kChPEAK:
+            case channel::PEAK:
                 v.window = value;
                 break;
-            case kChGAIN:
+            case channel::GAIN:
                 v.gainText = text;
                 v.gain = value;
                 break;
-            case kChRESO:
+            case channel::RESO:
                 v.resolutionText = value == 1   ? "360"
                                    : value == 2 ? "180"
                                    : value == 3 ? "120"
@@ -287,46 +287,46 @@ void CToolsStream::assignChannel(LiveValues& v, int channel, int value, bool fro
                                                 : "-";
                 v.resolutionCode = value;
                 break;
-            case kChSTEP:
+            case channel::STEP:
                 v.stepValueText = text;
                 v.step = value;
                 break;
-            case kChBAUD:
+            case channel::BAUD:
                 v.baudText = frame::baudRateText(value);
                 v.baudCode = value;
                 break;
-            case kChPULS:
+            case channel::PULS:
                 v.pulseText = text;
                 v.pulseWidth = value;
                 break;
-            case kChHX:
+            case channel::HX:
                 v.hx = value;
                 break;
-            case kChGX:
+            case channel::GX:
                 v.gx = value;
                 break;
-            case kChHY:
+            case channel::HY:
                 v.hy = value;
                 break;
-            case kChGY:
+            case channel::GY:
                 v.gy = value;
                 break;
-            case kChHZ:
+            case channel::HZ:
                 v.hz = value;
                 break;
-            case kChGZ:
+            case channel::GZ:
                 v.gz = value;
                 break;
-            case kChNGAM:
+            case channel::NGAM:
                 v.gamma = value;
                 break;
-            case kChGCLK:
+            case channel::GCLK:
                 v.gclk = value;
                 break;
-            case kChTTEM:
+            case channel::TTEM:
                 v.toolTempText = text;
                 break;
-            case kChPTEM:
+            case channel::PTEM:
                 v.probeTempText = text;
                 break;
             default:
@@ -563,17 +563,17 @@ bool CToolsStream::decodeFullDataFrame(const std::uint8_t* f, std::size_t length
         line_.step = v.speed * 0.0384 * f[19];
         v.stepText = stepTextOf(line_.step);
 
-        assignChannel(v, kChPEAK, readU16(f + 15), false);
-        assignChannel(v, kChBLNK, readU16(f + 13), false);
-        assignChannel(v, kChGAIN, f[17], false);
-        assignChannel(v, kChRESO, f[18], false);
-        assignChannel(v, kChSTEP, f[19], false);
-        assignChannel(v, kChBAUD, f[20], false);
-        assignChannel(v, kChNGAM, readU16(f + 35), false);
-        assignChannel(v, kChGCLK, f[37], false);
-        assignChannel(v, kChPULS, f[21], false);
-        assignChannel(v, kChTTEM, f[38], false);
-        assignChannel(v, kChPTEM, f[39], false);
+        assignChannel(v, channel::PEAK, readU16(f + 15), false);
+        assignChannel(v, channel::BLNK, readU16(f + 13), false);
+        assignChannel(v, channel::GAIN, f[17], false);
+        assignChannel(v, channel::RESO, f[18], false);
+        assignChannel(v, channel::STEP, f[19], false);
+        assignChannel(v, channel::BAUD, f[20], false);
+        assignChannel(v, channel::NGAM, readU16(f + 35), false);
+        assignChannel(v, channel::GCLK, f[37], false);
+        assignChannel(v, channel::PULS, f[21], false);
+        assignChannel(v, channel::TTEM, f[38], false);
+        assignChannel(v, channel::PTEM, f[39], false);
         orientationDone = !orientationInto(v, readI16(f + 23), readI16(f + 27), readI16(f + 31),
                                            readI16(f + 25), readI16(f + 29), readI16(f + 33), true);
     });

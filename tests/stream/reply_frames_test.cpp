@@ -228,12 +228,12 @@ TEST(Traces, ExactTextsInDebugFile) {
 TEST(ChannelAssignment, NamedValues) {
     StreamRig rig;
     rig.linkStatus = 0;
-    rig.stream.OnScreenAssigment(kChDPTH, 123456, false);
+    rig.stream.OnScreenAssigment(channel::DPTH, 123456, false);
     EXPECT_DOUBLE_EQ(rig.v().fileDepth, 123.456);
     EXPECT_DOUBLE_EQ(rig.v().depth, 123.456);  // no sonde frames flowing
 
     rig.shared.logInFeet = true;
-    rig.shared.channelIdOfIndex = [](int index) { return index == 0 ? kChDPTH : -1; };
+    rig.shared.channelIdOfIndex = [](int index) { return index == 0 ? channel::DPTH : -1; };
     rig.linkStatus = 255;
     rig.stream.OnScreenAssigment(0, 123456, true);
     EXPECT_NEAR(rig.v().fileDepth, 37.63, 0.005);
@@ -244,14 +244,15 @@ TEST(ChannelAssignment, NamedValues) {
         std::string LiveValues::*text;
         std::string expected;
     };
-    for (const Case& c :
-         {Case{kChTIME, 3723000, &LiveValues::elapsedText, "01:02:03"},
-          Case{kChTIME, 59000, &LiveValues::elapsedText, "00:00:59"},
-          Case{kChRESO, 3, &LiveValues::resolutionText, "120"},
-          Case{kChRESO, 7, &LiveValues::resolutionText, "-"},
-          Case{kChBAUD, 2, &LiveValues::baudText, "312500"}, Case{kChBAUD, 11, &LiveValues::baudText, "-"},
-          Case{kChGAIN, 42, &LiveValues::gainText, "42"}, Case{kChTTEM, 31, &LiveValues::toolTempText, "31"},
-          Case{kChPTEM, 29, &LiveValues::probeTempText, "29"}}) {
+    for (const Case& c : {Case{channel::TIME, 3723000, &LiveValues::elapsedText, "01:02:03"},
+                          Case{channel::TIME, 59000, &LiveValues::elapsedText, "00:00:59"},
+                          Case{channel::RESO, 3, &LiveValues::resolutionText, "120"},
+                          Case{channel::RESO, 7, &LiveValues::resolutionText, "-"},
+                          Case{channel::BAUD, 2, &LiveValues::baudText, "312500"},
+                          Case{channel::BAUD, 11, &LiveValues::baudText, "-"},
+                          Case{channel::GAIN, 42, &LiveValues::gainText, "42"},
+                          Case{channel::TTEM, 31, &LiveValues::toolTempText, "31"},
+                          Case{channel::PTEM, 29, &LiveValues::probeTempText, "29"}}) {
         rig.stream.OnScreenAssigment(c.id, c.value, false);
         EXPECT_EQ(rig.v().*c.text, c.expected) << c.id << " " << c.value;
     }
