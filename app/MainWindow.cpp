@@ -689,7 +689,6 @@ void MainWindow::onRecord() {
 void MainWindow::onPause() {
     if (flags_.recording) {
         transport_.Pause();
-        shared_.recordPaused = flags_.recordPaused.load();
         if (flags_.recordPaused) power_->rewind->setEnabled(false);
         return;
     }
@@ -710,10 +709,6 @@ void MainWindow::onStop() {
     modeMessage(kAcquisitionMode);
     acq_->stopRecording(op_);
     transport_.Stop(live_.read([](const LiveValues& v) { return v.depth; }), op_, now);
-    shared_.recording = 0;
-    shared_.recordPaused = 0;
-    shared_.replayLoaded = 0;
-    shared_.playing = 0;
     shared_.channelIdOfIndex = nullptr;
     replayStream_.reset();
     power_->setRecordActive(false);
@@ -736,7 +731,6 @@ void MainWindow::onPlay() {
     power_->rewind->setEnabled(false);
     const bool wasPlaying = flags_.playing;
     transport_.Play(now);
-    shared_.playing = 1;
     if (!wasPlaying) setOrientationLabels(context_.header.screenMode);
     modeMessage("Data file : " + replayDataName_);
     scheduleReplay();
@@ -769,7 +763,6 @@ bool MainWindow::replayTick(Millis now) {
     if (drawn) RefreshDataView(1024);
     if (wasPlaying && !flags_.playing && !drawn) {
         // The end of the log: stopped and rewound; the transport stays ready to play again.
-        shared_.playing = 0;
         power_->rewind->setEnabled(true);
         RefreshDataView(1024);
     }

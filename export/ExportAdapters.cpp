@@ -30,7 +30,7 @@ std::optional<double> DecoderOrientation::rotation(double gx, double gy, double 
     settings_.PicOriented = mode;
     settings_.MagneticOffset = magneticOffset;
     shared_.rotationOffset = rotationOffset;
-    shared_.replayLoaded = 0;  // the rotation itself, not the 0 a replay shows
+    shared_.modes.replayLoaded = 0;  // the rotation itself, not the 0 a replay shows
     LiveValues v;
     if (stream_.orientationInto(v, hx, hy, hz, gx, gy, gz, true)) return std::nullopt;
     return v.rotation;

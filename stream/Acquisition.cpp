@@ -26,15 +26,7 @@ void Acquisition::selectSonde() {
     panel.selectSonde(sonde.serialNumber, sonde.gammaOnBoard);
 }
 
-void Acquisition::syncModes() {
-    shared.recording = modes.recording.load() ? 1 : 0;
-    shared.recordPaused = modes.recordPaused.load() ? 1 : 0;
-    shared.replayLoaded = modes.replayLoaded.load() ? 1 : 0;
-    shared.playing = modes.playing.load() ? 1 : 0;
-}
-
 void Acquisition::onFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence, FrameVia) {
-    syncModes();
     currentFrame_ = frame;
     currentLength_ = length;
     try {
@@ -101,7 +93,6 @@ void Acquisition::writeDataFile() {
         // recording ends here.
         std::string why = rec.error();
         modes.recording = false;
-        shared.recording = 0;
         ScriptedOperator quiet;
         transport.StopRecording(rec.progress().depthMetres, quiet, now);
         if (onRecordingFailed) onRecordingFailed(why);
@@ -181,7 +172,6 @@ bool Acquisition::startRecording(const std::string& headerPath, bool down, Opera
     const int unit = context_.settings.SetDepthUnit;
     bool ok = transport.StartRecording(headerPath, dataPathForHeader(headerPath), *context_.headerIo, v.depth,
                                        unit, op, clock_.now());
-    syncModes();
     return ok;
 }
 
@@ -189,7 +179,6 @@ void Acquisition::stopRecording(Operator& op) {
     std::lock_guard<std::mutex> lock(recordMutex_);
     const double depth = transport.recorder().progress().depthMetres;
     modes.recording = false;
-    syncModes();
     transport.StopRecording(depth, op, clock_.now());
 }
 

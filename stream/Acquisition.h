@@ -81,7 +81,7 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     LinkCounters counters;
     std::atomic<int> linkStatus{0};
     LinkFlags linkFlags;
-    ModeFlags modes;
+    ModeFlags& modes = shared.modes;
     Transport transport{modes};
     CToolsStream stream;
     ProbePanel panel;
@@ -139,7 +139,6 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
             out[i] = f.bytes[i];
         return out;
     }
-    void syncModes();
 
     ProgramContext& context_;
     const Clock& clock_;

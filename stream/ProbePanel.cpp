@@ -53,7 +53,7 @@ void ProbePanel::pressPower(Millis now) {
         }
         if (powerDownRunning()) return;
         ports_.runStop();
-        shared_.replayLoaded = 0;
+        shared_.modes.replayLoaded = 0;
         ports_.clearPicture();
         ports_.modeMessage("Acquisition Mode.");
         view_.statusText = "Probe powered";
@@ -231,7 +231,7 @@ void ProbePanel::statusPoll(Millis now) {
     view_.elapsedText = v.elapsedText;
     view_.voltageBlinking = v.voltage > 130;
     view_.currentBlinking = v.current > 250;
-    view_.gammaShown = !shared_.replayLoaded && sondeGamma_;
+    view_.gammaShown = !shared_.modes.replayLoaded && sondeGamma_;
     view_.gammaText = view_.gammaShown && powered_ ? format("%d", v.gamma) : "";
     if (linkStatus <= 2) {
         view_.powerEnabled = false;

@@ -25,7 +25,7 @@ void prepareReplay(StreamShared& shared, const LineLayout& layout, const LogHead
                                                                      : -1;
     };
     shared.logInFeet = header.referenceUnit == 1;
-    shared.replayLoaded = 1;
+    shared.modes.replayLoaded = 1;
 }
 
 void applyReplayLine(const ParsedLine& parsed, const LineLayout& layout, const Settings& settings,

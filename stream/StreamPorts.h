@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "stream/ModeFlags.h"
+
 namespace quelt {
 
 class StreamEvents {
@@ -43,11 +45,8 @@ class NullStreamEvents : public StreamEvents {
 std::int64_t systemFileTimeNow();
 
 struct StreamShared {
-    // Modes (of the probe panel and the transport).
-    std::atomic<std::uint8_t> replayLoaded{0};
-    std::atomic<std::uint8_t> playing{0};
-    std::atomic<std::uint8_t> recording{0};
-    std::atomic<std::uint8_t> recordPaused{0};
+    // The process-wide modes: written by the probe panel and the transport, read by the decoders.
+    ModeFlags modes;
 
     // Acceptance while recording: prepared by the recording-mode dialog, advanced by the decoder.
     std::atomic<std::uint8_t> recordDirection{1};   // 1 down, 0 up

@@ -236,7 +236,7 @@ bool CToolsStream::orientationInto(LiveValues& v, double hx, double hy, double h
     } else if (rotation < 0) {
         rotation += 360;
     }
-    v.rotation = shared_.replayLoaded.load() ? 0.0 : rotation;
+    v.rotation = shared_.modes.replayLoaded.load() ? 0.0 : rotation;
     v.tiltText = format("%5.1f", v.tilt);
     v.azimuthText = format("%5.1f", azimuth);
     return false;
@@ -434,7 +434,7 @@ void CToolsStream::decodeLoggerBody(const std::uint8_t* b, bool nineteen) {
         e[23] = 1;
     });
     const DepthCalibration cal = DepthCalibration::from(settings_);
-    const bool playing = shared_.playing.load() != 0;
+    const bool playing = shared_.modes.playing.load() != 0;
     live_.update([&](LiveValues& v) {
         const std::int32_t count = readI32(b + 10);
         double d;
@@ -518,8 +518,8 @@ bool CToolsStream::decodeFullDataFrame(const std::uint8_t* f, std::size_t length
     }
 
     const DepthCalibration cal = DepthCalibration::from(settings_);
-    const bool recording = shared_.recording.load() != 0;
-    const bool recordPaused = shared_.recordPaused.load() != 0;
+    const bool recording = shared_.modes.recording.load() != 0;
+    const bool recordPaused = shared_.modes.recordPaused.load() != 0;
     bool accepted = false;
     bool orientationDone = false;
     live_.update([&](LiveValues& v) {

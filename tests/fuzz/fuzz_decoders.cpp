@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static CToolsStream stream(settings, live, echo, line, shared, counters, linkStatus, events);
     linkStatus = data[0] & 1 ? kLinkFullData : kLinkNothing;
     settings.LevelContrast = data[0] & 0x3F;
-    shared.recording = (data[0] >> 6) & 1;
+    shared.modes.recording = (data[0] >> 6) & 1;
 
     static const std::size_t kLengths[] = {16, 19, 20, 405, 525, 765, 1485};
     const std::uint8_t selector = data[0];

@@ -62,7 +62,7 @@ TEST(FullData, AcceptanceWhileRecordingDownwards) {
     for (Case c : {Case{10.005, true, 0, 10.005}, Case{9.995, false, 0, 10.0}, Case{9.985, false, 1, 10.0},
                    Case{10.0, false, 0, 10.0}}) {
         StreamRig rig;
-        rig.shared.recording = 1;
+        rig.shared.modes.recording = 1;
         rig.shared.recordDirection = 1;
         rig.shared.lastAcceptedDepth = 10.0;
         rig.shared.reverseMotion = c.accepted ? 1 : 0;  // an acceptance clears it
@@ -97,8 +97,8 @@ TEST(FullData, AcceptanceAndDirectionRules) {
              Case{true, false, 0, 6, 6.015, 10, false, 0, 1},  // back down by more than 1 cm
          }) {
         StreamRig rig;
-        rig.shared.recording = c.recording;
-        rig.shared.recordPaused = c.paused;
+        rig.shared.modes.recording = c.recording;
+        rig.shared.modes.recordPaused = c.paused;
         rig.shared.recordDirection = static_cast<std::uint8_t>(c.recordDirection);
         rig.shared.lastAcceptedDepth = c.last;
         rig.shared.reverseMotion = c.recording ? 1 - c.reverse : 0;  // each recording case flips it

@@ -116,7 +116,7 @@ TEST(Orientation, RotationByPictureOrientation) {
         StreamRig rig;
         rig.settings.PicOriented = c.picOriented;
         rig.shared.rotationOffset = c.offset;
-        rig.shared.replayLoaded = c.replay;
+        rig.shared.modes.replayLoaded = c.replay;
         orient(rig, axesFor(10, 30, 45));
         EXPECT_DOUBLE_EQ(rig.v().rotation, c.rotation) << c.picOriented << " " << c.offset;
     }
