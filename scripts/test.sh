@@ -17,6 +17,16 @@ else
     bash scripts/build.sh "$type"
 fi
 export QT_QPA_PLATFORM=offscreen
+# An outside LAS 2.0 reader (the npm package las-js) for the LAS export test, when Node.js is on the
+# machine; without it that one test is skipped.
+lasjs=build/tools/lasjs
+if [ -z "${QUELT_LASJS_DIR:-}" ] && command -v npm >/dev/null; then
+    if [ ! -d "$lasjs/node_modules/las-js" ]; then
+        mkdir -p "$lasjs"
+        npm install --prefix "$lasjs" --no-audit --no-fund --silent las-js@3.4.2 >&2 || true
+    fi
+    [ -d "$lasjs/node_modules/las-js" ] && export QUELT_LASJS_DIR="$PWD/$lasjs"
+fi
 # The system font libraries keep caches that LeakSanitizer reports as leaks.
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 # A data race fails the test that shows it.
