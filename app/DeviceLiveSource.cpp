@@ -81,6 +81,9 @@ void DeviceLiveSource::stop() {
         acq->onLoggerReadBack = nullptr;
         acq->commandPendingNow = nullptr;
     }
+    // The link shares its flags and counters with the engine: it goes with it, so that a second stop
+    // after the window is gone touches nothing.
+    usb_.reset();
 }
 
 void DeviceLiveSource::sendF2(double depth) {
