@@ -129,3 +129,58 @@ TEST_F(AcquisitionTest, DecodesEveryFrameAtTheFastestLegalRate) {
     EXPECT_EQ(acq->counters.fullReplaced.load(), 0u);
     EXPECT_EQ(acq->counters.missed.load(), 0u);
 }
+
+TEST_F(AcquisitionTest, RecordedLinesReadBackAsTheyWereWritten) {
+    // What the decoders held when each line went to the writer against what the reader gives back.
+    struct Written {
+        double depth, hx, hy, hz, gx, gy, gz;
+    };
+    std::vector<Written> written;
+    acq->onImageLine = [&](std::uint8_t, int) {
+        if (!acq->modes.recording) return;
+        LiveValues v = acq->live.snapshot();
+        written.push_back({v.depth, v.hx, v.hy, v.hz, v.gx, v.gy, v.gz});
+    };
+    run(1000);
+    acq->panel.pressPower(clock.now());
+    for (int i = 0; i < 200 && acq->panel.powerUpStep() != ProbePanel::kReady; ++i)
+        run(100);
+    run(20000);  // past the winch's first stop
+    const std::string header = (home / "h" / "rt.HED").string();
+    context.headerIo->SetHeaderDefaults();
+    ASSERT_TRUE(acq->startRecording(header, true, op));
+    run(20000);
+    acq->stopRecording(op);
+    ASSERT_GT(written.size(), 10u);
+
+    OpenedLog log;
+    ASSERT_EQ(openLog(header, *context.headerIo, op, log), OpenLogResult::Ok);
+    ASSERT_EQ(log.reader.wholeLines(), written.size());
+    auto index = [&](int kind) {
+        for (size_t i = 0; i < log.layout.channels.size(); ++i)
+            if (log.layout.channels[i].kind == kind) return i;
+        return size_t{0};
+    };
+    std::vector<std::uint8_t> bytes;
+    ParsedLine parsed;
+    std::int64_t lastTime = -1;
+    for (size_t n = 0; n < written.size(); ++n) {
+        SCOPED_TRACE(n);
+        ASSERT_TRUE(log.reader.readLine(n * log.layout.lineSize, bytes));
+        parseDataLine(bytes, log.layout, parsed);
+        const Written& w = written[n];
+        EXPECT_EQ(parsed.values[index(channel::DPTH)], depthToFileUnits(w.depth, 0));
+        EXPECT_EQ(parsed.values[index(channel::HX)], std::llround(w.hx));
+        EXPECT_EQ(parsed.values[index(channel::HY)], std::llround(w.hy));
+        EXPECT_EQ(parsed.values[index(channel::HZ)], std::llround(w.hz));
+        EXPECT_EQ(parsed.values[index(channel::GX)], std::llround(w.gx));
+        EXPECT_EQ(parsed.values[index(channel::GY)], std::llround(w.gy));
+        EXPECT_EQ(parsed.values[index(channel::GZ)], std::llround(w.gz));
+        const std::int64_t t = parsed.values[index(channel::TIME)];
+        EXPECT_GT(t, lastTime);
+        lastTime = t;
+    }
+    // The header's recorded time runs to the stop, the last line's to its own revolution.
+    EXPECT_GE(context.header.endTime, lastTime);
+    EXPECT_LT(context.header.endTime - lastTime, 1000);
+}
