@@ -28,6 +28,11 @@ bool QtOperator::askYesNo(const std::string& text) {
 
 std::optional<std::string> QtOperator::chooseFile(const std::string& title, const std::string& startDir,
                                                   const std::string& filter, bool forSaving) {
+    if (scriptedPath) {
+        std::optional<std::string> path = std::move(scriptedPath);
+        scriptedPath.reset();
+        return path;
+    }
     QString t = QString::fromStdString(title), d = QString::fromStdString(startDir),
             f = QString::fromStdString(filter);
     QString chosen = forSaving ? QFileDialog::getSaveFileName(parent_, t, d, f)

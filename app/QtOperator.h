@@ -19,6 +19,8 @@ class QtOperator final : public Operator {
 
     // Set by scripted runs (--quit-after): questions are answered without a window.
     std::optional<bool> scriptedAnswer;
+    // Set by --replay: the next file dialog answers this path without a window, once.
+    std::optional<std::string> scriptedPath;
 
   private:
     QWidget* parent_;

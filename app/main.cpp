@@ -2,20 +2,35 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
 
 #include "app/DeviceLiveSource.h"
 #include "app/EndProcessDlg.h"
 #include "app/MainWindow.h"
+#include "app/PowerDlg.h"
 #include "app/QtOperator.h"
 #include "app/SingleInstance.h"
 #include "config/ProgramContext.h"
 #include "platform/Paths.h"
+#include "sim/SimDevice.h"
+#include "ui/setup/PSetDepthPlayer.h"
 
 int main(int argc, char** argv) {
+    // --help and --version print and leave: they need no display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if ((a == "-h" || a == "--help" || a == "--help-all" || a == "-v" || a == "--version") &&
+            !std::getenv("QT_QPA_PLATFORM"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName("QueltLogger");
     QApplication::setApplicationVersion(QUELT_VERSION);
@@ -42,14 +57,29 @@ int main(int argc, char** argv) {
                                         "FILE");
     QCommandLineOption screenshotAfter("screenshot-after", "Take the --screenshot after MS milliseconds.",
                                        "MS", "5000");
-    parser.addOption(powerOnOption);
-    parser.addOption(screenshotOption);
-    parser.addOption(screenshotAfter);
+    QCommandLineOption replayOption(
+        "replay",
+        "Open the log PATH.HED (a relative path not found is taken in the program folder) and play it from "
+        "its start, as \"Open and Play\" does.",
+        "PATH.HED");
+    QCommandLineOption statsOption("stats",
+                                   "Print the link's frame counters on standard error (and the frames the "
+                                   "simulated logger sent), before the power-off of --quit-after, else on "
+                                   "leaving.");
+    QCommandLineOption replaySpeedOption(
+        "replay-speed", "Position of the player speed variator for --replay, 1 (slowest) to 50 (fastest).",
+        "N");
     parser.addOption(homeOption);
     parser.addOption(deviceOption);
     parser.addOption(scenarioOption);
     parser.addOption(seedOption);
+    parser.addOption(powerOnOption);
+    parser.addOption(replayOption);
+    parser.addOption(replaySpeedOption);
+    parser.addOption(screenshotOption);
+    parser.addOption(screenshotAfter);
     parser.addOption(quitAfter);
+    parser.addOption(statsOption);
     parser.process(application);
 
     quelt::app::QtOperator op;
@@ -102,13 +132,52 @@ int main(int argc, char** argv) {
         });
         poll->start(200);
     }
+    if (parser.isSet(replayOption)) {
+        // The replay-start question is answered with "All" as soon as it shows.
+        auto* answer = new QTimer(&window);
+        QObject::connect(answer, &QTimer::timeout, &window, [answer] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* start = qobject_cast<quelt::ui::CPSetDepthPlayer*>(w);
+                    start && start->isVisible()) {
+                    answer->stop();
+                    start->allButton()->click();
+                }
+            }
+        });
+        answer->start(100);
+        // A relative path that is not there is taken in the program folder ("Demo/Demo.HED").
+        QFileInfo log(parser.value(replayOption));
+        if (log.isRelative() && !log.exists())
+            log = QFileInfo(QDir(QString::fromStdString(home)), log.filePath());
+        op.scriptedPath = log.absoluteFilePath().toStdString();
+        if (parser.isSet(replaySpeedOption))
+            window.powerPanel()->speed->setValue(parser.value(replaySpeedOption).toInt());
+        QTimer::singleShot(0, &window, [&window] { window.OpenAndPlay(); });
+    }
     if (parser.isSet(screenshotOption)) {
         const QString file = parser.value(screenshotOption);
         QTimer::singleShot(parser.value(screenshotAfter).toInt(), &window,
                            [&window, file] { window.grab().save(file, "PNG"); });
     }
+    // The counters of the live link, printed once: before the scripted power-off, else on leaving.
+    bool statsDue = parser.isSet(statsOption);
+    auto printStats = [&window, &source, &statsDue] {
+        if (!statsDue) return;
+        statsDue = false;
+        const quelt::LinkCounters& c = window.acquisition().counters;
+        std::fprintf(stderr,
+                     "frames: dispatched %u, missed %u, resync %u, full decoded %u (Valid), full replaced %u "
+                     "(Error)",
+                     c.dispatched.load(), c.missed.load(), c.resync.load(), c.fullDecoded.load(),
+                     c.fullReplaced.load());
+        if (auto* sim = dynamic_cast<quelt::sim::SimDevice*>(&source.device()))
+            std::fprintf(stderr, "; the simulated logger sent %d data frames",
+                         sim->logger().counters().dataFrames);
+        std::fprintf(stderr, "\n");
+    };
     if (parser.isSet(quitAfter)) {
-        QTimer::singleShot(parser.value(quitAfter).toInt(), &window, [&window, &op] {
+        QTimer::singleShot(parser.value(quitAfter).toInt(), &window, [&window, &op, &printStats] {
+            printStats();
             op.scriptedAnswer = true;
             if (window.probePanel().powered()) window.onPower();
             auto* wait = new QTimer(&window);
@@ -121,6 +190,7 @@ int main(int argc, char** argv) {
         });
     }
     int rc = application.exec();
+    printStats();
     // The main window has run its shutdown; the link threads that are still there get their waits.
     end.say(quelt::app::kEndingUsb);
     source.stop();

@@ -83,9 +83,9 @@ bool prepareHome(const fs::path& home, const fs::path& dataDir, std::string& err
         return false;
     }
     if (!fs::is_empty(home, ec) || !fs::is_directory(dataDir, ec)) return true;
-    // Everything but the system files beside the data (the udev rule of the source tree).
+    // Everything but the system files beside the data (the udev rule and the menu entry of the source tree).
     for (const auto& entry : fs::directory_iterator(dataDir, ec)) {
-        if (entry.path().filename() == "udev") continue;
+        if (entry.path().filename() == "udev" || entry.path().filename() == "desktop") continue;
         fs::copy(entry.path(), home / entry.path().filename(),
                  fs::copy_options::recursive | fs::copy_options::skip_existing, ec);
         if (ec) break;

@@ -36,10 +36,17 @@ TEST_F(PathsTest, OnlyAnEmptyHomeIsFilledFromTheInstallationData) {
     fs::create_directories(data / "Demo");
     std::ofstream(data / "Zorak.tol") << "installed";
     std::ofstream(data / "Demo" / "Demo.HED") << "demo";
+    // The source tree's data also holds the system files, which a program folder does not want.
+    fs::create_directories(data / "udev");
+    fs::create_directories(data / "desktop");
+    std::ofstream(data / "udev" / "60-queltlogger.rules.in") << "rule";
+    std::ofstream(data / "desktop" / "queltlogger.desktop") << "entry";
     std::string error;
     ASSERT_TRUE(prepareHome(home, data, error)) << error;
     EXPECT_TRUE(fs::exists(home / "Zorak.tol"));
     EXPECT_TRUE(fs::exists(home / "Demo" / "Demo.HED"));
+    EXPECT_FALSE(fs::exists(home / "udev"));
+    EXPECT_FALSE(fs::exists(home / "desktop"));
 
     fs::create_directories(used);
     std::ofstream(used / "Zorak.cfg") << "mine";

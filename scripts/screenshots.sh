@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Makes the pictures of docs/screenshots under Xvfb: the main window during a live log on the simulated
+# logger, the main window replaying the demonstration log, and the log dialogs (grabbed by test_ui).
+# Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/release, built when it is missing)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bin=${1:-build/release}
+out=docs/screenshots
+if [[ ! -x "$bin/queltlogger" ]]; then
+  bash scripts/build.sh Release
+  bin=build/release
+fi
+ninja -C "$bin" queltlogger test_ui demo_log >/dev/null
+mkdir -p "$out"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+run() { xvfb-run -a -s "-screen 0 1600x1200x24" "$@"; }
+# A program folder with the first-run files, then KEY=VALUE lines put into section QueltLogger.
+home() {
+  local dir=$1; shift
+  "$bin/quelt" --home "$dir" settings >/dev/null
+  local key
+  for key in "$@"; do
+    sed -i "s/^\[QueltLogger\]\r\?\$/&\n$key\r/" "$dir/Zorak.cfg"
+  done
+}
+
+# A live log in a deviated hole, oriented to the high side: the sonde switched on at once, at the
+# fastest frame rate (90 samples a turn, 312500 bauds, the shortest motor period) so that the picture
+# fills in half a minute.
+echo "main_live.png" >&2
+home "$tmp/live" PicOriented=2 PicResolution=4 UpBaudDivisor=2 MotorPeriod=21 UpholePulseWidth=8 UpGain=31
+run "$bin/queltlogger" --home "$tmp/live" --device sim --scenario deviated --seed 7 --power-on \
+  --screenshot "$out/main_live.png" --screenshot-after 40000 --quit-after 42000
+
+# A replay of the demonstration log the program folder gets at first start, on a machine with no
+# logger (the USB bridge is looked for and not found: replay mode).
+echo "main_replay.png" >&2
+run "$bin/queltlogger" --home "$tmp/replay" --device ftdi --replay Demo/Demo.HED --replay-speed 42 \
+  --screenshot "$out/main_replay.png" --screenshot-after 8000 --quit-after 9000
+
+# The log dialogs.
+echo "dialogs" >&2
+QUELT_GRAB_DIR="$PWD/$out" run "$bin/tests/test_ui" --gtest_brief=1 >/dev/null
+ls -l "$out" >&2
