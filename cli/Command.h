@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quelt::cli {
@@ -39,5 +40,16 @@ struct CommandRegistration {
 };
 
 bool wantsHelp(const std::vector<std::string>& args);
+
+// The options of a command: those that take a value, the switches, and one positional argument.
+struct OptionTable {
+    std::vector<std::pair<std::string, std::string*>> values;
+    std::vector<std::pair<std::string, bool*>> switches;
+    std::string* positional = nullptr;
+};
+// Reads `args` by the table. An unknown option, a missing value or a second positional argument prints
+// "quelt COMMAND: bad argument A" and the usage on standard error and gives false.
+bool parseOptions(const std::vector<std::string>& args, const OptionTable& table, const char* command,
+                  const char* usage);
 
 }  // namespace quelt::cli

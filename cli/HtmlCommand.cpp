@@ -59,27 +59,8 @@ int runHtml(const GlobalOptions& options, const std::vector<std::string>& args) 
         return kExitOk;
     }
     std::string headerPath, fromText, toText;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= args.size()) return false;
-            into = args[++i];
-            return true;
-        };
-        bool ok = true;
-        if (a == "--from")
-            ok = value(fromText);
-        else if (a == "--to")
-            ok = value(toText);
-        else if (!a.empty() && a[0] != '-' && headerPath.empty())
-            headerPath = a;
-        else
-            ok = false;
-        if (!ok) {
-            std::fprintf(stderr, "quelt html: bad argument %s\n%s", a.c_str(), kUsage);
-            return kExitUsage;
-        }
-    }
+    if (!parseOptions(args, {{{"--from", &fromText}, {"--to", &toText}}, {}, &headerPath}, "html", kUsage))
+        return kExitUsage;
     if (headerPath.empty()) {
         std::fprintf(stderr, "quelt html: no header file\n%s", kUsage);
         return kExitUsage;

@@ -1,5 +1,6 @@
 // quelt las: the LAS 2.0 export of a recorded log, as the export dialog does it.
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -62,40 +63,13 @@ int runLas(const GlobalOptions& options, const std::vector<std::string>& args) {
         return kExitOk;
     }
     std::string header, output, from, to, step, curves;
-    bool reverse = false, raw = false, replace = options.replace, haveCurves = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= args.size()) return false;
-            into = args[++i];
-            return true;
-        };
-        bool ok = true;
-        if (a == "-o")
-            ok = value(output);
-        else if (a == "--from")
-            ok = value(from);
-        else if (a == "--to")
-            ok = value(to);
-        else if (a == "--step")
-            ok = value(step);
-        else if (a == "--curves")
-            ok = haveCurves = value(curves);
-        else if (a == "--reverse")
-            reverse = true;
-        else if (a == "--raw")
-            raw = true;
-        else if (a == "--replace")
-            replace = true;
-        else if (!a.empty() && a[0] != '-' && header.empty())
-            header = a;
-        else
-            ok = false;
-        if (!ok) {
-            std::fprintf(stderr, "quelt las: bad argument %s\n%s", a.c_str(), kUsage);
-            return kExitUsage;
-        }
-    }
+    bool reverse = false, raw = false, replace = options.replace;
+    const OptionTable optionTable{
+        {{"-o", &output}, {"--from", &from}, {"--to", &to}, {"--step", &step}, {"--curves", &curves}},
+        {{"--reverse", &reverse}, {"--raw", &raw}, {"--replace", &replace}},
+        &header};
+    if (!parseOptions(args, optionTable, "las", kUsage)) return kExitUsage;
+    const bool haveCurves = std::find(args.begin(), args.end(), "--curves") != args.end();
     if (header.empty()) {
         std::fprintf(stderr, "quelt las: no header file\n%s", kUsage);
         return kExitUsage;

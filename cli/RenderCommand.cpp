@@ -150,41 +150,16 @@ int runRender(const GlobalOptions& options, const std::vector<std::string>& args
     if (!takeHeadlessOptions(args, ho, "render")) return kExitUsage;
     std::string headerPath, output, fromText, toText, heightText, paletteText, secondsText, orientationText;
     bool bw = false, live = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= args.size()) return false;
-            into = args[++i];
-            return true;
-        };
-        bool ok = true;
-        if (a == "-o")
-            ok = value(output);
-        else if (a == "--from")
-            ok = value(fromText);
-        else if (a == "--to")
-            ok = value(toText);
-        else if (a == "--screen-height")
-            ok = value(heightText);
-        else if (a == "--palette")
-            ok = value(paletteText);
-        else if (a == "--bw")
-            bw = true;
-        else if (a == "--live")
-            live = true;
-        else if (a == "--seconds")
-            ok = value(secondsText);
-        else if (a == "--orientation")
-            ok = value(orientationText);
-        else if (!a.empty() && a[0] != '-' && headerPath.empty())
-            headerPath = a;
-        else
-            ok = false;
-        if (!ok) {
-            std::fprintf(stderr, "quelt render: bad argument %s\n%s", a.c_str(), kUsage);
-            return kExitUsage;
-        }
-    }
+    const OptionTable optionTable{{{"-o", &output},
+                                   {"--from", &fromText},
+                                   {"--to", &toText},
+                                   {"--screen-height", &heightText},
+                                   {"--palette", &paletteText},
+                                   {"--seconds", &secondsText},
+                                   {"--orientation", &orientationText}},
+                                  {{"--bw", &bw}, {"--live", &live}},
+                                  &headerPath};
+    if (!parseOptions(args, optionTable, "render", kUsage)) return kExitUsage;
     if (live != headerPath.empty() || output.empty()) {
         std::fprintf(stderr, "quelt render: a log (or --live) and -o OUT are needed\n%s", kUsage);
         return kExitUsage;

@@ -36,41 +36,16 @@ int runResample(const GlobalOptions& options, const std::vector<std::string>& ar
     }
     std::string header, outDir, from, to, interval, orientation, preview, previewRows;
     bool replace = options.replace, previewOnly = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= args.size()) return false;
-            into = args[++i];
-            return true;
-        };
-        bool ok = true;
-        if (a == "--out-dir")
-            ok = value(outDir);
-        else if (a == "--from")
-            ok = value(from);
-        else if (a == "--to")
-            ok = value(to);
-        else if (a == "--interval")
-            ok = value(interval);
-        else if (a == "--orientation")
-            ok = value(orientation);
-        else if (a == "--preview")
-            ok = value(preview);
-        else if (a == "--preview-rows")
-            ok = value(previewRows);
-        else if (a == "--preview-only")
-            previewOnly = true;
-        else if (a == "--replace")
-            replace = true;
-        else if (!a.empty() && a[0] != '-' && header.empty())
-            header = a;
-        else
-            ok = false;
-        if (!ok) {
-            std::fprintf(stderr, "quelt resample: bad argument %s\n%s", a.c_str(), kUsage);
-            return kExitUsage;
-        }
-    }
+    const OptionTable optionTable{{{"--out-dir", &outDir},
+                                   {"--from", &from},
+                                   {"--to", &to},
+                                   {"--interval", &interval},
+                                   {"--orientation", &orientation},
+                                   {"--preview", &preview},
+                                   {"--preview-rows", &previewRows}},
+                                  {{"--preview-only", &previewOnly}, {"--replace", &replace}},
+                                  &header};
+    if (!parseOptions(args, optionTable, "resample", kUsage)) return kExitUsage;
     int deviation = -1;
     if (orientation == "none")
         deviation = 0;

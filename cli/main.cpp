@@ -20,6 +20,33 @@ bool wantsHelp(const std::vector<std::string>& args) {
     return false;
 }
 
+bool parseOptions(const std::vector<std::string>& args, const OptionTable& table, const char* command,
+                  const char* usage) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        bool ok = false;
+        for (const auto& [name, into] : table.values) {
+            if (a != name) continue;
+            ok = i + 1 < args.size();
+            if (ok) *into = args[++i];
+            break;
+        }
+        for (const auto& [name, into] : table.switches) {
+            if (a != name) continue;
+            *into = ok = true;
+        }
+        if (!ok && table.positional && !a.empty() && a[0] != '-' && table.positional->empty()) {
+            *table.positional = a;
+            ok = true;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "quelt %s: bad argument %s\n%s", command, a.c_str(), usage);
+            return false;
+        }
+    }
+    return true;
+}
+
 static void printHelp() {
     std::printf(
         "Usage: quelt [--home DIR] [--device sim|ftdi|serial:PATH] [--yes] [--replace] COMMAND [OPTIONS]\n"
