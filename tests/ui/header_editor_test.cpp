@@ -26,24 +26,8 @@ std::time_t march7() {
     return std::mktime(&tm);
 }
 
-class HeaderEditor : public ::testing::Test {
+class HeaderEditor : public uitest::DialogTest {
   protected:
-    fs::path sandbox;
-    ScriptedOperator op;
-    ProgramContext context;
-
-    void SetUp() override {
-        uitest::application();
-        sandbox =
-            fs::temp_directory_path() / ("quelt-ui-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(sandbox);
-        ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
-        std::string error;
-        ASSERT_TRUE(startProgram((sandbox / "h").string(), op, context, error)) << error;
-    }
-    void TearDown() override { fs::remove_all(sandbox); }
-
     QString shown(CHeaderDlg& dlg, int page, const char* key) { return dlg.page(page)->box(key)->text(); }
     void type(CHeaderDlg& dlg, int page, const char* key, const QString& text) {
         QLineEdit* e = dlg.page(page)->box(key);

@@ -16,29 +16,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class LasDialog : public ::testing::Test {
+class LasDialog : public uitest::DialogTest {
   protected:
-    fs::path sandbox;
-    ScriptedOperator op;
-    ProgramContext context;
-
     void SetUp() override {
-        uitest::application();
-        sandbox =
-            fs::temp_directory_path() / ("quelt-ui-las-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(sandbox);
-        ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
-        std::string error;
-        ASSERT_TRUE(startProgram((sandbox / "h").string(), op, context, error)) << error;
-    }
-    void TearDown() override { fs::remove_all(sandbox); }
-
-    void typeInto(QLineEdit* e, const QString& text) {
-        e->setFocus();
-        e->selectAll();
-        QTest::keyClicks(e, text);
-        QTest::keyClick(e, Qt::Key_Return);
+        DialogTest::SetUp();
+        if (HasFatalFailure()) return;
     }
 };
 

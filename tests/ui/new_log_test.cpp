@@ -20,32 +20,23 @@ using namespace quelt;
 
 namespace {
 
-class NewLogFromTheWindow : public ::testing::Test {
+class NewLogFromTheWindow : public uitest::DialogTest {
   protected:
-    fs::path sandbox;
-    ScriptedOperator op;
-    ProgramContext context;
     FakeClock clock{1000};
     app::NullLiveSource source;
     std::unique_ptr<app::MainWindow> window;
     std::unique_ptr<QTimer> answer;
 
     void SetUp() override {
-        uitest::application();
-        sandbox =
-            fs::temp_directory_path() / ("quelt-ui-new-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(sandbox);
-        ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
-        std::string error;
-        ASSERT_TRUE(startProgram((sandbox / "h").string(), op, context, error)) << error;
+        DialogTest::SetUp();
+        if (HasFatalFailure()) return;
         context.settings.SplashScreenOff = true;
         window = std::make_unique<app::MainWindow>(context, op, source, clock);
         window->leaveDelayMs = 0;
     }
     void TearDown() override {
         window.reset();
-        fs::remove_all(sandbox);
+        DialogTest::TearDown();
     }
     // Answers each modal dialog with `act` once it is shown.
     template <class F>

@@ -20,22 +20,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ResamplingDialog : public ::testing::Test {
+class ResamplingDialog : public uitest::DialogTest {
   protected:
-    fs::path sandbox;
-    ScriptedOperator op;
-    ProgramContext context;
     std::string hed;
 
     void SetUp() override {
-        uitest::application();
-        sandbox =
-            fs::temp_directory_path() / ("quelt-ui-rs-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(sandbox);
-        ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
-        std::string error;
-        ASSERT_TRUE(startProgram((sandbox / "h").string(), op, context, error)) << error;
+        DialogTest::SetUp();
+        if (HasFatalFailure()) return;
         // A full-layout log every 5 mm from 10 m to 11 m, recorded without orientation.
         FixtureLog log;
         log.recLineSize = kFixtureFullLine;
@@ -47,14 +38,6 @@ class ResamplingDialog : public ::testing::Test {
             log.lines.push_back(l);
         }
         hed = log.write(sandbox / "logs", "rs_N");
-    }
-    void TearDown() override { fs::remove_all(sandbox); }
-
-    void typeInto(QLineEdit* e, const QString& text) {
-        e->setFocus();
-        e->selectAll();
-        QTest::keyClicks(e, text);
-        QTest::keyClick(e, Qt::Key_Return);
     }
 };
 
