@@ -3,7 +3,7 @@
 # only runs apt-get when something is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libftdi1-dev libturbojpeg0-dev
-  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth clang clang-format)
+  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth clang clang-format ccache)
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
