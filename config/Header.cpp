@@ -12,6 +12,7 @@
 #include "config/Ini.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "platform/Units.h"
 
 namespace quelt {
 
@@ -222,7 +223,7 @@ std::vector<HeaderChannel> layoutChannels(const std::vector<ChannelDef>& channel
 }
 
 std::int32_t depthToFileUnits(double metres, int depthUnit) {
-    double x = metres * (depthUnit == 1 ? 3.28083 : 1.0) * 1000.0;
+    double x = units::toDisplay(metres, depthUnit) * 1000.0;
     // The product of a depth held in binary and the factors may fall a hair short of the whole number
     // it stands for (100 m in feet is 328082.99999999994): that must not cost a unit.
     x += x >= 0 ? 1e-6 : -1e-6;

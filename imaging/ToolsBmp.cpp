@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/Text.h"
+#include "platform/Units.h"
 
 namespace quelt {
 
@@ -313,8 +314,8 @@ bool CToolsBmp::drawLabel(const std::string& text, int row, bool red) {
 void CToolsBmp::depthTrack(std::uint32_t* px, int row, int depthHundredths, int depthUnit) {
     ImageBuffer& b = buffer_;
     const bool metric = depthUnit != 1;
-    int D =
-        metric ? depthHundredths : static_cast<int>(std::trunc((depthHundredths / 100.0) * 3.28083 * 1000.0));
+    int D = metric ? depthHundredths
+                   : static_cast<int>(std::trunc(units::metresToFeet(depthHundredths / 100.0) * 1000.0));
     long long delta = static_cast<long long>(D) - b.lastDepth;
 
     if (delta == 0 && !b.labelPending) {

@@ -1,4 +1,5 @@
 #include "link/Commands.h"
+#include "platform/Units.h"
 
 #include <cmath>
 #include <limits>
@@ -20,7 +21,7 @@ EncoderScale encoderScale(const Settings& s) {
 }
 
 std::int32_t presetCount(const Settings& s, const SondeInfo& sonde, double depth, double* startDepth) {
-    double d = s.SetDepthUnit == 1 ? depth * 0.3048 : depth;
+    double d = units::fromDisplay(depth, s.SetDepthUnit);
     d += sonde.heightOffsetCm() / 100.0;
     if (startDepth) *startDepth = d;
     double count = std::trunc(encoderScale(s).countsPerCm * 100.0 * d);

@@ -5,6 +5,7 @@
 
 #include "config/Diagnostics.h"
 #include "platform/Text.h"
+#include "platform/Units.h"
 
 namespace quelt {
 
@@ -206,7 +207,7 @@ void CUSB::Thread_USB_Link() {
 std::string CUSB::depthText() {
     bool imperial = settings_.ShownDepthUnit == 1;
     double d = events_.lastDepth();
-    if (imperial) d *= 3.28083;
+    if (imperial) d = units::metresToFeet(d);
     std::string value = (!std::isfinite(d) || d < -100000 || d > 100000) ? " --- " : format("%.2f", d);
     return value + (imperial ? "feet." : "m.");
 }

@@ -5,13 +5,9 @@
 
 #include "link/Commands.h"
 #include "platform/Text.h"
+#include "platform/Units.h"
 
 namespace quelt {
-
-namespace {
-constexpr double kMetresToFeet = 3.28083;
-constexpr double kFeetToMetres = 0.3048;
-}  // namespace
 
 void RecordingMode::apply(StreamShared& shared, std::optional<bool> downhole, double currentDepthMetres) {
     if (downhole) shared.recordDirection = *downhole ? 1 : 0;
@@ -50,7 +46,7 @@ ReplayStartRange::ReplayStartRange(std::optional<std::int32_t> firstLineDepth, c
 double ReplayStartRange::shown(std::int32_t logValue) const {
     double v = logValue / 1000.0;
     if (logUnit_ == displayUnit_) return v;
-    return displayUnit_ == 1 ? v * kMetresToFeet : v * kFeetToMetres;
+    return units::convert(v, logUnit_, displayUnit_);
 }
 
 std::string ReplayStartRange::label() const {
@@ -62,7 +58,7 @@ ReplayStartRange::Check ReplayStartRange::check(double entry) const {
     Check c;
     double v = std::round(entry * 1000.0);
     if (logUnit_ != displayUnit_) {
-        v = displayUnit_ == 1 ? v * kFeetToMetres : v * kMetresToFeet;
+        v = units::convert(v, displayUnit_, logUnit_);
         v = std::round(v / 10.0) * 10.0;
     }
     const std::int32_t lo = std::min(a_, b_), hi = std::max(a_, b_);
