@@ -6,7 +6,7 @@
 
 #include "sim/Axes.h"
 #include "sim/Borehole.h"
-#include "tests/sim/OrientationFormulas.h"
+#include "tests/sim/ProgramOrientation.h"
 
 namespace quelt::sim {
 namespace {

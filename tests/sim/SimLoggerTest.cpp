@@ -10,7 +10,7 @@
 #include "link/Frames.h"
 #include "sim/Capture.h"
 #include "sim/SimLogger.h"
-#include "tests/sim/OrientationFormulas.h"
+#include "tests/sim/ProgramOrientation.h"
 
 namespace quelt::sim {
 namespace {
