@@ -1,7 +1,7 @@
 #pragma once
-// The technical-tools chord: Ctrl, Shift and Alt pressed one after another in that order, then T, with
-// no other key in between. The chord fires once; the letter again (or its auto-repeat) does nothing
-// until another key breaks the sequence.
+// The technical-tools chord: Ctrl, Shift and Alt (or Meta, as X11 names Alt under Shift) pressed one
+// after another in that order, then T, with no other key in between. The chord fires once; the letter
+// again (or its auto-repeat) does nothing until another key breaks the sequence.
 
 namespace quelt::app {
 

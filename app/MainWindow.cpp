@@ -7,22 +7,29 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplashScreen>
 #include <QStatusBar>
 #include <QThread>
 #include <QVBoxLayout>
 #include <filesystem>
+#include <thread>
 
 #include "app/AboutBox.h"
 #include "app/EndProcessDlg.h"
 #include "app/PowerDlg.h"
 #include "config/Diagnostics.h"
 #include "config/ProgramContext.h"
+#include "export/ExportAdapters.h"
+#include "export/HtmlReport.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "stream/DepthSetting.h"
 #include "stream/LogFile.h"
+#include "stream/LogPaths.h"
 #include "stream/ReplayLine.h"
 #include "ui/header/HeaderDlg.h"
 #include "ui/setup/FileResamplingDlg.h"
@@ -107,6 +114,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
 
     auto* central = new QWidget(this);
     auto* columns = new QHBoxLayout(central);
+    columns->setContentsMargins(kLayoutMargin, kLayoutMargin, kLayoutMargin, kLayoutMargin);
     auto* left = new QVBoxLayout;
     auto* labels = new QGridLayout;
     for (int i = 0; i < 8; ++i) {
@@ -115,17 +123,27 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
         labels->addWidget(orientation_[static_cast<size_t>(i)], 0, i < 4 ? i : i + 1);
     }
     labels->setColumnMinimumWidth(4, kTrackWidth);
+    labels->setHorizontalSpacing(0);  // four labels over each 360-pixel picture, no wider
     left->addLayout(labels);
     view_ = new ui::PictureView(central);
     left->addWidget(view_, 1);
     columns->addLayout(left);
-    auto* right = new QVBoxLayout;
-    depth_ = new ui::CDephtDlg(colours_, context_.settings, central);
-    power_ = new CPowerDlg(central);
+    // The panel column scrolls when the screen is too small for it (a field laptop's 1024 x 768), so
+    // that every control stays reachable beside the full-width picture.
+    panels_ = new QScrollArea(central);
+    panels_->setObjectName("panelColumn");
+    panels_->setFrameShape(QFrame::NoFrame);
+    panels_->setWidgetResizable(true);
+    auto* panelColumn = new QWidget(panels_);
+    auto* right = new QVBoxLayout(panelColumn);
+    right->setContentsMargins(0, 0, 0, 0);
+    depth_ = new ui::CDephtDlg(colours_, context_.settings, panelColumn);
+    power_ = new CPowerDlg(panelColumn);
     right->addWidget(depth_);
     right->addWidget(power_);
     right->addStretch();
-    columns->addLayout(right);
+    panels_->setWidget(panelColumn);
+    columns->addWidget(panels_, 1);
     setCentralWidget(central);
 
     PictureHooks hooks;
@@ -239,15 +257,13 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     modelTimer_.start(20);
     controller_->schedulePaint(true);
     RefreshDataView(1024);
-    resize(kRowWidth + 480, 720);
-    restorePlacement();
-    // The window keeps the width it was first placed with; only its height follows the user.
-    setFixedWidth(width());
+    fitToScreen(screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768));
     qApp->installEventFilter(this);
     showSplash();
 }
 
 MainWindow::~MainWindow() {
+    waitForHtml();
     mainTimer_.stop();
     modelTimer_.stop();
     replayTimer_.stop();
@@ -271,7 +287,7 @@ void MainWindow::buildMenus() {
     file->setToolTipsVisible(true);
     add(file, "newLog", "&New log.", [this] { NewLog(); });
     add(file, "openPlay", "Open and &Play", [this] { OpenAndPlay(); });
-    later(add(file, "openHtml", "Open in &HTML", nullptr));
+    add(file, "openHtml", "Open in &HTML", [this] { OpenInHtml(); });
     file->addSeparator();
     // The exports need the sonde off and stop a playing log.
     auto exportReady = [this] {
@@ -319,6 +335,12 @@ void MainWindow::buildStatusBar() {
     parts_[0]->setText(kAcquisitionMode);
     for (size_t i = 4; i < 7; ++i)
         parts_[i]->setText(QString::fromUtf8("\u25CB"));
+    // The HTML report's progress, shown in the place of parts 2 and 3 while its pictures are written.
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName("progress");
+    progress_->setRange(0, 100);
+    progress_->hide();
+    statusBar()->insertWidget(2, progress_);
 }
 
 // Parts 0..6 end at the client width - 490, - 330, - 170, - 75, - 55, - 35 and - 15.
@@ -331,6 +353,7 @@ void MainWindow::layoutStatusParts() {
         parts_[i]->setFixedWidth(right - left);
         left = right;
     }
+    progress_->setFixedWidth(parts_[2]->width() + parts_[3]->width());
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -384,18 +407,18 @@ void MainWindow::OpenAndPlay() {
         op_.message(kSwitchOffForReplay, MessageKind::Error);
         return;
     }
-    std::string start = context_.paths.lastHeader.empty() ? context_.paths.logDir : context_.paths.lastHeader;
-    auto chosen = op_.chooseFile("Open and Play", start, "Header files (*.hed *.HED)", false);
+    auto chosen = op_.chooseFile("Open and Play", openLogProposal(context_.paths), kHeaderFilter, false);
     if (!chosen) return;
     if (flags_.replayLoaded) transport_.Stop(0, op_, clock_.now());
+    endTimeShown_ = false;
     OpenedLog log;
     if (openLog(*chosen, *context_.headerIo, op_, log) != OpenLogResult::Ok) {
         power_->DisableTransport();
         return;
     }
     const LogHeader& header = context_.header;
-    context_.paths.lastHeader = log.headerPath;
-    context_.paths.lastDataFile = log.dataPath;
+    rememberLog(context_.paths, log.headerPath);
+    context_.preferences->SavePaths();
     replayDataName_ = fs::path(log.dataPath).filename().string();
     replaySettings_ = replaySettings(context_.settings, header);
     replayLayout_ = log.layout;
@@ -417,11 +440,15 @@ void MainWindow::OpenAndPlay() {
     ui::CPSetDepthPlayer replayStart(ReplayStartRange(firstLine, header, context_.settings.SetDepthUnit), op_,
                                      this);
     replayStart.exec();
-    if (replayStart.startDepth() != ReplayStartRange::kAll)
+    if (replayStart.startDepth() != ReplayStartRange::kAll) {
         transport_.seekDepth(replayStart.startDepth(),
                              [this](const std::vector<std::uint8_t>&, const ParsedLine& parsed,
                                     std::uint64_t) { drawReplayLine(parsed); });
-    onPlay();
+        clearPicture();
+        controller_->schedulePaint(true);
+    }
+    // The log is ready: the replay starts with Play.
+    RefreshDataView(1024);
 }
 
 void MainWindow::NewLog() {
@@ -438,10 +465,8 @@ void MainWindow::NewLog() {
         },
         this);
     mode.exec();
-    auto chosen = op_.chooseFile("New log", context_.paths.logDir, "Header files (*.hed *.HED)", true);
-    if (!chosen) return;
-    std::string headerPath = *chosen;
-    if (!equalsNoCase(fs::path(headerPath).extension().string(), ".hed")) headerPath += ".HED";
+    std::string headerPath;
+    if (!nameNewLog(headerPath)) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     context_.preferences->SaveSettings();
     context_.headerIo->SetHeaderDefaults();
@@ -458,6 +483,29 @@ void MainWindow::NewLog() {
     startNewLog(headerPath, shared_.recordDirection.load() != 0);
 }
 
+bool MainWindow::nameNewLog(std::string& headerPath) {
+    for (;;) {
+        std::string start = newLogFolder(context_.paths);
+        std::error_code ec;
+        const std::string last = nativePath(context_.paths.lastHeader);
+        if (!last.empty() && fs::is_regular_file(last, ec))
+            start = (fs::path(start) / fs::path(last).filename()).string();
+        auto chosen = op_.chooseFile("New log", start, kHeaderFilter, true);
+        if (!chosen) return false;
+        headerPath = newLogHeaderPath(*chosen, context_.settings.PicOriented);
+        const fs::path existing = resolveNoCase(headerPath), data = dataPathForHeader(headerPath);
+        if (fs::exists(existing, ec) || fs::exists(data, ec)) {
+            if (!op_.askYesNo(kSameFileName)) continue;  // No: the log is named again
+            fs::remove(existing, ec);
+            fs::remove(data, ec);
+        }
+        // The header names its data file from the paths record: it is updated before the header is written.
+        rememberLog(context_.paths, headerPath);
+        context_.preferences->SavePaths();
+        return true;
+    }
+}
+
 bool MainWindow::startNewLog(const std::string& headerPath, bool down) {
     if (!acq_->startRecording(headerPath, down, op_)) {
         flags_.recordState = 0;
@@ -470,6 +518,102 @@ bool MainWindow::startNewLog(const std::string& headerPath, bool down) {
     power_->stop->setEnabled(true);
     power_->pause->setEnabled(true);
     return true;
+}
+
+// The HTML report of a log, written on a thread of its own so that the window keeps painting its
+// progress; the result comes back to the window's thread.
+struct MainWindow::HtmlJob {
+    Settings settings;
+    LogHeader header;
+    LineLayout layout;
+    ColourTable colours;
+    std::string dataPath, logDir, name;
+    std::uint64_t start = 0;
+    int displayUnit = 0;
+    std::thread thread;
+};
+
+void MainWindow::OpenInHtml() {
+    flags_.playing = false;
+    if (panel_.powered()) {
+        op_.message(kSwitchOffForReplay, MessageKind::Error);
+        return;
+    }
+    if (htmlBusy_) return;
+    auto chosen = op_.chooseFile("Open in HTML", openLogProposal(context_.paths), kHeaderFilter, false);
+    if (!chosen) return;
+    if (flags_.replayLoaded) onStop();  // the report reads the header the replay was using
+    OpenedLog log;
+    if (openLog(*chosen, *context_.headerIo, op_, log) != OpenLogResult::Ok) return;
+    rememberLog(context_.paths, log.headerPath);
+    context_.preferences->SavePaths();
+    auto job = std::make_unique<HtmlJob>();
+    job->settings = context_.settings;
+    job->header = context_.header;
+    job->layout = log.layout;
+    job->colours = colours_;
+    job->dataPath = log.dataPath;
+    job->logDir = context_.paths.logDir + "/";
+    job->name = fs::path(log.headerPath).stem().string();
+    job->displayUnit = context_.settings.SetDepthUnit;
+    // Where the report starts: the replay start dialog over the recorded interval.
+    std::int32_t first = 0;
+    std::optional<std::int32_t> firstLine;
+    if (log.reader.readDepthField(0, first)) firstLine = first;
+    ui::CPSetDepthPlayer start(ReplayStartRange(firstLine, job->header, job->displayUnit), op_, this);
+    start.exec();
+    if (start.startDepth() != ReplayStartRange::kAll)
+        job->start = log.reader.seekDepthField(0, start.startDepth(), job->header.descending);
+
+    htmlBusy_ = true;
+    htmlRemembered_ = parts_[0]->text();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    parts_[2]->hide();
+    parts_[3]->hide();
+    progress_->setValue(0);
+    progress_->show();
+    html_ = std::move(job);
+    HtmlJob* j = html_.get();
+    auto queued = [this](auto fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); };
+    j->thread = std::thread([this, j, queued] {
+        std::string page;
+        DataFileLineSource lines;
+        bool ok = lines.open(j->dataPath, j->header);
+        if (ok) {
+            lines.setPosition(j->start);
+            ExportReportRaster raster(j->settings, j->header, j->layout, j->colours);
+            CHtmlReport report(j->logDir, j->displayUnit, raster);
+            report.status = [queued, this](const std::string& text) {
+                queued([this, text] { parts_[0]->setText(QString::fromStdString(text)); });
+            };
+            report.progress = [queued, this](int percent) {
+                queued([this, percent] { progress_->setValue(percent); });
+            };
+            ok = report.MakeHtmlReport(lines, j->header, j->name);
+            page = report.pagePath(j->name);
+        }
+        queued([this, ok, page] { htmlDone(ok, page); });
+    });
+}
+
+void MainWindow::htmlDone(bool ok, const std::string& page) {
+    if (html_ && html_->thread.joinable()) html_->thread.join();
+    html_.reset();
+    htmlBusy_ = false;
+    QApplication::restoreOverrideCursor();
+    progress_->hide();
+    parts_[2]->show();
+    parts_[3]->show();
+    if (ok) {
+        parts_[0]->setText(QString::fromStdString(page));
+    } else if (!linkFlags_.quitting) {
+        op_.message(kHtmlLatency, MessageKind::Error);
+        parts_[0]->setText(htmlRemembered_);
+    }
+}
+
+void MainWindow::waitForHtml() {
+    if (html_ && html_->thread.joinable()) html_->thread.join();
 }
 
 void MainWindow::ImperialDepth() {
@@ -544,6 +688,7 @@ void MainWindow::shutdown() {
     linkFlags_.quitting = true;
     if (end_) end_->say(kShutdownWait);
     replayTimer_.stop();
+    waitForHtml();
     savePlacements();
     context_.preferences->SaveSettings();
     if (shutdownPauseMs > 0) QThread::msleep(static_cast<unsigned long>(shutdownPauseMs));
@@ -567,7 +712,34 @@ void MainWindow::savePlacements() {
 
 void MainWindow::restorePlacement() {
     const WindowPlacement p = context_.placements.get(PlacementSlot::MainWindow);
-    ui::applyPlacement(this, p);
+    // Show state 0 marks the placement reset's rectangle, which no window chose: only its corner is used.
+    ui::applyPlacement(this, p, p.showCmd == 0);
+}
+
+void MainWindow::fitToScreen(const QRect& available) {
+    setMinimumWidth(0);
+    setMaximumWidth(QWIDGETSIZE_MAX);
+    // The width at which the panel column shows whole, with room for its vertical scroll bar.
+    const int column =
+        panels_->widget()->minimumSizeHint().width() + panels_->verticalScrollBar()->sizeHint().width();
+    const int natural =
+        std::max(sizeHint().width(), minimumSizeHint().width() - panels_->minimumSizeHint().width() + column);
+    const int w = std::min(natural, available.width() - kFrameAllowance.width());
+    const int h = std::max(minimumSizeHint().height(), available.height() - kFrameAllowance.height());
+    resize(w, h);
+    setFixedWidth(w);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (placed_) return;
+    placed_ = true;
+    // The stored placement is the frame's: it is applied once the window system has framed the window.
+    setMinimumWidth(0);
+    setMaximumWidth(QWIDGETSIZE_MAX);
+    restorePlacement();
+    // The window keeps the width it was first placed with; only its height follows the user.
+    setFixedWidth(width());
 }
 
 void MainWindow::ToolBox() {
@@ -629,6 +801,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
                 k = KeyChord::Shift;
                 break;
             case Qt::Key_Alt:
+            case Qt::Key_Meta:  // X11's standard keymap turns Alt into Meta while Shift is held
                 k = KeyChord::Alt;
                 break;
             case Qt::Key_T:
@@ -660,6 +833,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 
 void MainWindow::onPower() {
     const bool wasPowered = panel_.powered();
+    if (wasPowered && onPowerOff) onPowerOff();  // before the power-off clears the picture and counters
     if (!wasPowered && flags_.replayLoaded) {
         // Back to acquisition: the replay ends first.
         onStop();
@@ -711,6 +885,7 @@ void MainWindow::onStop() {
     transport_.Stop(live_.read([](const LiveValues& v) { return v.depth; }), op_, now);
     shared_.channelIdOfIndex = nullptr;
     replayStream_.reset();
+    endTimeShown_ = false;
     power_->setRecordActive(false);
     power_->showElapsed(false, 0, {});
     clearPicture();
@@ -762,7 +937,9 @@ bool MainWindow::replayTick(Millis now) {
                                              std::uint64_t) { drawReplayLine(parsed); });
     if (drawn) RefreshDataView(1024);
     if (wasPlaying && !flags_.playing && !drawn) {
-        // The end of the log: stopped and rewound; the transport stays ready to play again.
+        // The end of the log: stopped and rewound; the transport stays ready to play again. With no
+        // logger the time of the last line stays on show.
+        endTimeShown_ = linkStatus_.load() <= 1;
         power_->rewind->setEnabled(true);
         RefreshDataView(1024);
     }
@@ -780,7 +957,8 @@ void MainWindow::modelTick(Millis now) {
 void MainWindow::mainTick(Millis now) {
     (void)now;
     const bool powered = panel_.powered();
-    action("openPlay")->setEnabled(!powered);
+    action("openPlay")->setEnabled(!powered && !htmlBusy_);
+    action("openHtml")->setEnabled(!powered && !htmlBusy_);
     action("imperial")->setEnabled(!powered);
     action("newLog")->setEnabled(powered);
     action("las")->setEnabled(!powered);
@@ -815,9 +993,9 @@ void MainWindow::mainTick(Millis now) {
     const std::string elapsed = live_.read([](const LiveValues& v) { return v.elapsedText; });
     if (flags_.recording) {
         power_->showElapsed(true, ui::kLiveColour, elapsed);
-        power_->setRecordActive(!flags_.recordPaused);
     } else if (flags_.replayLoaded) {
-        power_->showElapsed(flags_.playing || flags_.paused, ui::kReplayColour, elapsed);
+        if (flags_.playing) endTimeShown_ = false;
+        power_->showElapsed(flags_.playing || flags_.paused || endTimeShown_, ui::kReplayColour, elapsed);
     } else {
         power_->showElapsed(false, 0, {});
     }
@@ -860,6 +1038,10 @@ void MainWindow::showMagnifier() {
 
 void MainWindow::choosePalette() {
     ui::CPaletteDlg dialog(palettes_, colours_, context_.settings, context_.preferences.get(), this);
+    dialog.onTableChanged = [this](const ColourTable& table) {
+        picture_.setColourTable(table);
+        depth_->paletteStrip()->update();
+    };
     dialog.exec();
     depth_->paletteStrip()->update();
 }

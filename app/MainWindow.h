@@ -6,9 +6,12 @@
 #include <QAction>
 #include <QLabel>
 #include <QMainWindow>
+#include <QProgressBar>
+#include <QScrollArea>
 #include <QTimer>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -59,9 +62,18 @@ inline constexpr const char* kSwitchOffForReplay =
     "Sonde must be switched Off before entering in Replay Mode.";
 inline constexpr const char* kSwitchOnToRecord =
     "Sonde must be switched On and ready before entering in Record Mode.";
+inline constexpr const char* kSameFileName = "Same file name exist, do you want replace this ?";
+inline constexpr const char* kHtmlLatency =
+    "latency exceeded for the creation of images JPEG, await or start again the application.";
+inline constexpr const char* kHeaderFilter = "Header files (*.hed *.HED)";
 
 // "VEXA Acquisition software version" + a non-breaking space + "4.10".
 QString mainWindowTitle();
+
+// The space a window system's frame takes around the client area, allowed for when the window is sized
+// before it has been framed; and the margin around the picture and the panel column.
+inline constexpr QSize kFrameAllowance{8, 40};
+inline constexpr int kLayoutMargin = 4;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -73,6 +85,15 @@ class MainWindow : public QMainWindow {
     // Menu commands.
     void OpenAndPlay();
     void NewLog();
+    // "Open in &HTML": the report of a chosen log from the chosen start, written on a thread of its own.
+    void OpenInHtml();
+    bool htmlBusy() const { return htmlBusy_; }
+    QProgressBar* progressBar() const { return progress_; }
+    // Sizes the window for a screen's available area: the full width of its content when it fits,
+    // else the screen's width with the panel column scrolling; the pictures take the height.
+    void fitToScreen(const QRect& available);
+    // Called when the operator switches the sonde off, before the power-off zeroes the link counters.
+    std::function<void()> onPowerOff;
     // The recording of "&New log." once its dialogs are done: `down` is the recording direction.
     bool startNewLog(const std::string& headerPath, bool down);
     void showAlarm(int type);
@@ -138,10 +159,17 @@ class MainWindow : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
     class Ports;
+    struct HtmlJob;
+    // The file pair of a new log: the save dialog, the orientation suffix and the replace question
+    // (No names it again); the paths record updated and saved. False when the operator cancels.
+    bool nameNewLog(std::string& headerPath);
+    void htmlDone(bool ok, const std::string& page);
+    void waitForHtml();
     void buildMenus();
     void buildStatusBar();
     void scheduleReplay();
@@ -202,6 +230,13 @@ class MainWindow : public QMainWindow {
     int idleTicks_ = 0;
     bool sondeIconBlink_ = false;
     bool closing_ = false;
+    bool placed_ = false;
+    bool endTimeShown_ = false;  // a replay ended with no logger: its last time stays shown
+    QScrollArea* panels_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    std::unique_ptr<HtmlJob> html_;
+    bool htmlBusy_ = false;
+    QString htmlRemembered_;  // status part 0 before the report, put back when it fails
 };
 
 }  // namespace quelt::app

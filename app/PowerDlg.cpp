@@ -75,23 +75,29 @@ CPowerDlg::CPowerDlg(QWidget* parent) : QWidget(parent) {
     gammaUnit = new QLabel("CPS", this);
     status = new ui::CColorStaticST(this);
     status->setObjectName("status");
-    status->setMinimumWidth(260);
+    status->setMinimumWidth(180);
+    status->setWordWrap(true);
     QFont bold = status->font();
     bold.setBold(true);
     status->setFont(bold);
 
     auto* v = new QVBoxLayout(this);
     v->addWidget(caption);
-    auto* buttons = new QHBoxLayout;
-    for (QToolButton* b : {power, record, pause, stop, play, rewind, travelWindow, setLogger, comm})
-        buttons->addWidget(b);
+    // Two rows of buttons and two columns of counters keep the panel narrow beside the picture.
+    auto* buttons = new QGridLayout;
+    int at = 0;
+    for (QToolButton* b : {power, record, pause, stop, play, rewind, travelWindow, setLogger, comm}) {
+        buttons->addWidget(b, at / 5, at % 5);
+        ++at;
+    }
     v->addLayout(buttons);
     v->addWidget(speed);
     auto* grid = new QGridLayout;
-    int col = 0;
+    int cell = 0;
     auto add = [&](QWidget* c, const char* unit) {
-        grid->addWidget(c, 0, col++);
-        grid->addWidget(new QLabel(unit, this), 0, col++);
+        grid->addWidget(c, cell / 2, cell % 2 * 2);
+        grid->addWidget(new QLabel(unit, this), cell / 2, cell % 2 * 2 + 1);
+        ++cell;
     };
     add(voltage, "V");
     add(current, "mA");
@@ -107,8 +113,9 @@ CPowerDlg::CPowerDlg(QWidget* parent) : QWidget(parent) {
     v->addWidget(status);
     v->addStretch();
 
-    // As the panel opens: everything but the icon buttons off, the variator hidden.
-    for (QToolButton* b : {power, stop, play, record, rewind, pause, comm})
+    // As the panel opens: everything but the icon buttons off, the variator hidden. TravelWindow stays
+    // off while the travel and level tools it opens do not exist.
+    for (QToolButton* b : {power, stop, play, record, rewind, pause, comm, travelWindow})
         b->setEnabled(false);
     speed->hide();
     elapsed->hide();
@@ -138,6 +145,8 @@ void CPowerDlg::showView(const ProbePanelView& view) {
     power->setStyleSheet(blink ? "QToolButton { color: #c0c000; }"
                          : on  ? "QToolButton { color: #00a000; }"
                                : "");
+    setRecordActive(view.recordActive);
+    setPauseBlink(view.pauseBlink);
 }
 
 void CPowerDlg::showElapsed(bool shown, std::uint32_t rgb, const std::string& text) {
@@ -163,7 +172,13 @@ void CPowerDlg::DisableTransport() {
 }
 
 void CPowerDlg::setRecordActive(bool active) {
+    recordActive_ = active;
     record->setStyleSheet(active ? "QToolButton { color: #ff0000; }" : "");
+}
+
+void CPowerDlg::setPauseBlink(bool on) {
+    pauseBlink_ = on;
+    pause->setStyleSheet(on ? "QToolButton { color: #c0c000; }" : "");
 }
 
 }  // namespace quelt::app

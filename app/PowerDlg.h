@@ -27,7 +27,11 @@ class CPowerDlg : public QWidget {
     void EnableReplayControls();
     // Play, Rewind, Pause, Stop and Record off and the speed variator hidden.
     void DisableTransport();
+    // The Record picture active or idle, the Pause picture in its blink phase or idle.
     void setRecordActive(bool active);
+    void setPauseBlink(bool on);
+    bool recordShownActive() const { return recordActive_; }
+    bool pauseShownBlinking() const { return pauseBlink_; }
 
     QToolButton* power;
     QToolButton* rewind;
@@ -48,6 +52,9 @@ class CPowerDlg : public QWidget {
     QLabel* gammaUnit;
     ui::CColorStaticST* status;
     QLabel* caption;
+
+  private:
+    bool recordActive_ = false, pauseBlink_ = false;
 };
 
 // The status text's colours: text and background as RGB.

@@ -35,8 +35,10 @@ std::optional<std::string> QtOperator::chooseFile(const std::string& title, cons
     }
     QString t = QString::fromStdString(title), d = QString::fromStdString(startDir),
             f = QString::fromStdString(filter);
-    QString chosen = forSaving ? QFileDialog::getSaveFileName(parent_, t, d, f)
-                               : QFileDialog::getOpenFileName(parent_, t, d, f);
+    // The program asks its own replace question ("Same file name exist, ...") where a file exists.
+    QString chosen =
+        forSaving ? QFileDialog::getSaveFileName(parent_, t, d, f, nullptr, QFileDialog::DontConfirmOverwrite)
+                  : QFileDialog::getOpenFileName(parent_, t, d, f);
     if (chosen.isEmpty()) return std::nullopt;
     return chosen.toStdString();
 }

@@ -152,7 +152,10 @@ int main(int argc, char** argv) {
         op.scriptedPath = log.absoluteFilePath().toStdString();
         if (parser.isSet(replaySpeedOption))
             window.powerPanel()->speed->setValue(parser.value(replaySpeedOption).toInt());
-        QTimer::singleShot(0, &window, [&window] { window.OpenAndPlay(); });
+        QTimer::singleShot(0, &window, [&window] {
+            window.OpenAndPlay();
+            window.onPlay();  // --replay plays at once
+        });
     }
     if (parser.isSet(screenshotOption)) {
         const QString file = parser.value(screenshotOption);
@@ -175,6 +178,7 @@ int main(int argc, char** argv) {
                          sim->logger().counters().dataFrames);
         std::fprintf(stderr, "\n");
     };
+    window.onPowerOff = printStats;
     if (parser.isSet(quitAfter)) {
         QTimer::singleShot(parser.value(quitAfter).toInt(), &window, [&window, &op, &printStats] {
             printStats();

@@ -10,6 +10,7 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "stream/LogFile.h"
+#include "stream/LogPaths.h"
 
 namespace quelt::cli {
 namespace {
@@ -19,17 +20,6 @@ namespace fs = std::filesystem;
 volatile std::sig_atomic_t g_interrupted = 0;
 void onInterrupt(int) {
     g_interrupted = 1;
-}
-
-// The header path of a new log: the chosen name with ".HED" and the orientation suffix _X, _N or _H,
-// unless the name already ends with it (or `plain` asks for the name as given).
-std::string newLogHeaderPath(const std::string& out, int orientation, bool plain) {
-    fs::path p(nativePath(out));
-    std::string stem = p.stem().string();
-    if (!equalsNoCase(p.extension().string(), ".hed")) stem = p.filename().string();
-    const char* suffix = orientation == 1 ? "_N" : orientation == 2 ? "_H" : "_X";
-    if (!plain && (stem.size() < 2 || !equalsNoCase(stem.substr(stem.size() - 2), suffix))) stem += suffix;
-    return fs::absolute(p.parent_path() / (stem + ".HED")).string();
 }
 
 bool applyWell(LogHeader& header, const std::string& assignment) {
@@ -115,12 +105,7 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
         fs::remove(dataPathForHeader(header), ec);
     }
     // The new log's names and folder are remembered (the header names its data file from them).
-    ProgramPaths& paths = h.context.paths;
-    paths.lastHeader = header;
-    paths.lastDataFile = dataPathForHeader(header);
-    paths.dataFileName = fs::path(paths.lastDataFile).filename().string();
-    paths.logDir = fs::path(header).parent_path().string();
-    paths.tempDir = systemTempDir();
+    rememberLog(h.context.paths, header);
     h.context.preferences->SavePaths();
     h.context.headerIo->SetHeaderDefaults();
     for (const auto& w : well) {

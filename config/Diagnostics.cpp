@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <exception>
 #include <mutex>
 
 #include "config/Ini.h"
@@ -64,6 +65,17 @@ void TraceDebug(const char* fmt, ...) {
 void WriteErrorLog(const std::string& codeText, const std::string& statusText) {
     if (!Diagnostics::enabled()) return;
     writeProfileString(Diagnostics::folder() + "error.log", asctimeStamp() + " ", statusText, codeText);
+}
+
+void WriteCaughtException(const char* function) {
+    std::string what = "unknown exception";
+    try {
+        if (auto e = std::current_exception()) std::rethrow_exception(e);
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+    }
+    WriteErrorLog(function, what.substr(0, 255));
 }
 
 void ReportException(const char* function, const char* file, int line) {

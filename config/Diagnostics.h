@@ -24,6 +24,10 @@ void TraceDebug(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // key = the status text, value = the code text.
 void WriteErrorLog(const std::string& codeText, const std::string& statusText);
 
+// Inside a catch block: an error.log entry for the exception being handled, with the name of the
+// function that caught it as the code text and the exception's own message (at most 255 characters).
+void WriteCaughtException(const char* function);
+
 // Reports a caught exception as "Function: %s\nFile: %s\nLine: %d\n" on standard error and in the trace.
 void ReportException(const char* function, const char* file, int line);
 

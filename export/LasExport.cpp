@@ -358,6 +358,7 @@ bool CLasExport::GenerateLASFormatFile(const LasChoices& choicesIn, bool replace
         return true;
     } catch (...) {
         ReportException("CLasExport::GenerateLASFormatFile", "LasExport.cpp", __LINE__);
+        WriteCaughtException("CLasExport::GenerateLASFormatFile");
         return false;
     }
 }
@@ -413,6 +414,7 @@ bool CLasExport::ReadDataFile() {
         return true;
     } catch (...) {
         ReportException("CLasExport::ReadDataFile", "LasExport.cpp", __LINE__);
+        WriteCaughtException("CLasExport::ReadDataFile");
         return false;
     }
 }
@@ -596,6 +598,7 @@ void CLasExport::WriteLineAscFile(std::FILE* out, const LasRecord& r, const LasC
                          r.hz);
     } catch (...) {
         ReportException("CLasExport::WriteLineAscFile", "LasExport.cpp", __LINE__);
+        WriteCaughtException("CLasExport::WriteLineAscFile");
     }
 }
 
@@ -706,6 +709,7 @@ void CLasExport::WriteHeaderLASFile(std::FILE* out, const LasChoices& choices) c
         std::fputs(h.c_str(), out);
     } catch (...) {
         ReportException("CLasExport::WriteHeaderLASFile", "LasExport.cpp", __LINE__);
+        WriteCaughtException("CLasExport::WriteHeaderLASFile");
     }
 }
 

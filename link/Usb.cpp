@@ -461,13 +461,17 @@ void CUSB::sendF0() {
 }
 
 void CUSB::sendF1() {
-    lastScale_ = encoderScale(settings_).scale;
-    CommandFrame f = makeF1(settings_);
-    {
-        std::lock_guard<std::mutex> lock(textMutex_);
-        lastF1_ = f;
+    try {
+        lastScale_ = encoderScale(settings_).scale;
+        CommandFrame f = makeF1(settings_);
+        {
+            std::lock_guard<std::mutex> lock(textMutex_);
+            lastF1_ = f;
+        }
+        sendFrame(f);
+    } catch (...) {
+        WriteCaughtException("CUSB::sendF1");
     }
-    sendFrame(f);
 }
 
 void CUSB::sendF2(double depth) {

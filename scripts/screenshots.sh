@@ -33,6 +33,16 @@ home "$tmp/live" PicOriented=2 PicResolution=4 UpBaudDivisor=2 MotorPeriod=21 Up
 run "$bin/queltlogger" --home "$tmp/live" --device sim --scenario deviated --seed 7 --power-on \
   --screenshot "$out/main_live.png" --screenshot-after 40000 --quit-after 42000
 
+# The same live log on a field laptop's 1024 x 768 screen and on a 1920 x 1080 one: the window takes the
+# screen's width when it is narrower than the picture and the panels (the panel column scrolls), and the
+# picture takes the screen's height.
+for size in 1024x768 1920x1080; do
+  echo "main_$size.png" >&2
+  home "$tmp/$size" PicOriented=2 PicResolution=4 UpBaudDivisor=2 MotorPeriod=21 UpholePulseWidth=8 UpGain=31
+  xvfb-run -a -s "-screen 0 ${size}x24" "$bin/queltlogger" --home "$tmp/$size" --device sim --scenario deviated \
+    --seed 7 --power-on --screenshot "$out/main_$size.png" --screenshot-after 30000 --quit-after 32000
+done
+
 # A replay of the demonstration log the program folder gets at first start, on a machine with no
 # logger (the USB bridge is looked for and not found: replay mode).
 echo "main_replay.png" >&2

@@ -3,7 +3,8 @@
 # only runs apt-get when something is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libftdi1-dev libturbojpeg0-dev
-  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth clang clang-format ccache)
+  libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth clang clang-format ccache
+  chromium-headless-shell)  # the browser the HTML report is checked in
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)

@@ -135,7 +135,12 @@ void Acquisition::sendF0() {
 }
 std::array<std::uint8_t, 8> Acquisition::sendF1() {
     CommandFrame f = makeF1(context_.settings);
-    send(f);
+    try {
+        send(f);
+    } catch (...) {
+        // The frame is lost like any command that is not written; the power-up sequence resends it.
+        WriteCaughtException("CUSB::sendF1");
+    }
     return sent<8>(f);
 }
 std::array<std::uint8_t, 4> Acquisition::sendF3() {

@@ -46,7 +46,7 @@ OpenLogResult openLog(const std::string& headerPath, CHeader& headerIo, Operator
     std::string dataPath = dataPathForHeader(path);
     std::error_code ec;
     if (!fs::exists(dataPath, ec)) {
-        op.message("Data file not present.", MessageKind::Error);
+        op.message("Data file not present.\n" + dataPath, MessageKind::Error);
         return OpenLogResult::NoDataFile;
     }
     out.headerPath = path;

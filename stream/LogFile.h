@@ -31,7 +31,7 @@ struct OpenedLog {
 enum class OpenLogResult {
     Ok,
     BadHeaderName,     // "Bad header file."
-    NoDataFile,        // "Data file not present."
+    NoDataFile,        // "Data file not present." and the path looked for
     HeaderUnreadable,  // the header could not be read
     BadLayout,         // the header's line layout cannot be read safely
     DataUnreadable,    // "Trouble opening file."

@@ -254,6 +254,16 @@ void ProbePanel::statusPoll(Millis now) {
     } else if (linkStatus > 2) {
         view_.powerPicture = odd ? PowerPicture::OnBlink : PowerPicture::On;
     }
+    // Record active at counts 7, 0, 1 and 2 of its eight, idle from 3; Pause blinks while paused.
+    const ModeFlags& modes = shared_.modes;
+    if (!modes.recording) {
+        recordBlink_ = 0;
+        view_.recordActive = view_.pauseBlink = false;
+    } else {
+        recordBlink_ = (recordBlink_ + 1) % 8;
+        view_.recordActive = !modes.recordPaused && (recordBlink_ == 7 || recordBlink_ < 3);
+        view_.pauseBlink = modes.recordPaused && (recordBlink_ & 1) != 0;
+    }
     pollDue_ = now + kPollPeriod;
 }
 

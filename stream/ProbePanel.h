@@ -58,6 +58,8 @@ struct ProbePanelView {
     bool voltageBlinking = false, currentBlinking = false, gammaShown = false;
     bool powerEnabled = false;
     PowerPicture powerPicture = PowerPicture::Off;
+    // A recording shows the active Record picture four polls out of eight; a paused one blinks Pause.
+    bool recordActive = false, pauseBlink = false;
 };
 
 class ProbePanel {
@@ -112,6 +114,7 @@ class ProbePanel {
     int zeroCommands_ = 0;
     int startCountdown_ = 10;
     int blink_ = 0;
+    int recordBlink_ = 0;  // 0..7 while recording
     int lastStatus_ = -1;
 
     Millis lockoutUntil_ = -1;

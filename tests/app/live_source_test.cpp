@@ -16,6 +16,7 @@
 #include "config/ProgramContext.h"
 #include "sim/SimDevice.h"
 #include "stream/LogFile.h"
+#include "stream/LogPaths.h"
 #include "ui/widgets/DephtDlg.h"
 #include "ui/widgets/PictureView.h"
 
@@ -116,11 +117,13 @@ TEST(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
         op.clear();
 
         // A recording from the window: lines go into the data file, Stop completes the header.
-        const fs::path header = sandbox / "h" / "live.HED";
-        op.answerPath(header.string());
+        op.answerPath((sandbox / "h" / "live").string());
         window.NewLog();
         ASSERT_TRUE(window.modeFlags().recording);
-        EXPECT_EQ(window.statusPart(0), "Data file : live.HED");
+        // The log is named with the orientation suffix.
+        const fs::path header =
+            quelt::newLogHeaderPath((sandbox / "h" / "live").string(), context.settings.PicOriented);
+        EXPECT_EQ(window.statusPart(0), QString::fromStdString("Data file : " + header.filename().string()));
         QTest::qWait(2500);
         window.onStop();
         EXPECT_FALSE(window.modeFlags().recording);
@@ -138,6 +141,7 @@ TEST(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
         op.answerPath(header.string());
         window.OpenAndPlay();
         EXPECT_TRUE(op.messages().empty()) << op.messages().front();
+        window.onPlay();
         ASSERT_TRUE(window.modeFlags().playing);
         EXPECT_EQ(window.statusPart(0), QString::fromStdString("Data file : " + data.filename().string()));
         ASSERT_TRUE(QTest::qWaitFor([&] { return window.transport().replayPosition() > 0; }, 3000));

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 
+#include "WindowFixture.h"
 #include "app/AboutBox.h"
 #include "app/EndProcessDlg.h"
 #include "app/LiveSource.h"
@@ -29,104 +30,24 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);
-    return *app;
-}
-
-// A program folder of its own, the window on a fake clock and a scripted operator.
-class WindowTest : public ::testing::Test {
-  protected:
-    fs::path sandbox;
-    quelt::ScriptedOperator op;
-    quelt::ProgramContext context;
-    quelt::FakeClock clock{1000};
-    quelt::app::NullLiveSource source;
-    std::unique_ptr<quelt::app::MainWindow> window;
-    std::unique_ptr<QTimer> modalCloser;  // closes the modal dialogs the commands open (replay start: "All")
-
-    void SetUp() override {
-        application();
-        modalCloser = std::make_unique<QTimer>();
-        QObject::connect(modalCloser.get(), &QTimer::timeout, [] {
-            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
-        });
-        modalCloser->start(5);
-        sandbox =
-            fs::temp_directory_path() / ("quelt-app-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(sandbox);
-        ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
-        std::string error;
-        ASSERT_TRUE(quelt::startProgram((sandbox / "h").string(), op, context, error)) << error;
-        context.settings.SplashScreenOff = true;
-        window = std::make_unique<quelt::app::MainWindow>(context, op, source, clock);
-        window->leaveDelayMs = 0;
-        window->shutdownPauseMs = 0;
-        window->show();  // the counters draw only while they are shown
-    }
-    void TearDown() override {
-        window.reset();
-        fs::remove_all(sandbox);
-    }
-
-    // A small log: four lines from 12.0 m down by 0.5 m, 180 samples a turn.
-    std::string makeLog() {
-        std::string header = (sandbox / "h" / "well.HED").string();
-        context.headerIo->SetHeaderDefaults();
-        EXPECT_TRUE(context.headerIo->WriteHeader(header));
-        EXPECT_TRUE(quelt::MarkRecordingStart(header, 12.0, 0));
-        quelt::LineLayout layout = quelt::layoutFromHeader(context.header);
-        quelt::DataFileWriter w;
-        EXPECT_TRUE(w.open((sandbox / "h" / "well.VIV").string(), layout.lineSize));
-        std::vector<std::uint8_t> frame(40 + 4 * 180 + 3, 0), line;
-        frame[18] = 2;
-        for (size_t i = 40; i + 3 < frame.size(); ++i)
-            frame[i] = static_cast<std::uint8_t>(i * 7);
-        for (int i = 0; i < 4; ++i) {
-            quelt::buildDataLine(frame, {12.0 + i * 0.5, 0, i * 100, false}, layout, line);
-            EXPECT_TRUE(w.appendLine(line, 0));
-        }
-        w.close();
-        return header;
-    }
-
-    // Advances the clock until the replay draws its next line.
-    bool nextLine() {
-        for (int i = 0; i < 50; ++i) {
-            clock.advance(20);
-            if (window->replayTick(clock.now())) return true;
-        }
-        return false;
-    }
-    quelt::app::CPowerDlg& panel() { return *window->powerPanel(); }
-};
-
-std::vector<std::uint32_t> bufferCopy(quelt::CToolsBmp& picture) {
-    std::lock_guard lock(picture.buffer().mutex);
-    return picture.buffer().pixels;
-}
-
-}  // namespace
+using windowtest::application;
+using windowtest::bufferCopy;
+using windowtest::WindowTest;
 
 TEST_F(WindowTest, StartsInAcquisitionModeWithTheTitleAndTheLaterWindowsDisabled) {
     EXPECT_EQ(window->windowTitle(), QString("VEXA Acquisition software version") + QChar(0x00A0) + "4.10");
     window->mainTick(clock.now());
     EXPECT_EQ(window->statusPart(0), "Acquisition Mode.");
     EXPECT_EQ(window->statusPart(2), "Not hardware detected.");
-    for (const char* name : {"openHtml", "loggerSetup", "travelTools"}) {
+    for (const char* name : {"loggerSetup", "travelTools"}) {
         SCOPED_TRACE(name);
         ASSERT_NE(window->action(name), nullptr);
         EXPECT_FALSE(window->action(name)->isEnabled());
         EXPECT_EQ(window->action(name)->toolTip(), "This window is not available yet.");
     }
-    // Sonde off: replay and the exports allowed, no new log.
+    // Sonde off: replay, the report and the exports allowed, no new log.
     EXPECT_TRUE(window->action("openPlay")->isEnabled());
+    EXPECT_TRUE(window->action("openHtml")->isEnabled());
     EXPECT_TRUE(window->action("las")->isEnabled());
     EXPECT_TRUE(window->action("resampling")->isEnabled());
     EXPECT_FALSE(window->action("newLog")->isEnabled());
@@ -139,6 +60,7 @@ TEST_F(WindowTest, OpenAndPlayDrawsTheLogsRowsAndShowsItsDepthInReplayColour) {
     op.answerPath(header);
     window->OpenAndPlay();
     ASSERT_TRUE(window->modeFlags().replayLoaded);
+    window->onPlay();
     ASSERT_TRUE(window->modeFlags().playing);
     EXPECT_EQ(window->statusPart(0), "Data file : well.VIV");
     EXPECT_TRUE(op.messages().empty()) << op.messages().front();
@@ -268,6 +190,10 @@ TEST_F(WindowTest, TransportButtonsFollowTheReplay) {
 
     op.answerPath(makeLog());
     window->OpenAndPlay();
+    EXPECT_EQ(enabled(), "01111");  // open: the transport ready, nothing played yet
+    EXPECT_FALSE(window->modeFlags().playing);
+    EXPECT_FALSE(nextLine());
+    window->onPlay();
     EXPECT_EQ(enabled(), "01110");  // playing: no Record, no Rewind
     EXPECT_FALSE(panel().speed->isHidden());
     ASSERT_TRUE(nextLine());
@@ -300,6 +226,7 @@ TEST_F(WindowTest, TransportButtonsFollowTheReplay) {
 TEST_F(WindowTest, ImperialDepthSwitchesTheUnitsAndClearsThePicture) {
     op.answerPath(makeLog());
     window->OpenAndPlay();
+    window->onPlay();
     ASSERT_TRUE(nextLine());
     EXPECT_EQ(window->depthDisplay()->shown().depthUnit, "M");
     window->ImperialDepth();
@@ -314,6 +241,7 @@ TEST_F(WindowTest, ScreenshotOfAReplay) {
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     window->OpenAndPlay();
+    window->onPlay();
     for (int i = 0; i < 3; ++i)
         nextLine();
     window->mainTick(clock.now());
@@ -481,6 +409,7 @@ TEST_F(WindowTest, ToolBoxShowsDashesWithoutOrientationAndPlacementsAreKept) {
     ASSERT_TRUE(context.placements.get(quelt::PlacementSlot::MainWindow).valid());
     ASSERT_TRUE(context.placements.get(quelt::PlacementSlot::ToolsBox).valid());
     quelt::app::MainWindow second(context, op, source, clock);
+    second.show();
     EXPECT_EQ(second.width(), width);
     EXPECT_EQ(second.minimumWidth(), second.maximumWidth()) << "the width stays fixed";
 }
@@ -508,13 +437,13 @@ TEST_F(WindowTest, BlackAndWhiteIsWrittenAtOnceAndTheMagnifierKeepsItsPlacement)
     const quelt::WindowPlacement first = context.placements.get(quelt::PlacementSlot::DepthMagnifier);
     ASSERT_TRUE(first.valid()) << "the first placement is stored in its slot";
     window->depthDisplay()->magnifier()->move(first.left + 30, first.top + 20);
-    const int left = window->depthDisplay()->magnifier()->geometry().left();
+    const int left = window->depthDisplay()->magnifier()->frameGeometry().left();
     window->depthDisplay()->magnifier()->close();
     EXPECT_FALSE(window->depthDisplay()->magnifier()->isVisible());
     const quelt::WindowPlacement moved = context.placements.get(quelt::PlacementSlot::DepthMagnifier);
     EXPECT_EQ(moved.left, left);
     window->showMagnifier();
-    EXPECT_EQ(window->depthDisplay()->magnifier()->geometry().left(), left);
+    EXPECT_EQ(window->depthDisplay()->magnifier()->frameGeometry().left(), left);
 }
 
 TEST_F(WindowTest, SetCurrentDepthIsOfferedOnlyWithLoggerFramesAlone) {

@@ -11,6 +11,7 @@
 
 #include "imaging/Palette.h"
 #include "platform/Operator.h"
+#include "ui/widgets/ColorPen.h"
 #include "ui/widgets/ColorStaticST.h"
 #include "ui/widgets/DephtDlg.h"
 #include "ui/widgets/DialogExt.h"
@@ -363,4 +364,35 @@ TEST(TechnicalTools, OkWritesTheFourSwitches) {
     for (const char* name : {"TechnicalTools", "DebugingTools", "DebugingTrace", "FullTracing"})
         EXPECT_NE(all.find(std::string(name) + "=false"), std::string::npos) << all;
     std::filesystem::remove(file);
+}
+
+TEST(ColorPen, ACellGivesItsColourAndAnnulerKeepsTheCallers) {
+    application();
+    struct Case {
+        const char* name;
+        std::uint32_t start;
+        int selected;  // the table entry framed at opening
+        int press;     // a cell, or -1 for "&Annuler", -2 for "&OK"
+        std::uint32_t colour;
+        int result;
+    };
+    const Case cases[] = {
+        {"a cell", 0x00FF00, 3, 12, 0xFF0000, QDialog::Accepted},
+        {"Annuler", 0x00FF00, 3, -1, 0x00FF00, QDialog::Rejected},
+        {"a colour of no entry, OK", 0x123456, 0, -2, 0x123456, QDialog::Accepted},
+        {"the last cell", 0xA0A000, 14, 19, 0x000000, QDialog::Accepted},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::uint32_t colour = c.start;
+        CColorPen pen(colour);
+        EXPECT_EQ(pen.selectedEntry(), c.selected);
+        EXPECT_EQ(pen.cancelButton()->text(), "&Annuler");
+        QAbstractButton* b = pen.cancelButton();
+        if (c.press == -2) b = pen.okButton();
+        if (c.press >= 0) b = pen.cell(c.press);
+        b->click();
+        EXPECT_EQ(colour, c.colour);
+        EXPECT_EQ(pen.result(), c.result);
+    }
 }

@@ -103,9 +103,10 @@ TEST_F(LogFileTest, RefusalsAndTheirMessages) {
         const char* message;
     };
     std::ofstream((home / "h" / "other.HED").string()) << "[General]\n";
+    const std::string missing = "Data file not present.\n" + (home / "h" / "other.viv").string();
     const Case cases[] = {
         {dataPath, OpenLogResult::BadHeaderName, "Bad header file."},
-        {(home / "h" / "other.HED").string(), OpenLogResult::NoDataFile, "Data file not present."},
+        {(home / "h" / "other.HED").string(), OpenLogResult::NoDataFile, missing.c_str()},
     };
     for (const auto& c : cases) {
         op.clear();

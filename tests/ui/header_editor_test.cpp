@@ -143,7 +143,7 @@ TEST_F(HeaderEditor, LoadRefusesAFileThatIsNotAHeader) {
     CHeaderDlg dlg(context, op, QImage(), nullptr, march7());
     op.answerPath(other.string());
     QTest::mouseClick(dlg.loadButton(), Qt::LeftButton);
-    EXPECT_EQ(op.messages(), std::vector<std::string>{"Data file not present."});
+    EXPECT_EQ(op.messages(), std::vector<std::string>{"Data file not present.\n" + other.string()});
     EXPECT_EQ(context.header.text("Company"), "");
     op.answerPath(std::nullopt);
     QTest::mouseClick(dlg.loadButton(), Qt::LeftButton);

@@ -2,15 +2,18 @@
 
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 
 #include "UiFixture.h"
 #include "app/LiveSource.h"
 #include "app/MainWindow.h"
 #include "config/ProgramContext.h"
 #include "export/LogFixture.h"
+#include "platform/Paths.h"
 #include "stream/DataFile.h"
 #include "stream/DataLine.h"
 #include "stream/LogFile.h"
+#include "stream/LogPaths.h"
 #include "ui/header/HeaderDlg.h"
 #include "ui/setup/PRecordingMode.h"
 #include "ui/setup/PSetDepthPlayer.h"
@@ -68,9 +71,9 @@ TEST_F(NewLogFromTheWindow, RecordingModeAndWellInformationEndUpInTheHeader) {
             editor->saveButton()->click();
         }
     });
-    const fs::path hed = sandbox / "h" / "newrun.HED";
-    op.answerPath(hed.string());
+    op.answerPath((sandbox / "h" / "newrun").string());
     window->NewLog();
+    const fs::path hed = newLogHeaderPath((sandbox / "h" / "newrun").string(), context.settings.PicOriented);
     EXPECT_EQ(shown, (std::vector<std::string>{"mode", "header"}));
     EXPECT_EQ(window->shared().recordDirection.load(), 0);
     EXPECT_DOUBLE_EQ(window->shared().lastAcceptedDepth.load(), 23.5);
@@ -125,4 +128,131 @@ TEST_F(NewLogFromTheWindow, ReplayStartsAtTheChosenDepth) {
     // The line at 13.0 m was drawn; the replay goes on with the next one.
     EXPECT_EQ(window->transport().replayPosition(), 3 * layout.lineSize);
     EXPECT_DOUBLE_EQ(window->live().read([](const LiveValues& v) { return v.fileDepth; }), 13.0);
+}
+
+TEST(NewLogNames, TheOrientationSuffixIsAddedOnce) {
+    struct Case {
+        const char* chosen;
+        int orientation;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"/logs/run", 0, "run_X.HED"},           {"/logs/run.hed", 1, "run_N.HED"},
+        {"/logs/RUN_h", 2, "RUN_h.HED"},         {"/logs/run_X.HED", 2, "run_X_H.HED"},
+        {"/logs/hole 7.HED", 2, "hole 7_H.HED"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        EXPECT_EQ(newLogHeaderPath(c.chosen, c.orientation), std::string("/logs/") + c.name);
+    }
+}
+
+namespace {
+
+// The scripted operator, with the folder or file each file dialog was opened at.
+class DialogStarts final : public Operator {
+  public:
+    explicit DialogStarts(ScriptedOperator& inner) : inner_(inner) {}
+    void message(const std::string& text, MessageKind kind) override { inner_.message(text, kind); }
+    bool askYesNo(const std::string& text) override { return inner_.askYesNo(text); }
+    std::optional<std::string> chooseFile(const std::string& title, const std::string& start,
+                                          const std::string& filter, bool forSaving) override {
+        starts.push_back(start);
+        return inner_.chooseFile(title, start, filter, forSaving);
+    }
+    std::optional<std::string> chooseFolder(const std::string& title, const std::string& start) override {
+        return inner_.chooseFolder(title, start);
+    }
+    std::vector<std::string> starts;
+
+  private:
+    ScriptedOperator& inner_;
+};
+
+std::string fileText(const fs::path& p) {
+    return quelt::testing::readText(resolveNoCase(p));
+}
+
+}  // namespace
+
+TEST_F(NewLogFromTheWindow, TheHeaderNamesItsOwnDataFileAndThePathsAreSaved) {
+    context.settings.PicOriented = 2;
+    window->linkStatus() = 255;
+    answerDialogs([](QWidget* w) {
+        if (auto* mode = qobject_cast<ui::CPRecordingMode*>(w)) mode->okButton()->click();
+        if (auto* editor = qobject_cast<ui::CHeaderDlg*>(w)) editor->saveButton()->click();
+    });
+    fs::create_directories(sandbox / "logs");
+    op.answerPath((sandbox / "logs" / "hole7").string());
+    window->NewLog();
+    ASSERT_TRUE(window->modeFlags().recording);
+    window->onStop();
+    const fs::path hed = sandbox / "logs" / "hole7_H.HED";
+    ASSERT_TRUE(fs::exists(hed));
+    EXPECT_TRUE(fs::exists(sandbox / "logs" / "hole7_H.viv"));
+    const std::string header = fileText(hed);
+    const std::string file1 = header.substr(header.find("[File1]"));
+    EXPECT_EQ(file1.find("FileName=Demo.VIV"), std::string::npos) << file1;
+    EXPECT_NE(file1.find("FileName=hole7_H.viv"), std::string::npos) << file1;
+    const std::string cfg = fileText(sandbox / "h" / "Zorak.cfg");
+    EXPECT_NE(cfg.find("LastFile=" + hed.string()), std::string::npos) << cfg;
+    EXPECT_NE(cfg.find("FileName=hole7_H.viv"), std::string::npos);
+    EXPECT_NE(cfg.find("FilePath=" + (sandbox / "logs").string()), std::string::npos);
+}
+
+TEST_F(NewLogFromTheWindow, AnExistingLogIsReplacedOnlyOnYesAndNoNamesTheLogAgain) {
+    window->linkStatus() = 255;
+    answerDialogs([](QWidget* w) {
+        if (auto* mode = qobject_cast<ui::CPRecordingMode*>(w)) mode->okButton()->click();
+        if (auto* editor = qobject_cast<ui::CHeaderDlg*>(w)) editor->saveButton()->click();
+    });
+    const std::string suffix = context.settings.PicOriented == 1   ? "_N"
+                               : context.settings.PicOriented == 2 ? "_H"
+                                                                   : "_X";
+    const fs::path kept = sandbox / "h" / ("kept" + suffix + ".HED"),
+                   keptData = sandbox / "h" / ("kept" + suffix + ".viv");
+    std::ofstream(kept) << "[WellInfo]\nCompany=Earlier\n";
+    std::ofstream(keptData) << "earlier lines";
+
+    // No: the operator names the log again; the earlier log stays as it was.
+    op.answerPath((sandbox / "h" / "kept").string());
+    op.answerYes(false);
+    op.answerPath((sandbox / "h" / "fresh").string());
+    window->NewLog();
+    ASSERT_TRUE(window->modeFlags().recording);
+    window->onStop();
+    std::vector<std::string> asked;
+    for (const auto& e : op.log())
+        if (e.kind != "message") asked.push_back(e.kind + ": " + e.text);
+    EXPECT_EQ(asked, (std::vector<std::string>{"file: New log",
+                                               "question: Same file name exist, do you want replace this ?",
+                                               "file: New log"}));
+    EXPECT_EQ(fileText(kept), "[WellInfo]\nCompany=Earlier\n");
+    EXPECT_EQ(fileText(keptData), "earlier lines");
+    EXPECT_TRUE(fs::exists(sandbox / "h" / ("fresh" + suffix + ".HED")));
+
+    // Yes: the earlier pair is replaced by the new log.
+    op.answerPath((sandbox / "h" / "kept").string());
+    op.answerYes(true);
+    window->NewLog();
+    ASSERT_TRUE(window->modeFlags().recording);
+    window->onStop();
+    EXPECT_EQ(fileText(kept).find("Company=Earlier"), std::string::npos);
+    EXPECT_NE(fileText(keptData), "earlier lines");
+}
+
+TEST_F(NewLogFromTheWindow, ABareStoredFolderGivesTheDataFolderOfTheProgramFolder) {
+    DialogStarts starts(op);
+    app::MainWindow w(context, starts, source, clock);
+    w.linkStatus() = 255;
+    answerDialogs([](QWidget* m) {
+        if (auto* mode = qobject_cast<ui::CPRecordingMode*>(m)) mode->okButton()->click();
+    });
+    for (const char* stored : {"c:\\", "/"}) {
+        SCOPED_TRACE(stored);
+        context.paths.logDir = stored;
+        w.NewLog();  // the dialog is cancelled
+    }
+    EXPECT_EQ(starts.starts, (std::vector<std::string>(2, resolveNoCase(sandbox / "h" / "Data").string())));
+    EXPECT_TRUE(fs::is_directory(sandbox / "h" / "Data"));
 }

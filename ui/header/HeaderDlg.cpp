@@ -217,7 +217,7 @@ void CHeaderDlg::Load() {
     auto chosen = op_.chooseFile("Load", context_.paths.logDir, "VEXA File (*.HED)", false);
     if (!chosen) return;
     if (!equalsNoCase(fs::path(*chosen).extension().string(), ".hed") || !fs::is_regular_file(*chosen)) {
-        op_.message("Data file not present.", MessageKind::Error);
+        op_.message("Data file not present.\n" + *chosen, MessageKind::Error);
         return;
     }
     // Read through a header reader of its own so that only the well information is taken over.

@@ -81,7 +81,7 @@ void CColorStaticST::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), shownBkColour());
     p.setPen(shownTextColour());
     p.setFont(font());
-    p.drawText(contentsRect(), static_cast<int>(alignment()), text());
+    p.drawText(contentsRect(), static_cast<int>(alignment()) | (wordWrap() ? Qt::TextWordWrap : 0), text());
 }
 
 // ---------------------------------------------------------------- alarm window

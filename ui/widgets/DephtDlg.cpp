@@ -214,7 +214,7 @@ CDephtDlg::CDephtDlg(const ColourTable& table, const Settings& settings, QWidget
     static const char* const kNames[5] = {"tilt", "azimuth", "gravity", "magnetic", "fieldAngle"};
     static const char* const kCaptions[5] = {"Tilt", "Azim.", "G", "H", "Angle"};
     for (int i = 0; i < 5; ++i) {
-        auto* c = digits(this, kNames[i], 70, 18);
+        auto* c = digits(this, kNames[i], 66, 18);
         c->SetWidthRatio(0.9);
         orientation_[static_cast<size_t>(i)] = c;
         orientation->addWidget(new QLabel(kCaptions[i], this), i / 3 * 2, i % 3);
@@ -232,7 +232,7 @@ CDephtDlg::CDephtDlg(const ColourTable& table, const Settings& settings, QWidget
     serial_->setObjectName("serial");
     serial_->setAlignment(Qt::AlignCenter);
     serial_->setText("SN : -");
-    serial_->setMinimumWidth(90);
+    serial_->setMinimumWidth(64);
     serial_->SetBlinkBkColors(colourFromRgb(kBlinkColour), QColor());
     reference_ = new QToolButton(this);
     reference_->setObjectName("depthReference");

@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <cmath>
 
+#include "config/Diagnostics.h"
 #include "platform/Text.h"
 
 namespace quelt::ui {
@@ -65,20 +66,32 @@ void CGraphicCounterCtrl::scheduleRedraw() {
 
 void CGraphicCounterCtrl::WriteCounterDataInt(int value) {
     if (!isVisible()) return;
-    text_ = format("%d", value);
-    scheduleRedraw();
+    try {
+        text_ = format("%d", value);
+        scheduleRedraw();
+    } catch (...) {
+        WriteCaughtException("CGraphicCounterCtrl::WriteCounterDataInt");
+    }
 }
 
 void CGraphicCounterCtrl::WriteCounterDataDouble(double value, const char* fmt) {
     if (!isVisible()) return;
-    text_ = format(fmt, std::isfinite(value) ? value : 0.0);
-    scheduleRedraw();
+    try {
+        text_ = format(fmt, std::isfinite(value) ? value : 0.0);
+        scheduleRedraw();
+    } catch (...) {
+        WriteCaughtException("CGraphicCounterCtrl::WriteCounterDataDouble");
+    }
 }
 
 void CGraphicCounterCtrl::WriteCounterDataCString(const std::string& text) {
     if (!isVisible()) return;
-    text_ = text.substr(0, 255);
-    scheduleRedraw();
+    try {
+        text_ = text.substr(0, 255);
+        scheduleRedraw();
+    } catch (...) {
+        WriteCaughtException("CGraphicCounterCtrl::WriteCounterDataCString");
+    }
 }
 
 void CGraphicCounterCtrl::SetColours(QColor background, QColor text, QColor blinkBackground,

@@ -54,6 +54,7 @@ CPaletteDlg::CPaletteDlg(PaletteSet& palettes, ColourTable& table, Settings& set
 
 void CPaletteDlg::rebuild() {
     BuildColourTable(palettes_, settings_, table_);
+    if (onTableChanged) onTableChanged(table_);
     update();
 }
 
@@ -68,6 +69,7 @@ void CPaletteDlg::accept() {
     if (list_->isHidden()) {
         settings_.PaletteInUse = rememberedPalette_;
         BuildColourTable(palettes_, settings_, table_);
+        if (onTableChanged) onTableChanged(table_);
     }
     settings_.BlackAndWhite = rememberedBlackAndWhite_;
     if (preferences_) preferences_->WriteInt("PaletteInUse", settings_.PaletteInUse, "QueltLogger");

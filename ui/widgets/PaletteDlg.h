@@ -1,11 +1,13 @@
 #pragma once
 // The palette selector: a list of the defined palettes over a preview of the colour table. A choice
-// takes effect at once; OK keeps it and writes PaletteInUse, Escape keeps it for this run only.
+// takes effect at once (the next rows of the picture are coloured with it); OK keeps it and writes
+// PaletteInUse, Escape keeps it for this run only.
 
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <functional>
 
 #include "config/Preferences.h"
 #include "config/Settings.h"
@@ -29,6 +31,9 @@ class CPaletteDlg : public QDialog {
 
     void accept() override;
     void reject() override;
+
+    // Called with the new table whenever a choice rebuilds it, so the pictures take it at once.
+    std::function<void(const ColourTable&)> onTableChanged;
 
   protected:
     void paintEvent(QPaintEvent*) override;
