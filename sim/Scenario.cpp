@@ -158,6 +158,18 @@ bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error
     out.cable.kind = equalsNoCase(type, "mono") ? CableKind::Mono : CableKind::FourConductor;
     out.cable.lengthM = ini.GetDouble("Length", out.cable.lengthM, "Cable");
     out.cable.noiseDb = ini.GetDouble("Noise", out.cable.noiseDb, "Cable");
+    for (auto [key, window] : {std::pair{"DriveWindow", &out.cable.pinnedDrives},
+                               std::pair{"GainWindow", &out.cable.pinnedGains}}) {
+        std::string text = ini.GetString(key, "", "Cable");
+        if (text.empty()) continue;
+        // Whole gains and drives: "12..30" takes 12 and 30 and nothing beyond.
+        double lo = 0, hi = 0;
+        if (std::sscanf(text.c_str(), "%lf..%lf", &lo, &hi) != 2 || hi < lo) {
+            error = std::string("bad ") + key + " in [Cable]: " + text + " (expected lo..hi)";
+            return false;
+        }
+        *window = {lo - 0.5, hi + 0.5};
+    }
 
     SondeSpec& so = out.sonde;
     so.d42Travel = ini.GetDouble("D42Travel", so.d42Travel, "Sonde");
@@ -179,6 +191,7 @@ bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error
     f.loggerResetAt = ini.GetDouble("LoggerResetAt", f.loggerResetAt, "Faults");
     f.pullAt = ini.GetDouble("PullAt", f.pullAt, "Faults");
     f.returnAt = ini.GetDouble("ReturnAt", f.returnAt, "Faults");
+    f.garbledAt = ini.GetDouble("GarbledAt", f.garbledAt, "Faults");
     return true;
 }
 

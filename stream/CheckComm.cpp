@@ -727,6 +727,10 @@ void CCheckComm::finish() {
         restoreEntry();
         return;
     }
+    noValidCommunication();
+}
+
+void CCheckComm::noValidCommunication() {
     d_ = opening_.drive;
     g_ = opening_.gain;
     u_ = opening_.uphole;
@@ -774,6 +778,11 @@ void CCheckComm::restoreEntry() {
                 if (!ok && entries_.size() > 1) {
                     entries_.pop_back();
                     restoreEntry();
+                    return;
+                }
+                // Nothing older to fall back on: values that failed their verification are no success.
+                if (!ok) {
+                    noValidCommunication();
                     return;
                 }
                 const std::string speed = std::string(" at ") + baudText(b_) + " !!!";

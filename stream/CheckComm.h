@@ -175,6 +175,7 @@ class CCheckComm {
     void speedPassed();
     void finish();
     void restoreEntry();
+    void noValidCommunication();
     void acceptQuestion(const std::string& question);
     void fail(const std::string& infos, CheckCommResult why);
     void stepReport();
