@@ -1,6 +1,7 @@
 #include "sim/Scenario.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include "config/Ini.h"
@@ -163,8 +164,13 @@ bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error
         std::string text = ini.GetString(key, "", "Cable");
         if (text.empty()) continue;
         // Whole gains and drives: "12..30" takes 12 and 30 and nothing beyond.
-        double lo = 0, hi = 0;
-        if (std::sscanf(text.c_str(), "%lf..%lf", &lo, &hi) != 2 || hi < lo) {
+        const size_t dots = text.find("..");
+        char *loEnd = nullptr, *hiEnd = nullptr;
+        const std::string loText = text.substr(0, dots),
+                          hiText = dots == std::string::npos ? "" : text.substr(dots + 2);
+        const double lo = std::strtod(loText.c_str(), &loEnd), hi = std::strtod(hiText.c_str(), &hiEnd);
+        if (dots == std::string::npos || loEnd == loText.c_str() || *loEnd || hiEnd == hiText.c_str() ||
+            *hiEnd || hi < lo) {
             error = std::string("bad ") + key + " in [Cable]: " + text + " (expected lo..hi)";
             return false;
         }

@@ -358,6 +358,7 @@ TEST_F(CheckFixture, WaitsWhileACommandIsPending) {
         bool commandPending() override { return pending; }
     } slow{settings, echo};
     CCheckComm c{settings, echo, flags, slow, op};
+    c.programFolder = home.string();
     c.open(clock.now());
     for (int i = 0; i < 100; ++i) {
         clock.advance(10);
