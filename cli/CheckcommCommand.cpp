@@ -12,7 +12,7 @@
 #include "cli/Headless.h"
 #include "cli/Json.h"
 #include "link/SpeedTables.h"
-#include "stream/CheckComm.h"
+#include "stream/CheckCommSetup.h"
 
 namespace quelt::cli {
 namespace {
@@ -139,12 +139,8 @@ int runCheckcomm(const GlobalOptions& options, const std::vector<std::string>& a
     if (rc != kExitOk) return rc;
 
     CheckcommOperator op(h.op, accept);
-    CCheckComm check(h.context.settings, h.acq->echo, h.acq->linkFlags, *h.acq, op);
-    check.programFolder = h.context.home.string();
-    check.sondeSerial = h.context.sondes->current().serialNumber;
-    check.saveSettings = [&h] {
-        if (h.context.preferences) h.context.preferences->SaveSettings();
-    };
+    std::unique_ptr<CCheckComm> made = makeCheckComm(*h.acq, op);
+    CCheckComm& check = *made;
     std::string lastInfos;
     check.onChange = [&] {
         const std::string& infos = check.view().infos.text;
