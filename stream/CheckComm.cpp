@@ -731,20 +731,10 @@ void CCheckComm::finish() {
 }
 
 void CCheckComm::noValidCommunication() {
-    d_ = opening_.drive;
-    g_ = opening_.gain;
-    u_ = opening_.uphole;
-    b_ = opening_.divisor;
-    showCurrent();
-    setInfos("Fail : no valid communication  !!!", CheckCommTone::Error);
+    fail("Fail : no valid communication  !!!", CheckCommResult::Failed);
     changed();
     op_.message("Fail no valid communication  !!!\n Use manual parameter tools or restart check.",
                 MessageKind::Information);
-    result_ = CheckCommResult::Failed;
-    restoreSaved_ = true;
-    settings_.UpGain = g_;
-    settings_.UpBaudDivisor = b_;
-    go(kStepReport, kClosingMs);
 }
 
 void CCheckComm::restoreEntry() {
