@@ -212,9 +212,12 @@ TEST_F(CheckFixture, CancelDuringTheSpeedScanRestoresAndReportsTheSpeedsPassed) 
 // the fastest speed that passed is restored, verified and offered.
 TEST_F(CheckFixture, SecondPassFromTheSlowestSpeed) {
     sonde.clean = [](int b, int u, int) { return b >= 15 || (b == 10 && u == 25); };
+    settings.MotorPeriod = 60;
     op.answerYes(true);
     run();
     EXPECT_EQ(divisors(), (std::vector<int>{20, 15}));
+    // 41667 bauds at 180 samples a turn: the slow speeds take the minimum of the 52083 column, 67.
+    EXPECT_EQ(settings.MotorPeriod, 67);
     EXPECT_TRUE(asked("Success at 41667 !!! -> Accept ?"));
     EXPECT_EQ(check.result(), CheckCommResult::Success);
     EXPECT_EQ(settings.UpBaudDivisor, 15);
