@@ -177,11 +177,16 @@ void CCheckComm::open(Millis now) {
     result_ = CheckCommResult::Running;
     flags_.decimate = true;
     opening_ = {settings_.DownEnergie, settings_.UpGain, settings_.UpholePulseWidth, settings_.UpBaudDivisor};
+    saveValues();  // a cancel before the first step restores these too
     entries_.clear();
     d_ = g_ = u_ = kTestDrive;
     b_ = settings_.UpBaudDivisor;
     bestMarker_ = -1;
     bestRecorded_ = false;
+    firstDrivePass_ = true;
+    enteringSpeed_ = verifying_ = false;
+    afterIdle_ = nullptr;
+    verifyThen_ = nullptr;
     commandsSent_ = 0;
     reportPath_.clear();
     view_ = CheckCommView{};
@@ -334,10 +339,14 @@ void CCheckComm::runStep() {
 
 // --- gain test -----------------------------------------------------------------------------------------
 
-void CCheckComm::stepInit() {
+void CCheckComm::saveValues() {
     saved_ = {settings_.PicResolution, settings_.MotorPeriod,      settings_.UpBaudDivisor,
               settings_.DownEnergie,   settings_.UpholePulseWidth, settings_.AcousticalGain,
               settings_.UpBlanking,    settings_.UpWindow};
+}
+
+void CCheckComm::stepInit() {
+    saveValues();
     validDrive_.fill(false);
     d_ = kTestDrive;
     u_ = kTestDrive;

@@ -159,6 +159,7 @@ class CCheckComm {
     void showCurrent();
     void changed();
 
+    void saveValues();
     void runStep();
     void stepInit();
     void stepGainTest();

@@ -188,6 +188,17 @@ TEST_F(CheckFixture, FailuresRestoreTheValuesAtOpening) {
     }
 }
 
+TEST_F(CheckFixture, CancelBeforeTheFirstStepRestoresTheValuesAtOpening) {
+    settings.MotorPeriod = 100;
+    run(3'600'000, [&] { check.cancel(); });
+    EXPECT_EQ(check.result(), CheckCommResult::Cancelled);
+    EXPECT_EQ(settings.PicResolution, 2);
+    EXPECT_EQ(settings.MotorPeriod, 100);
+    EXPECT_EQ(settings.UpBaudDivisor, 10);
+    EXPECT_EQ(settings.UpholePulseWidth, 15);
+    EXPECT_NE(report().find("No communication !!!"), std::string::npos);
+}
+
 TEST_F(CheckFixture, CancelDuringTheSpeedScanRestoresAndReportsTheSpeedsPassed) {
     bool cancelled = false;
     run(3'600'000, [&] {
