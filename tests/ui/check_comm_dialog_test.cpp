@@ -84,6 +84,22 @@ TEST_F(CheckWindow, ShowsTheTrialTheVerificationAndTheAcceptedResult) {
     EXPECT_EQ(dlg.infos()->text(), "Success !!!");
 }
 
+// To the right of the setup sheet, or of the main window while there is no sheet.
+TEST_F(CheckWindow, OpensRightOfTheSetupSheet) {
+    QWidget main;
+    main.setGeometry(100, 50, 700, 500);
+    main.show();
+    for (int sheet : {400, -1}) {
+        CCheckCommDlg dlg(check, clock);
+        dlg.start(&main, sheet);
+        const QRect f = main.frameGeometry();
+        EXPECT_EQ(dlg.pos(), QPoint(f.left() + (sheet >= 0 ? sheet : f.width()) + 60, f.top() + 170));
+        dlg.close();
+        while (!check.closed())
+            step(dlg);
+    }
+}
+
 // "&Cancel" and closing the window both cancel: "Cancel , wait !!!" in red until the step ends, then the
 // values at opening and the window closes by itself.
 TEST_F(CheckWindow, CancelAndClosingRestoreAndClose) {
