@@ -153,6 +153,7 @@ bool Headless::start(const char* command) {
     };
     if (options_.fast) {
         pump_ = std::make_unique<DevicePump>(*device_, *acq, &acq->counters, &acq->linkStatus);
+        pump_->cutter().setDecimate(&acq->linkFlags.decimate);
         if (!options_.capture.empty() && !pump_->captureTo(options_.capture)) {
             std::fprintf(stderr, "quelt %s: cannot write the capture %s\n", command,
                          options_.capture.c_str());

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the pictures of docs/screenshots under Xvfb: the main window during a live log on the simulated
-# logger, the main window replaying the demonstration log, and the log dialogs (grabbed by test_ui).
+# logger, the main window replaying the demonstration log, and the log dialogs and the communication
+# auto-check window (grabbed by test_ui).
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/release, built when it is missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -4,6 +4,11 @@
 #include <cmath>
 
 namespace quelt::sim {
+namespace {
+// The sonde's command receiver sees a quarter of the noise the logger's uplink receiver sees: the logger
+// drives the cable hard, the sonde answers with small pulses.
+constexpr double kDownlinkNoise = 0.25;
+}  // namespace
 
 int Cable::maxPulseWidth(int divisor) {
     int m = 4 * divisor;
@@ -11,19 +16,21 @@ int Cable::maxPulseWidth(int divisor) {
 }
 
 Window Cable::gainWindow(int divisor, int pulseWidth) const {
+    if (spec_.pinnedGains.pinned()) return spec_.pinnedGains;
     bool mono = spec_.kind == CableKind::Mono;
     double km = spec_.lengthM / 1000.0;
     double rel = baudOf(divisor) / 62500.0;
     double centre =
         16.0 + (mono ? 5.0 : 3.0) * km * std::sqrt(rel) - 20.0 * std::log10(std::max(pulseWidth, 1) / 15.0);
-    double width = (mono ? 14.0 : 20.0) - (mono ? 3.5 : 2.0) * km * rel;
+    double width = (mono ? 14.0 : 20.0) - (mono ? 1.0 : 2.0) * km * rel;
     return {centre - width / 2, centre + width / 2};
 }
 
 Window Cable::driveWindow() const {
+    if (spec_.pinnedDrives.pinned()) return spec_.pinnedDrives;
     bool mono = spec_.kind == CableKind::Mono;
     double km = spec_.lengthM / 1000.0;
-    return {6.0 + (mono ? 5.0 : 4.0) * km, mono ? 45.0 : 90.0};
+    return {6.0 + (mono ? 3.0 : 4.0) * km, mono ? 45.0 : 90.0};
 }
 
 std::uint8_t Cable::uplinkErrors(const LinkSettings& s, double noise) const {
@@ -42,7 +49,7 @@ std::uint8_t Cable::uplinkErrors(const LinkSettings& s, double noise) const {
 
 std::uint8_t Cable::downlinkErrors(const LinkSettings& s, double noise) const {
     Window w = driveWindow();
-    double level = s.downDrive + spec_.noiseDb * noise;
+    double level = s.downDrive + kDownlinkNoise * spec_.noiseDb * noise;
     return level < w.lo || level > w.hi ? kCommNoResp : 0;
 }
 

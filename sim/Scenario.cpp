@@ -1,6 +1,7 @@
 #include "sim/Scenario.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include "config/Ini.h"
@@ -158,6 +159,23 @@ bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error
     out.cable.kind = equalsNoCase(type, "mono") ? CableKind::Mono : CableKind::FourConductor;
     out.cable.lengthM = ini.GetDouble("Length", out.cable.lengthM, "Cable");
     out.cable.noiseDb = ini.GetDouble("Noise", out.cable.noiseDb, "Cable");
+    for (auto [key, window] : {std::pair{"DriveWindow", &out.cable.pinnedDrives},
+                               std::pair{"GainWindow", &out.cable.pinnedGains}}) {
+        std::string text = ini.GetString(key, "", "Cable");
+        if (text.empty()) continue;
+        // Whole gains and drives: "12..30" takes 12 and 30 and nothing beyond.
+        const size_t dots = text.find("..");
+        char *loEnd = nullptr, *hiEnd = nullptr;
+        const std::string loText = text.substr(0, dots),
+                          hiText = dots == std::string::npos ? "" : text.substr(dots + 2);
+        const double lo = std::strtod(loText.c_str(), &loEnd), hi = std::strtod(hiText.c_str(), &hiEnd);
+        if (dots == std::string::npos || loEnd == loText.c_str() || *loEnd || hiEnd == hiText.c_str() ||
+            *hiEnd || hi < lo) {
+            error = std::string("bad ") + key + " in [Cable]: " + text + " (expected lo..hi)";
+            return false;
+        }
+        *window = {lo - 0.5, hi + 0.5};
+    }
 
     SondeSpec& so = out.sonde;
     so.d42Travel = ini.GetDouble("D42Travel", so.d42Travel, "Sonde");
@@ -179,6 +197,7 @@ bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error
     f.loggerResetAt = ini.GetDouble("LoggerResetAt", f.loggerResetAt, "Faults");
     f.pullAt = ini.GetDouble("PullAt", f.pullAt, "Faults");
     f.returnAt = ini.GetDouble("ReturnAt", f.returnAt, "Faults");
+    f.garbledAt = ini.GetDouble("GarbledAt", f.garbledAt, "Faults");
     return true;
 }
 

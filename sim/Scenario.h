@@ -27,6 +27,7 @@ struct FaultSpec {
     double loggerResetAt = -1;  // the logger loses power for a moment and forgets command 0x01
     double pullAt = -1;         // the USB cable is pulled ...
     double returnAt = -1;       // ... and plugged back
+    double garbledAt = -1;      // from then on no reply of the sonde reaches the logger clean
 };
 
 struct SondeSpec {
@@ -65,9 +66,10 @@ bool builtinScenario(const std::string& name, std::uint64_t seed, Scenario& out)
 // Description), [Winch] (StartDepth, StartPause, Acceleration, Legs = "depth@speed/pause, ..."),
 // [Borehole] (MaxDepth, BitDiameter, CasingBottom, Tilt, TiltPer100m, Azimuth, AzimuthPer100m,
 // FracturesPer10m, WashoutsPer100m, WaterVelocity, WaterLevel), [Cable] (Type = 4cond|mono, Length,
-// Noise), [Sonde] (D42Travel, Serial, LoggerFrame19, ThreeByteSamples, EncoderReversed) and [Faults]
-// (CorruptRate, DropRate, InsertRate, LostFrameRate, EncoderFault, LowBattery, SondeSilent,
-// SondeEchoError, LoggerEchoError, LoggerResetAt, PullAt, ReturnAt). Missing keys keep the base's values.
+// Noise, DriveWindow = "lo..hi" and GainWindow = "lo..hi" to pin the windows), [Sonde] (D42Travel, Serial,
+// LoggerFrame19, ThreeByteSamples, EncoderReversed) and [Faults] (CorruptRate, DropRate, InsertRate,
+// LostFrameRate, EncoderFault, LowBattery, SondeSilent, SondeEchoError, LoggerEchoError, LoggerResetAt,
+// PullAt, ReturnAt, GarbledAt). Missing keys keep the base's values.
 bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error);
 
 // A name given to --scenario: a built-in name, else a path to an INI file.

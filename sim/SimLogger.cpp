@@ -259,12 +259,14 @@ std::uint8_t SimLogger::commStatus(Millis at, bool& uplinkOk) {
     RandomStream rnd(scenario_.seed, kKeyCable);
     LinkSettings s = link();
     std::uint8_t up = cable_.uplinkErrors(s, rnd.normal(2 * frameIndex_));
+    const double garbledAt = scenario_.faults.garbledAt;
+    if (garbledAt >= 0 && runSeconds(at) >= garbledAt) up = kCommChecksum;
     std::uint8_t down = cable_.downlinkErrors(s, rnd.normal(2 * frameIndex_ + 1));
     uplinkOk = up == 0;
     std::uint8_t status = (up | down) ? static_cast<std::uint8_t>(up | down) : kCommValid;
-    if (acquiring_ && sonde_.motorPeriod * 2.304 < shortestRevolutionMs())
-        status = static_cast<std::uint8_t>((status & ~kCommValid) | kCommIntResp);
-    if (at < updatingUntil_) status = static_cast<std::uint8_t>((status & ~kCommValid) | kCommUpdating);
+    // A new setting is being taken: the link itself stays valid, so the reply that first echoes a new
+    // value can tell whether the command that set it was heard.
+    if (at < updatingUntil_) status = static_cast<std::uint8_t>(status | kCommUpdating);
     if (acquiring_ && at < parameteringUntil_)
         status = static_cast<std::uint8_t>((status & ~kCommValid) | kCommParametering);
     return status;

@@ -11,9 +11,11 @@
 //  - sonde unpowered or booting: a logger frame every 250 ms;
 //  - sonde powered and idle: a status frame every 100 ms, every fifth one a logger frame instead;
 //  - sonde acquiring (after 0x04, until 0x00): one full data frame per revolution, MotorPeriod x 2.304 ms,
-//    never faster than the uphole speed carries the frame (a shorter period sets " - Int Resp"); a frame the
-//    logger could not decode from the cable is replaced by a status frame carrying the errors; while the
-//    sonde takes new parameters (300 ms after 0x04) status frames with " - Sonde Parametring".
+//    never faster than the uphole speed carries the frame (a shorter motor period is stretched to it, as
+//    the sonde's motor waits for the frame); a frame the logger could not decode from the cable is
+//    replaced by a status frame carrying the errors; while the sonde takes new parameters (300 ms after
+//    0x04) status frames with " - Sonde Parametring"; for 150 ms after 0x03 or 0x05 the comm status
+//    carries " - Updating" beside its other bits.
 // Frame byte 0 carries the alarm bits (0x40 encoder, 0x80 low battery) and the sonde activity bits in its
 // low nibble (0x01 motor turning, 0x02 acoustics running). Full data frames always carry four-byte samples
 // and report format 4, as the sonde does, unless the scenario asks for literal three-byte samples.

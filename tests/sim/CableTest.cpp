@@ -36,11 +36,27 @@ TEST(Cable, TheSpeedACableCarriesDependsOnItsKindAndLength) {
         double length;
         int fastest;
     } cases[] = {{CableKind::FourConductor, 1500, 3},
-                 {CableKind::Mono, 1500, 8},
-                 {CableKind::Mono, 3500, 20},
-                 {CableKind::Mono, 6000, 0}};
+                 {CableKind::Mono, 1500, 3},
+                 {CableKind::Mono, 3500, 7},
+                 {CableKind::Mono, 6000, 15}};
     for (const Case& c : cases)
         EXPECT_EQ(fastestPassing(Cable({c.kind, c.length, 0.25}), 27), c.fastest) << c.length;
+}
+
+// A pinned window holds whatever the speed, the uphole drive and the cable.
+TEST(Cable, PinnedWindowsHoldAtEverySpeed) {
+    CableSpec spec{CableKind::Mono, 6000, 0.25};
+    spec.pinnedDrives = {11.5, 30.5};
+    spec.pinnedGains = {-1000, 1000};
+    Cable c(spec);
+    for (int divisor : {20, 10, 3}) {
+        for (int gain : {0, 20, 40})
+            EXPECT_EQ(c.uplinkErrors({gain, 20, divisor, 5, 1}, 0), 0) << divisor << " " << gain;
+        for (int drive : {11, 31})
+            EXPECT_EQ(c.downlinkErrors({20, drive, divisor, 5, 1}, 0), kCommNoResp) << drive;
+        EXPECT_EQ(c.downlinkErrors({20, 12, divisor, 5, 1}, 0), 0);
+        EXPECT_EQ(c.downlinkErrors({20, 30, divisor, 5, 1}, 0), 0);
+    }
 }
 
 TEST(Cable, DefaultSettingsWorkOnTheDefaultCable) {
