@@ -201,6 +201,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
             onStop();
         });
     };
+    connectRecordingFaults();
     LiveHooks live;
     live.statusChanged = [this, queued] {
         if (statusQueued_.exchange(true)) return;
@@ -316,6 +317,9 @@ void MainWindow::buildStatusBar() {
         parts_[i]->setObjectName(QString("part%1").arg(i));
         statusBar()->addWidget(parts_[i], 0);
     }
+    replacedPart_ = new QLabel(this);
+    replacedPart_->setObjectName("replacedLines");
+    statusBar()->addPermanentWidget(replacedPart_);
     parts_[0]->setText(kAcquisitionMode);
     for (size_t i = 4; i < 7; ++i)
         parts_[i]->setText(QString::fromUtf8("\u25CB"));
@@ -442,6 +446,11 @@ void MainWindow::NewLog() {
     if (!chosen) return;
     std::string headerPath = *chosen;
     if (!equalsNoCase(fs::path(headerPath).extension().string(), ".hed")) headerPath += ".HED";
+    // A log that another program records is refused before the header editor writes anything of it.
+    if (!transport_.writerLock().acquire(dataPathForHeader(headerPath))) {
+        op_.message(transport_.writerLock().error(), MessageKind::Error);
+        return;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     context_.preferences->SaveSettings();
     context_.headerIo->SetHeaderDefaults();
@@ -485,6 +494,25 @@ void MainWindow::ImperialDepth() {
 
 void MainWindow::showAlarm(int type) {
     alert_->showAlarm(type);
+}
+
+// Full data frames that stop while recording (the logger lost power): the alarm window and the probe
+// panel's status say so, and the operator chooses between powering the sonde up again, to go on with
+// the same log, and stopping the recording there.
+void MainWindow::connectRecordingFaults() {
+    acq_->onDataStopped = [this](const std::string& text) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                alert_->showFault("Recording stopped !!!", QString::fromStdString(text));
+                if (!flags_.recording) return;
+                if (op_.askYesNo(text + ".\nPower the sonde up again and resume the recording ?"))
+                    acq_->resumeAfterReset(clock_.now());
+                else
+                    onStop();
+            },
+            Qt::QueuedConnection);
+    };
 }
 
 void MainWindow::showAbout() {
@@ -773,7 +801,7 @@ bool MainWindow::replayTick(Millis now) {
 
 void MainWindow::modelTick(Millis now) {
     controller_->tick(now);
-    panel_.tick(now);
+    acq_->tick(now);  // the probe panel, the alarms' ends and the watch on the full data frames
     flags_.sondePowered = panel_.powered();
 }
 
@@ -821,6 +849,9 @@ void MainWindow::mainTick(Millis now) {
     } else {
         power_->showElapsed(false, 0, {});
     }
+    // Lines lost to bad frames while recording.
+    replacedPart_->setText(
+        flags_.recording ? QString("Replaced %1").arg(acq_->recordingQuality().replacedLines) : QString());
     if (panel_.powered() && !flags_.recording && link > 0) power_->record->setEnabled(true);
     if (!panel_.powered() && !flags_.replayLoaded) power_->record->setEnabled(false);
 }
