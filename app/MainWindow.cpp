@@ -195,6 +195,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
         queued([this, text] { op_.message(text, MessageKind::Error); });
     };
     acq_->onAlarm = [this, queued](int type) { queued([this, type] { showAlarm(type); }); };
+    acq_->onAlarmEnded = [](int) {};  // the alarm window stays until the operator closes it
     acq_->onRecordingFailed = [this, queued](const std::string& why) {
         queued([this, why] {
             if (!why.empty()) op_.message(why, MessageKind::Error);

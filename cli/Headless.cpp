@@ -280,7 +280,8 @@ int powerUp(Headless& h, const char* command, bool quiet) {
 
 void powerDown(Headless& h, const char* command) {
     h.run(400);  // past the Power button's lock-out
-    h.acq->panel.pressPower(h.now());
+    // A panel that already shows the sonde off (the logger lost power) would take a press for power-on.
+    if (h.acq->panel.powered()) h.acq->panel.pressPower(h.now());
     for (int i = 0; i < 100 && h.acq->panel.powerDownRunning(); ++i)
         h.run(100);
     std::fprintf(stderr, "quelt %s: sonde switched off\n", command);
