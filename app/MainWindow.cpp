@@ -213,12 +213,14 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
         queued([this, text] { op_.message(text, MessageKind::Error); });
     };
     acq_->onAlarm = [this, queued](int type) { queued([this, type] { showAlarm(type); }); };
+    acq_->onAlarmEnded = [](int) {};  // the alarm window stays until the operator closes it
     acq_->onRecordingFailed = [this, queued](const std::string& why) {
         queued([this, why] {
             if (!why.empty()) op_.message(why, MessageKind::Error);
             onStop();
         });
     };
+    connectRecordingFaults();
     LiveHooks live;
     live.statusChanged = [this, queued] {
         if (statusQueued_.exchange(true)) return;
@@ -332,6 +334,9 @@ void MainWindow::buildStatusBar() {
         parts_[i]->setObjectName(QString("part%1").arg(i));
         statusBar()->addWidget(parts_[i], 0);
     }
+    replacedPart_ = new QLabel(this);
+    replacedPart_->setObjectName("replacedLines");
+    statusBar()->addPermanentWidget(replacedPart_);
     parts_[0]->setText(kAcquisitionMode);
     for (size_t i = 4; i < 7; ++i)
         parts_[i]->setText(QString::fromUtf8("\u25CB"));
@@ -494,10 +499,16 @@ bool MainWindow::nameNewLog(std::string& headerPath) {
         if (!chosen) return false;
         headerPath = newLogHeaderPath(*chosen, context_.settings.PicOriented);
         const fs::path existing = resolveNoCase(headerPath), data = dataPathForHeader(headerPath);
-        if (fs::exists(existing, ec) || fs::exists(data, ec)) {
-            if (!op_.askYesNo(kSameFileName)) continue;  // No: the log is named again
+        const bool taken = fs::exists(existing, ec) || fs::exists(data, ec);
+        if (taken && !op_.askYesNo(kSameFileName)) continue;  // No: the log is named again
+        // A log that another program records is refused before anything of it is replaced or written.
+        if (!transport_.writerLock().acquire(data.string())) {
+            op_.message(transport_.writerLock().error(), MessageKind::Error);
+            return false;
+        }
+        if (taken) {
             fs::remove(existing, ec);
-            fs::remove(data, ec);
+            transport_.writerLock().truncate();  // emptied under the lock, not deleted from under it
         }
         // The header names its data file from the paths record: it is updated before the header is written.
         rememberLog(context_.paths, headerPath);
@@ -629,6 +640,25 @@ void MainWindow::ImperialDepth() {
 
 void MainWindow::showAlarm(int type) {
     alert_->showAlarm(type);
+}
+
+// Full data frames that stop while recording (the logger lost power): the alarm window and the probe
+// panel's status say so, and the operator chooses between powering the sonde up again, to go on with
+// the same log, and stopping the recording there.
+void MainWindow::connectRecordingFaults() {
+    acq_->onDataStopped = [this](const std::string& text) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                alert_->showFault("Recording stopped !!!", QString::fromStdString(text));
+                if (!flags_.recording) return;
+                if (op_.askYesNo(text + ".\nPower the sonde up again and resume the recording ?"))
+                    acq_->resumeAfterReset(clock_.now());
+                else
+                    onStop();
+            },
+            Qt::QueuedConnection);
+    };
 }
 
 void MainWindow::showAbout() {
@@ -950,7 +980,7 @@ bool MainWindow::replayTick(Millis now) {
 
 void MainWindow::modelTick(Millis now) {
     controller_->tick(now);
-    panel_.tick(now);
+    acq_->tick(now);  // the probe panel, the alarms' ends and the watch on the full data frames
     flags_.sondePowered = panel_.powered();
 }
 
@@ -999,6 +1029,9 @@ void MainWindow::mainTick(Millis now) {
     } else {
         power_->showElapsed(false, 0, {});
     }
+    // Lines lost to bad frames while recording.
+    replacedPart_->setText(
+        flags_.recording ? QString("Replaced %1").arg(acq_->recordingQuality().replacedLines) : QString());
     if (panel_.powered() && !flags_.recording && link > 0) power_->record->setEnabled(true);
     if (!panel_.powered() && !flags_.replayLoaded) power_->record->setEnabled(false);
 }

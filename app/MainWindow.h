@@ -97,6 +97,7 @@ class MainWindow : public QMainWindow {
     // The recording of "&New log." once its dialogs are done: `down` is the recording direction.
     bool startNewLog(const std::string& headerPath, bool down);
     void showAlarm(int type);
+    void connectRecordingFaults();
     void showMagnifier();
     // "Tool &Box": shows the tools box at its placement and fills it.
     void ToolBox();
@@ -222,6 +223,7 @@ class MainWindow : public QMainWindow {
     SwitchStore switchStore_;
     int technicalToolsOpened_ = 0;
     std::array<QLabel*, 7> parts_{};
+    QLabel* replacedPart_ = nullptr;  // the replaced-line count of the recording
     std::array<QLabel*, 8> orientation_{};
     QTimer mainTimer_, modelTimer_, replayTimer_;
     std::atomic<bool> refreshQueued_{false};

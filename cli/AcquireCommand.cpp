@@ -1,5 +1,6 @@
 // quelt acquire: a headless logging run, exactly as an operator makes it.
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +48,8 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
     double seconds = 0, toDepth = 0;
     long long maxLines = 0;
     bool haveToDepth = false, down = true, json = false, replace = options.replace, plain = false;
+    bool resumeAfterReset = false;
+    double maxGap = -1;
     int orientation = -1;
     std::vector<std::string> well;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -61,6 +64,15 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
             maxLines = std::atoll(v);
         else if (a == "--to-depth" && (v = value()))
             toDepth = std::atof(v), haveToDepth = true;
+        else if (a == "--max-gap" && (v = value())) {
+            char* end = nullptr;
+            maxGap = std::strtod(v, &end);
+            if (*end || !std::isfinite(maxGap) || maxGap < 0) {
+                std::fprintf(stderr, "quelt acquire: --max-gap takes a distance in metres, 0 or more\n");
+                return kExitUsage;
+            }
+        } else if (a == "--resume-after-reset")
+            resumeAfterReset = true;
         else if (a == "--well" && (v = value()))
             well.push_back(v);
         else if (a == "--orientation" && (v = value())) {
@@ -99,10 +111,21 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
     const std::string header = newLogHeaderPath(out, settings.PicOriented, plain);
     std::error_code ec;
     fs::create_directories(fs::path(header).parent_path(), ec);
-    if (fs::exists(header, ec)) {
-        if (!h.op.askYesNo("Same file name exist, do you want replace this ?")) return kExitFailure;
+    // One writer per log: locked before anything of it is replaced and before the power-up, so a log
+    // that another run records is neither replaced nor recorded twice, whatever --replace says.
+    LogWriterLock& lock = h.acq->transport.writerLock();
+    if (!lock.acquire(dataPathForHeader(header))) {
+        std::fprintf(stderr, "quelt acquire: %s Refused: nothing was replaced.\n", lock.error().c_str());
+        return kExitUsage;
+    }
+    auto giveUp = [&lock](int rc) {
+        lock.release(true);
+        return rc;
+    };
+    if (fs::exists(header, ec) || lock.hadData()) {
+        if (!h.op.askYesNo("Same file name exist, do you want replace this ?")) return giveUp(kExitFailure);
         fs::remove(header, ec);
-        fs::remove(dataPathForHeader(header), ec);
+        lock.truncate();
     }
     // The new log's names and folder are remembered (the header names its data file from them).
     rememberLog(h.context.paths, header);
@@ -111,36 +134,61 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
     for (const auto& w : well) {
         if (!applyWell(h.context.header, w)) {
             std::fprintf(stderr, "quelt acquire: --well %s: not a well information key\n", w.c_str());
-            return kExitUsage;
+            return giveUp(kExitUsage);
         }
     }
 
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     int rc = powerUp(h, "acquire", false);
-    if (rc != kExitOk) return rc;
+    if (rc != kExitOk) return giveUp(rc);
     // Recording mode: the direction chosen, the last accepted depth the current depth.
     if (!h.acq->startRecording(header, down, h.op)) {
         std::fprintf(stderr, "quelt acquire: the recording did not start\n");
         powerDown(h, "acquire");
         return kExitFailure;
     }
-    std::string failure;
+    std::string failure, stopped;
     h.acq->onRecordingFailed = [&](const std::string& why) { failure = why; };
+    // Full data frames that stop while recording (the logger lost power): the sonde is powered up again
+    // when asked to, else the recording ends there, incomplete.
+    h.acq->onDataStopped = [&](const std::string& text) {
+        std::fprintf(stderr, "\nquelt acquire: %s\n", text.c_str());
+        stopped = text;
+        if (!resumeAfterReset) return;
+        std::fprintf(stderr, "quelt acquire: powering the sonde up again to resume the recording\n");
+        h.acq->resumeAfterReset(h.now());
+    };
+    h.acq->onDataResumed = [&] {
+        std::fprintf(stderr, "\nquelt acquire: full data frames are back: the recording goes on\n");
+        stopped.clear();
+    };
     const Millis start = h.now();
     Millis nextProgress = start + 1000;
-    bool lost = false;
+    bool lost = false, cutShort = false;
     for (;;) {
         if (g_interrupted || !failure.empty()) break;
+        if (!stopped.empty() && !resumeAfterReset) break;
         if (!h.run(100)) {
             lost = true;
+            break;
+        }
+        // The sonde could not be powered up again: the panel switched it off and the recording stopped.
+        if (!h.acq->modes.recording) {
+            cutShort = true;
             break;
         }
         const LiveValues v = h.acq->live.snapshot();
         const auto lines = static_cast<long long>(h.acq->transport.recorder().linesWritten());
         if (h.now() >= nextProgress) {
-            std::fprintf(stderr, "\rquelt acquire: depth %9.3f m  speed %6.2f m/min  lines %lld  %s   ",
-                         v.depth, v.speed, lines, h.acq->panel.view().statusText.c_str());
+            const RecordingQuality q = h.acq->recordingQuality();
+            std::fprintf(
+                stderr,
+                "\rquelt acquire: depth %9.3f m  speed %6.2f m/min  lines %lld  replaced %llu  missed %llu  "
+                "gaps %d  %s   ",
+                v.depth, v.speed, lines, static_cast<unsigned long long>(q.replacedLines),
+                static_cast<unsigned long long>(q.missedFrames), q.depthGaps,
+                h.acq->panel.view().statusText.c_str());
             nextProgress += 1000;
         }
         if (seconds > 0 && h.now() - start >= static_cast<Millis>(seconds * 1000)) break;
@@ -150,31 +198,53 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
     std::fprintf(stderr, "\n");
     const auto lines = h.acq->transport.recorder().linesWritten();
     h.acq->stopRecording(h.op);
+    const RecordingQuality quality = h.acq->recordingQuality();
     if (!lost) powerDown(h, "acquire");
 
     // The log as a replay would find it.
     OpenedLog log;
     const bool opened = openLog(header, *h.context.headerIo, h.op, log, false) == OpenLogResult::Ok;
-    bool complete =
-        opened && !h.context.header.corrupt && failure.empty() && !lost && !g_interrupted && lines > 0;
+    bool complete = opened && !h.context.header.corrupt && failure.empty() && !lost && !g_interrupted &&
+                    lines > 0 && stopped.empty() && !cutShort;
     if (!failure.empty()) std::fprintf(stderr, "quelt acquire: %s\n", failure.c_str());
     if (opened && h.context.header.corrupt)
         std::fprintf(stderr,
                      "quelt acquire: the header could not be completed; opening the log repairs it from the "
                      "whole lines of its data file\n");
     if (lost) std::fprintf(stderr, "quelt acquire: the logger was lost; the log holds the lines written\n");
-    std::fprintf(stderr, "quelt acquire: %s: %llu lines%s\n", header.c_str(),
-                 static_cast<unsigned long long>(lines), complete ? "" : " (incomplete)");
+    if (!stopped.empty())
+        std::fprintf(stderr, "quelt acquire: the recording ended where the full data frames stopped%s\n",
+                     resumeAfterReset ? " (they had not come back)"
+                                      : "; --resume-after-reset powers the sonde up again");
+    if (cutShort)
+        std::fprintf(stderr, "quelt acquire: the sonde could not be powered up again%s%s\n",
+                     h.acq->panel.refusal().empty() ? "" : ": ", h.acq->panel.refusal().c_str());
+    std::fprintf(
+        stderr,
+        "quelt acquire: %s: %llu lines%s; %llu replaced, %llu frames missed, %d depth gaps larger than "
+        "twice the step (largest distance between lines %.3f m)\n",
+        header.c_str(), static_cast<unsigned long long>(lines), complete ? "" : " (incomplete)",
+        static_cast<unsigned long long>(quality.replacedLines),
+        static_cast<unsigned long long>(quality.missedFrames), quality.depthGaps, quality.largestGapMetres);
+    const bool gapTooLarge = maxGap >= 0 && quality.largestGapMetres > maxGap;
+    if (gapTooLarge)
+        std::fprintf(stderr, "quelt acquire: a gap of %.3f m between two lines is larger than --max-gap %g\n",
+                     quality.largestGapMetres, maxGap);
     if (json) {
         JsonObject o;
         o.addString("header", header).addString("dataFile", log.dataPath);
         o.addInt("lines", static_cast<long long>(lines));
         o.addInt("startDepth", h.context.header.startDepth).addInt("endDepth", h.context.header.endDepth);
         o.addInt("endTime", h.context.header.endTime).addBool("complete", complete);
+        o.addInt("replacedLines", static_cast<long long>(quality.replacedLines));
+        o.addInt("missedFrames", static_cast<long long>(quality.missedFrames));
+        o.addInt("depthGaps", quality.depthGaps);
+        o.add("largestGap", jsonNumber(std::round(quality.largestGapMetres * 1000.0) / 1000.0));
+        o.addInt("dataStops", quality.loggerResets);
         std::printf("%s\n", o.str().c_str());
     }
     if (g_interrupted) return kExitInterrupted;
-    return complete ? kExitOk : kExitFailure;
+    return complete && !gapTooLarge ? kExitOk : kExitFailure;
 }
 
 CommandRegistration registration{{
@@ -182,18 +252,27 @@ CommandRegistration registration{{
     "a headless logging run: power-up, record a log, stop, power-down",
     "Usage: quelt [--home DIR] [--device sim] acquire --out PATH [--seconds N | --lines N | --to-depth D]\n"
     "             [--down|--up] [--orientation none|north|highside] [--replace] [--well KEY=VALUE ...]\n"
-    "             [--plain-name] [--scenario S --seed N] [--fast] [--capture FILE] [--json]\n\n"
+    "             [--plain-name] [--resume-after-reset] [--max-gap D] [--scenario S --seed N] [--fast]\n"
+    "             [--capture FILE] [--json]\n\n"
     "Makes a log exactly as an operator would: the link, the power-up sequence, the recording mode (the\n"
     "direction; the last accepted depth is the current depth), a header with the given well information\n"
     "(keys of section WellInfo, e.g. --well Company=ACME --well Wellname=BH-7), the recording until the\n"
     "limit, the stop (header completed), the power-down. PATH gets the orientation suffix (_X, _N, _H)\n"
-    "and the extensions .HED and .viv. A progress line goes to standard error.\n\n"
+    "and the extensions .HED and .viv. A progress line goes to standard error, with the lines replaced\n"
+    "by a status frame, the frames missed and the depth gaps larger than twice the step so far.\n\n"
     "  --fast         run the simulated logger on simulated time (a 500 m log in seconds)\n"
     "  --plain-name   PATH names the header as given, without the orientation suffix\n"
+    "  --resume-after-reset\n"
+    "                 when the full data frames stop while recording (the logger lost power), power\n"
+    "                 the sonde up again and go on recording when it answers; without it the recording\n"
+    "                 ends there and the log is incomplete\n"
+    "  --max-gap D    exit 1 when two consecutive lines lie more than D metres apart\n"
     "  --json         a last JSON object: header, dataFile, lines, startDepth, endDepth, endTime,\n"
-    "                 complete\n\n"
-    "Exit codes: 0 the log is complete, 1 it is not (lost logger, failed write; it holds the lines\n"
-    "written), 2 bad arguments or a refused power-up, 3 no logger, 130 interrupted.\n",
+    "                 complete, replacedLines, missedFrames, depthGaps, largestGap (m), dataStops\n\n"
+    "Exit codes: 0 the log is complete, 1 it is not (lost logger, failed write, full data frames that\n"
+    "stopped; it holds the lines written) or a gap exceeded --max-gap, 2 bad arguments, a refused\n"
+    "power-up or a log that another run is recording (refused before the power-up, with or without\n"
+    "--replace), 3 no logger, 130 interrupted.\n",
     runAcquire,
 }};
 

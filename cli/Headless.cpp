@@ -137,6 +137,8 @@ bool Headless::start(const char* command) {
         std::fprintf(stderr, "quelt %s: %s\n", command, error.c_str());
         return false;
     }
+    for (const std::string& note : context.preferences->loadNotes())
+        std::fprintf(stderr, "quelt %s: %s\n", command, note.c_str());
     if (options_.fast) {
         auto fake = std::make_unique<FakeClock>(0);
         fake_ = fake.get();
@@ -235,6 +237,8 @@ LiveLine liveLine(Headless& h, Millis start) {
     // While full data frames stream the panel keeps its last text; the field check shows the sonde's
     // own status byte of the latest frame instead.
     l.status = l.linkStatus < 16 ? h.acq->panel.view().statusText : sondeStatusText(l.values.commStatus).text;
+    // An alarm that lasts is what the operator must see.
+    if (const std::string alarm = h.acq->activeAlarmText(); !alarm.empty()) l.status = alarm;
     return l;
 }
 
@@ -264,6 +268,8 @@ int powerUp(Headless& h, const char* command, bool quiet) {
         lastStep = step;
         if (!h.acq->panel.powered()) {
             std::fprintf(stderr, "quelt %s: %s\n", command, h.acq->panel.view().statusText.c_str());
+            if (!h.acq->panel.refusal().empty())
+                std::fprintf(stderr, "quelt %s: refused at %s\n", command, h.acq->panel.refusal().c_str());
             return kExitUsage;
         }
         if (step == ProbePanel::kReady && h.acq->linkStatus.load() == kLinkFullData) return kExitOk;
@@ -275,7 +281,8 @@ int powerUp(Headless& h, const char* command, bool quiet) {
 
 void powerDown(Headless& h, const char* command) {
     h.run(400);  // past the Power button's lock-out
-    h.acq->panel.pressPower(h.now());
+    // A panel that already shows the sonde off (the logger lost power) would take a press for power-on.
+    if (h.acq->panel.powered()) h.acq->panel.pressPower(h.now());
     for (int i = 0; i < 100 && h.acq->panel.powerDownRunning(); ++i)
         h.run(100);
     std::fprintf(stderr, "quelt %s: sonde switched off\n", command);

@@ -61,6 +61,8 @@ int runSettings(const GlobalOptions& options, const std::vector<std::string>& ar
         std::fprintf(stderr, "quelt settings: %s\n", error.c_str());
         return kExitFailure;
     }
+    for (const std::string& note : context.preferences->loadNotes())
+        std::fprintf(stderr, "quelt settings: %s\n", note.c_str());
     auto items = listSettings(context.settings, context.paths);
     const ProgramPaths& p = context.paths;
     const TechnicalSwitches& sw = context.settings.switches;

@@ -1,9 +1,11 @@
 #include "config/Preferences.h"
 
+#include <cerrno>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -29,6 +31,53 @@ std::string localTempDir(const std::string& stored) {
 int truncTenths(double value) {
     return static_cast<int>(truncTolerant(value * 10.0));
 }
+
+// The whole-number keys of section QueltLogger: where each goes, its value when the file has none, and
+// the range its setup page allows (a value outside it, from an older version or an edited file, is
+// clamped on loading). kFree: no page limits the key.
+constexpr int kFree = 0;
+struct IntKey {
+    const char* key;
+    int Settings::*field;
+    int fallback;
+    int low = kFree, high = kFree;
+};
+constexpr IntKey kIntKeys[] = {
+    {"SampleDephtMode", &Settings::SampleDephtMode, 1},
+    {"AcousticalGain", &Settings::AcousticalGain, 10},
+    {"AcousticalAGC", &Settings::AcousticalAGC, 0},
+    {"UpBaudDivisor", &Settings::UpBaudDivisor, 10, 2, 20},
+    {"PicBkgColor", &Settings::PicBkgColor, 0},
+    {"PicForeColor", &Settings::PicForeColor, 5},
+    {"GammaScale", &Settings::GammaScale, 0},
+    {"RefreshTravelDialog", &Settings::RefreshTravelDialog, 0},
+    {"SondeUsed", &Settings::SondeUsed, 0},
+    {"WaterVelocity", &Settings::WaterVelocity, 1484},
+    {"ImpWaterVelocity", &Settings::ImpWaterVelocity, 4868},
+    {"PicOriented", &Settings::PicOriented, 0, 0, 2},
+    {"SetDepthUnit", &Settings::SetDepthUnit, 0, 0, 1},
+    {"CableType", &Settings::CableType, 0},
+    {"DownEnergie", &Settings::DownEnergie, 15, 5, 60},
+    {"UpGain", &Settings::UpGain, 25, 0, 40},
+    {"MotorPeriod", &Settings::MotorPeriod, 87, 21, 127},
+    {"PicResolution", &Settings::PicResolution, 2, 1, 4},
+    {"Power", &Settings::Power, 90, 80, 125},
+    {"PulsResolution", &Settings::PulsResolution, 1000, 500, 10000},
+    {"UpholePulseWidth", &Settings::UpholePulseWidth, 15, 5, 60},
+    {"LevelContrast", &Settings::LevelContrast, 0},
+    {"SetFilter", &Settings::SetFilter, 50, 50, 2000},
+    {"PaletteInUse", &Settings::PaletteInUse, 1},
+};
+constexpr IntKey kMotorPeriodPreset = {"MotorPeriod_M", &Settings::MotorPeriod, 87, 21, 127};
+
+// The real keys with a page range, in file units. (MagneticOffset is read as it stands: a declination
+// stored west, negative, means the same as its page's 0..359.99 value.)
+struct RealRange {
+    const char* key;
+    double low, high;
+};
+constexpr RealRange kPulleysDiameter = {"PulleysDiameter", 2500, 15000};  // tenths of a millimetre
+constexpr RealRange kPulleyCircumInch = {"PulleyCircumInch", 10.0, 60.0};
 
 struct LasFlag {
     const char* key;
@@ -89,6 +138,7 @@ void CPreferences::LoadAll(const std::string& programDir) {
 
 void CPreferences::LoadSettings() {
     Settings& s = settings_;
+    loadNotes_.clear();
     paths_.settingsFile = resolveNoCase(programDir_ + kSettingsFileName).string();
     file_ = paths_.settingsFile;
     section_ = kMain;
@@ -143,28 +193,23 @@ void CPreferences::LoadSettings() {
     }
     if (s.ScreenRefreshTime < 200) s.ScreenRefreshTime = 200;
 
-    s.SampleDephtMode = GetInt("SampleDephtMode", 1);
     std::setlocale(LC_NUMERIC, "C");
+    for (const IntKey& k : kIntKeys)
+        s.*k.field = static_cast<int>(inRange(k.key, GetInt(k.key, k.fallback), k.low, k.high));
+    for (size_t i = 0; i < s.MotorPeriodPreset.size(); ++i) {
+        const std::string key = format("%s%zu", kMotorPeriodPreset.key, i + 1);
+        s.MotorPeriodPreset[i] =
+            static_cast<int>(inRange(key.c_str(), GetInt(key.c_str(), kMotorPeriodPreset.fallback),
+                                     kMotorPeriodPreset.low, kMotorPeriodPreset.high));
+    }
 
-    s.UpGain = GetInt("UpGain", 10);
     s.UpBlanking = GetInt("UpBlanking", 1200);
     s.UpWindow = GetInt("UpWindow", 500);
     s.DisplayBlanking = GetInt("DisplayBlanking", static_cast<int>(s.UpBlanking));
     s.DisplayWindow = GetInt("DisplayWindow", static_cast<int>(s.UpWindow));
     s.SavedDisplayBlanking = s.DisplayBlanking;
     s.SavedDisplayWindow = s.DisplayWindow;
-
-    s.AcousticalGain = GetInt("AcousticalGain", 10);
-    s.AcousticalAGC = GetInt("AcousticalAGC", 0);
-    s.UpBaudDivisor = GetInt("UpBaudDivisor", 10);
     s.DepthMemo = GetDouble("DepthMemo", 0.0);
-    s.PicBkgColor = GetInt("PicBkgColor", 0);
-    s.PicForeColor = GetInt("PicForeColor", 5);
-    s.GammaScale = GetInt("GammaScale", 0);
-    s.RefreshTravelDialog = GetInt("RefreshTravelDialog", 0);
-    s.SondeUsed = GetInt("SondeUsed", 0);
-    s.WaterVelocity = GetInt("WaterVelocity", 1484);
-    s.ImpWaterVelocity = GetInt("ImpWaterVelocity", 4868);
     s.ShowPhantom = GetBool("ShowPhantom", 0);
     s.BlackAndWhite = GetBool("BlackAndWhite", 0);
     const Settings defaults;
@@ -175,35 +220,19 @@ void CPreferences::LoadSettings() {
     }
     s.PaletteScale = {0, 127, 255, 0, 127, 255, 80};
 
-    s.PicOriented = GetInt("PicOriented", 0);
-    s.SetDepthUnit = GetInt("SetDepthUnit", 0);
-    if (s.SetDepthUnit > 1) s.SetDepthUnit = 1;
-    if (s.SetDepthUnit < 0) s.SetDepthUnit = 0;
     s.ShownDepthUnit = s.SetDepthUnit;
     s.ShownGamma = s.GammaScale != 0 ? 1 : 0;
 
     s.PulleyDir = GetBool("PulleyDir", 1);
-    s.CableType = GetInt("CableType", 0);
-    s.DownEnergie = GetInt("DownEnergie", 15);
-    s.UpGain = GetInt("UpGain", 25);
     s.UpGainCommand = s.UpGain;
-    s.MotorPeriod = GetInt("MotorPeriod", 87);
-    for (size_t i = 0; i < s.MotorPeriodPreset.size(); ++i) {
-        std::string key = format("MotorPeriod_M%zu", i + 1);
-        s.MotorPeriodPreset[i] = GetInt(key.c_str(), 87);
-    }
-    s.PicResolution = GetInt("PicResolution", 2);
     s.MagneticOffset = GetDouble("MagneticOffset", 0.0);
-    s.Power = GetInt("Power", 90);
-    s.PulleysDiameter = GetInt("PulleysDiameter", 5000) / 10.0;
-    if (s.SetDepthUnit == 1) s.PulleyCircumInch = GetDouble("PulleyCircumInch", 19.685);
-    s.PulsResolution = GetInt("PulsResolution", 1000);
-    s.UpholePulseWidth = GetInt("UpholePulseWidth", 15);
-    s.LevelContrast = GetInt("LevelContrast", 0);
+    s.PulleysDiameter = inRange(kPulleysDiameter.key, GetInt(kPulleysDiameter.key, 5000),
+                                kPulleysDiameter.low, kPulleysDiameter.high) /
+                        10.0;
+    if (s.SetDepthUnit == 1)
+        s.PulleyCircumInch = inRange(kPulleyCircumInch.key, GetDouble(kPulleyCircumInch.key, 19.685),
+                                     kPulleyCircumInch.low, kPulleyCircumInch.high);
     s.SavedLevelContrast = s.LevelContrast;
-    s.SetFilter = GetInt("SetFilter", 50);
-    if (s.SetFilter < 50) s.SetFilter = 50;
-    if (s.SetFilter > 2000) s.SetFilter = 2000;
     s.DisplayTracking = GetBool("DisplayTracking", 1);
     s.SplashScreenOff = GetYesNo("SplashScreenOff", false);
 
@@ -213,8 +242,42 @@ void CPreferences::LoadSettings() {
     }
 
     SetSection(kMain);
-    s.PaletteInUse = GetInt("PaletteInUse", 1);
     if (loadPalettes) loadPalettes();
+}
+
+double CPreferences::inRange(const char* key, double value, double low, double high) {
+    if (low == kFree && high == kFree) return value;
+    const double clamped = !std::isfinite(value) ? low : value < low ? low : value > high ? high : value;
+    if (clamped == value) return value;
+    std::string note = format("Setting %s = %s is outside %s..%s in %s: %s is used", key,
+                              formatG(value).c_str(), formatG(low).c_str(), formatG(high).c_str(),
+                              paths_.settingsFile.c_str(), formatG(clamped).c_str());
+    TraceDebug("%s\n", note.c_str());
+    loadNotes_.push_back(std::move(note));
+    return clamped;
+}
+
+bool CPreferences::WriteString(const char* key, const std::string& text, const char* section) {
+    if (CIni::WriteString(key, text, section)) return true;
+    const int err = errno;
+    // Once per run: a folder that cannot be written stays so, and every later save would say it again.
+    if (!saveFailureReported_) {
+        saveFailureReported_ = true;
+        const std::string why =
+            format("The settings cannot be saved in %s (%s): changes last until the program ends.",
+                   file_.c_str(), std::strerror(err));
+        TraceDebug("%s\n", why.c_str());
+        operator_.message(why, MessageKind::Warning);
+    }
+    return false;
+}
+
+bool CPreferences::WriteInt(const char* key, int value, const char* section) {
+    return WriteString(key, format("%d", value), section);
+}
+
+bool CPreferences::WriteDouble(const char* key, double value, const char* section) {
+    return WriteString(key, formatG(value), section);
 }
 
 void CPreferences::SaveSettings() {

@@ -40,13 +40,27 @@ class CPreferences : public CIni {
     Settings& settings() { return settings_; }
     ProgramPaths& paths() { return paths_; }
 
+    // One line per value that the last load found outside the range its setup page allows and clamped
+    // (also in the diagnostic trace). The command line prints them on standard error.
+    const std::vector<std::string>& loadNotes() const { return loadNotes_; }
+
+    // The writes of the settings: a file that cannot be written (a read-only program folder, a full
+    // disk) is reported to the operator once per run instead of being lost without a word.
+    bool WriteString(const char* key, const std::string& text, const char* section = nullptr);
+    bool WriteInt(const char* key, int value, const char* section = nullptr);
+    bool WriteDouble(const char* key, double value, const char* section = nullptr);
+
   private:
+    double inRange(const char* key, double value, double low, double high);
+
     std::string programDir_;
     Settings& settings_;
     ProgramPaths& paths_;
     PlacementRecord& placements_;
     Operator& operator_;
     SwitchStore switchStore_;
+    std::vector<std::string> loadNotes_;
+    bool saveFailureReported_ = false;
 };
 
 // The folder that stands for "the root of the system drive" in paths reset by the placement reset.

@@ -5,6 +5,7 @@
 // the home are matched without regard to case, by listing the folder.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,9 +28,13 @@ fs::path chooseHome(const std::string& homeOption);
 // share folder, else the source tree's data/ folder.
 fs::path installationDataDir();
 
-// Creates the home when missing and fills an empty one with a copy of the installation data.
-// Returns false with a message in `error` when the folder cannot be made.
-bool prepareHome(const fs::path& home, const fs::path& dataDir, std::string& error);
+// Creates the home when missing and fills an empty one with a copy of the installation data. The copy is
+// made in a staging folder beside the home (`addMore` may add to it) and renamed into place, so an
+// interrupted first start leaves the home missing or empty, never half filled; the next start fills it
+// again and removes what an interrupted one left behind. Returns false with a message in `error` when
+// the folder cannot be made or filled.
+bool prepareHome(const fs::path& home, const fs::path& dataDir, std::string& error,
+                 const std::function<void(const fs::path& staging)>& addMore = {});
 
 // The system temporary folder, with a trailing separator.
 std::string systemTempDir();
@@ -37,5 +42,8 @@ std::string systemTempDir();
 // Writes `bytes` to `path` through a temporary file in the same folder, flushed to disk and renamed over
 // the original, so the file is always either the old or the new version. Returns false on failure.
 bool replaceFileAtomically(const fs::path& path, std::string_view bytes);
+
+// Copies `from` to `to` the same way: beside `to`, flushed, renamed over it. False with `error` set.
+bool copyFileAtomically(const fs::path& from, const fs::path& to, std::string& error);
 
 }  // namespace quelt

@@ -1,13 +1,18 @@
 #include "stream/Acquisition.h"
 
+#include <utility>
+#include <vector>
+
 #include "config/Diagnostics.h"
+#include "platform/Text.h"
 #include "stream/LogFile.h"
 
 namespace quelt {
 
 namespace {
 constexpr std::int64_t kFileTimePerMs = 10000;  // file times count 100 ns
-}
+constexpr double kMotorStepMs = 2.304;          // one unit of MotorPeriod: the revolution time per unit
+}  // namespace
 
 Acquisition::Acquisition(ProgramContext& context, const Clock& clock)
     : stream(context.settings, live, echo, image, shared, counters, linkStatus, *this),
@@ -35,9 +40,11 @@ void Acquisition::onFrame(const std::uint8_t* frame, std::size_t length, std::ui
                 stream.decodeStatusFrame(frame, length, sequence);
                 break;
             case FrameKind::Logger19:
+                flow_.noteLoggerFrame();
                 stream.decodeLoggerFrame19(frame, length, sequence);
                 break;
             case FrameKind::Logger20:
+                flow_.noteLoggerFrame();
                 stream.decodeLoggerFrame20(frame, length, sequence);
                 break;
             case FrameKind::Full:
@@ -55,6 +62,81 @@ void Acquisition::onFrame(const std::uint8_t* frame, std::size_t length, std::ui
 
 void Acquisition::tick(Millis now) {
     panel.tick(now);
+    std::vector<std::pair<int, std::string>> ended;
+    {
+        std::lock_guard<std::mutex> lock(alarmMutex_);
+        for (size_t type = 0; type < alarms_.size(); ++type) {
+            AlarmState& a = alarms_[type];
+            if (!a.active || now - a.lastSeen <= kAlarmEndMs) continue;
+            a.active = false;
+            if (a.announced) ended.emplace_back(static_cast<int>(type), a.text);
+            a.announced = false;
+        }
+    }
+    for (const auto& [type, text] : ended) {
+        if (onAlarmEnded)
+            onAlarmEnded(type);
+        else if (onMessage)
+            onMessage(text + " (ended)");
+    }
+
+    if (!modes.recording || !transport.recorder().recording()) {
+        flow_.disarm();
+        return;
+    }
+    observeCounters();
+    const double revolutionMs = context_.settings.MotorPeriod * kMotorStepMs;
+    switch (flow_.tick(now, linkStatus.load(), revolutionMs)) {
+        case DataFlowWatch::Event::Stopped: {
+            ++quality_.loggerResets;
+            const std::string text =
+                format("%s at %.3f m: full data frames stopped, the recording holds %llu lines",
+                       flow_.loggerReset() ? "The logger lost power" : "The sonde stopped sending data",
+                       transport.recorder().progress().depthMetres,
+                       static_cast<unsigned long long>(transport.recorder().linesWritten()));
+            panel.showFault(text);
+            if (onDataStopped)
+                onDataStopped(text);
+            else if (onMessage)
+                onMessage(text);
+            break;
+        }
+        case DataFlowWatch::Event::Resumed:
+            panel.clearFault();
+            if (onDataResumed) onDataResumed();
+            break;
+        case DataFlowWatch::Event::None:
+            break;
+    }
+}
+
+void Acquisition::observeCounters() {
+    // The power-up sequence sets the frame counters back to zero: only what they gained counts.
+    const std::uint32_t replaced = counters.fullReplaced.load(), missed = counters.missed.load();
+    if (replaced < lastReplaced_) lastReplaced_ = 0;
+    if (missed < lastMissed_) lastMissed_ = 0;
+    quality_.replacedLines += replaced - lastReplaced_;
+    quality_.missedFrames += missed - lastMissed_;
+    lastReplaced_ = replaced;
+    lastMissed_ = missed;
+    const DepthGaps& gaps = transport.recorder().gaps();
+    quality_.depthGaps = gaps.count();
+    quality_.largestGapMetres = gaps.largestMetres();
+}
+
+void Acquisition::resumeAfterReset(Millis now) {
+    panel.powerUpAgain(now);
+}
+
+std::string Acquisition::activeAlarmText() const {
+    std::lock_guard<std::mutex> lock(alarmMutex_);
+    std::string out;
+    for (const AlarmState& a : alarms_) {
+        if (!a.active) continue;
+        if (!out.empty()) out += "; ";
+        out += a.text;
+    }
+    return out;
 }
 
 void Acquisition::refreshDataView(int code) {
@@ -62,11 +144,22 @@ void Acquisition::refreshDataView(int code) {
 }
 
 void Acquisition::showAlarm(int type, const std::string& title, const std::string& text) {
+    // Every frame that carries an alarm bit raises it again: it is shown once when it starts.
+    const std::string full = title.empty() ? text : title + ": " + text;
+    if (type >= 0 && type < static_cast<int>(alarms_.size())) {
+        std::lock_guard<std::mutex> lock(alarmMutex_);
+        AlarmState& a = alarms_[static_cast<size_t>(type)];
+        a.lastSeen = clock_.now();
+        a.text = full;
+        if (a.active) return;
+        a.active = true;
+        a.announced = onAlarm || onMessage;
+    }
     if (onAlarm) {
         onAlarm(type);
         return;
     }
-    if (onMessage) onMessage(title.empty() ? text : title + ": " + text);
+    if (onMessage) onMessage(full);
 }
 
 void Acquisition::addImageLine(std::uint8_t lineDirection, int resolutionCode) {
@@ -83,7 +176,7 @@ void Acquisition::writeDataFile() {
         if (rejected > 0) rec.noteRejectedLine(rejected / kFileTimePerMs);
         shared.lastRejectedTime = 0;
         const LiveValues v = live.snapshot();
-        if (rec.writeLine({currentFrame_, currentLength_}, v.depth, v.rotation, now)) {
+        if (rec.writeLine({currentFrame_, currentLength_}, v.depth, v.rotation, now, image.step)) {
             const std::int64_t ms = rec.recordedMs();
             live.update(
                 [&](LiveValues& l) { stream.assignChannel(l, channel::TIME, static_cast<int>(ms), false); });
@@ -175,13 +268,22 @@ bool Acquisition::startRecording(const std::string& headerPath, bool down, Opera
     shared.lastAcceptedDepth = v.depth;
     shared.lastRejectedTime = 0;
     const int unit = context_.settings.SetDepthUnit;
+    const Millis now = clock_.now();
     bool ok = transport.StartRecording(headerPath, dataPathForHeader(headerPath), *context_.headerIo, v.depth,
-                                       unit, op, clock_.now());
+                                       unit, op, now);
+    if (ok) {
+        quality_ = RecordingQuality{};
+        lastReplaced_ = counters.fullReplaced.load();
+        lastMissed_ = counters.missed.load();
+        flow_.arm(now);
+    }
     return ok;
 }
 
 void Acquisition::stopRecording(Operator& op) {
     std::lock_guard<std::mutex> lock(recordMutex_);
+    observeCounters();
+    flow_.disarm();
     const double depth = transport.recorder().progress().depthMetres;
     modes.recording = false;
     transport.StopRecording(depth, op, clock_.now());

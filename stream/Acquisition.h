@@ -16,6 +16,7 @@
 #include "link/SondeInfo.h"
 #include "link/StreamCutter.h"
 #include "platform/Clock.h"
+#include "stream/DataFlowWatch.h"
 #include "stream/ImageLine.h"
 #include "stream/LiveState.h"
 #include "stream/ProbePanel.h"
@@ -36,6 +37,16 @@ class DatabaseSondeInfo final : public SondeInfo {
     const SondeDatabase& db_;
 };
 
+// What a recording lost, since it started: lines replaced by a status frame, frames the link missed
+// (sequence numbers skipped), and the depth gaps between lines larger than twice the step.
+struct RecordingQuality {
+    std::uint64_t replacedLines = 0;
+    std::uint64_t missedFrames = 0;
+    int depthGaps = 0;
+    double largestGapMetres = 0;  // the largest distance between two consecutive lines
+    int loggerResets = 0;         // times the full data frames stopped while recording
+};
+
 class Acquisition final : public FrameSink, public StreamEvents, public ProbePanelPorts {
   public:
     Acquisition(ProgramContext& context, const Clock& clock);
@@ -51,8 +62,16 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     std::function<void(const std::string&)> onMessage;
     // The recording stopped by itself (a write failed); the text says why.
     std::function<void(const std::string&)> onRecordingFailed;
-    // Optional: the alarm window by its type (else the alarm goes to onMessage).
+    // Optional: the alarm window by its type (else the alarm goes to onMessage). Called once when an
+    // alarm starts, not for every frame that carries it.
     std::function<void(int type)> onAlarm;
+    // Optional: an alarm that was shown has not been seen for kAlarmEndMs (else onMessage).
+    std::function<void(int type)> onAlarmEnded;
+    // The full data frames stopped while recording (see DataFlowWatch); the text says what happened.
+    // Called from tick(). The front end either calls resumeAfterReset() or stops the recording.
+    std::function<void(const std::string& text)> onDataStopped;
+    // ... and came back: the recording goes on.
+    std::function<void()> onDataResumed;
     // Optional: the logger read-back goes to the link, which re-sends command 0x01 itself.
     std::function<void(const std::uint8_t* logger20)> onLoggerReadBack;
     // Optional: a command is built and not yet written.
@@ -65,8 +84,18 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     void onFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence, FrameVia via) override;
     // Takes the current sonde of the database (after SondeUsed changed).
     void selectSonde();
-    // The probe panel's timers and the replay pace.
+    // The probe panel's timers, the alarms' ends and the watch on the full data frames.
     void tick(Millis now);
+    // After the full data frames stopped: runs the power-up sequence again on the powered sonde; the
+    // recording takes the lines again when the frames come back.
+    void resumeAfterReset(Millis now);
+    // The full data frames stopped during this recording and have not come back.
+    bool dataStopped() const { return flow_.stopped(); }
+    RecordingQuality recordingQuality() const { return quality_; }
+    // The texts of the alarms that last, "" when none ("; " between two).
+    std::string activeAlarmText() const;
+
+    static constexpr Millis kAlarmEndMs = 2000;  // an alarm not seen for this long has ended
 
     // Recording while acquiring: the direction (1 down, 0 up) and the last accepted depth of the
     // recording-mode choice, then the log pair.
@@ -140,8 +169,21 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
         return out;
     }
 
+    void observeCounters();
+
     ProgramContext& context_;
     const Clock& clock_;
+    DataFlowWatch flow_;
+    RecordingQuality quality_;
+    std::uint32_t lastReplaced_ = 0, lastMissed_ = 0;
+    struct AlarmState {
+        std::string text;
+        Millis lastSeen = 0;
+        bool active = false;
+        bool announced = false;
+    };
+    mutable std::mutex alarmMutex_;  // raised on the reader thread, ended by tick()
+    std::array<AlarmState, 2> alarms_;
     DatabaseSondeInfo sonde_;
     mutable std::mutex f1Mutex_;
     std::mutex recordMutex_;  // the data file: written on the reader thread, opened and closed elsewhere

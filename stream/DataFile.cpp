@@ -1,6 +1,7 @@
 #include "stream/DataFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +28,63 @@ void turnFileSizeLimitIntoAnError() {
     }
 }
 }  // namespace
+
+bool LogWriterLock::acquire(const std::string& dataPath) {
+    release();
+    error_.clear();
+    // Between the open and the lock another writer may replace the file; the lock counts only on the
+    // file that the path names once it is held.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        struct stat before {};
+        const bool existed = ::stat(dataPath.c_str(), &before) == 0;
+        int fd = ::open(dataPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            error_ = format("Cannot open the data file %s (%s).", dataPath.c_str(), std::strerror(errno));
+            return false;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            ::close(fd);
+            error_ = err == EWOULDBLOCK
+                         ? format("%s is being recorded by another program.", dataPath.c_str())
+                         : format("Cannot lock the data file %s (%s).", dataPath.c_str(), std::strerror(err));
+            return false;
+        }
+        struct stat held {
+        }, named{};
+        if (::fstat(fd, &held) == 0 && ::stat(dataPath.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino) {
+            fd_ = fd;
+            path_ = dataPath;
+            created_ = !existed;
+            hadData_ = held.st_size > 0;
+            return true;
+        }
+        ::close(fd);
+    }
+    error_ = format("%s is being recorded by another program.", dataPath.c_str());
+    return false;
+}
+
+bool LogWriterLock::truncate() {
+    if (fd_ < 0) return false;
+    if (::ftruncate(fd_, 0) != 0) {
+        error_ = format("Cannot empty the data file %s (%s).", path_.c_str(), std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void LogWriterLock::release(bool discardIfCreated) {
+    if (fd_ < 0) return;
+    struct stat st {};
+    // Removed while still locked, so no other writer can be holding what is removed.
+    if (discardIfCreated && created_ && ::fstat(fd_, &st) == 0 && st.st_size == 0) ::unlink(path_.c_str());
+    ::close(fd_);
+    fd_ = -1;
+    created_ = false;
+    hadData_ = false;
+}
 
 DataFileWriter::~DataFileWriter() {
     close();

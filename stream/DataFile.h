@@ -53,6 +53,41 @@ class DataFileWriter {
     int faultErrno_ = 0;
 };
 
+// One writer per log: an exclusive lock (flock) on the data file of a log, taken before anything of the
+// log is written or replaced and held until its recording ends, so that a second recorder onto the same
+// log (another process, or another window) is refused at once instead of interleaving lines or deleting
+// the log under the first. The data file carries the lock because it is the one file of a log that
+// stays the same file while it is recorded: the header is rewritten beside itself and renamed over, so
+// a lock on it would stay on the old file.
+class LogWriterLock {
+  public:
+    LogWriterLock() = default;
+    ~LogWriterLock() { release(); }
+    LogWriterLock(const LogWriterLock&) = delete;
+    LogWriterLock& operator=(const LogWriterLock&) = delete;
+
+    // Locks the data file at `dataPath`, creating it empty when missing. False with error() when another
+    // writer holds it or it cannot be opened.
+    bool acquire(const std::string& dataPath);
+    // Empties the locked data file (a log replaced after the operator's yes), keeping the lock.
+    bool truncate();
+    // Gives the lock up; `discardIfCreated` removes an empty data file that acquire() created.
+    void release(bool discardIfCreated = false);
+
+    bool held() const { return fd_ >= 0; }
+    const std::string& path() const { return path_; }
+    // The data file held lines when it was locked.
+    bool hadData() const { return hadData_; }
+    const std::string& error() const { return error_; }
+
+  private:
+    int fd_ = -1;
+    std::string path_;
+    bool created_ = false;
+    bool hadData_ = false;
+    std::string error_;
+};
+
 class DataFileReader {
   public:
     DataFileReader() = default;

@@ -28,6 +28,7 @@ bool LogRecorder::start(const std::string& dataPath, const LineLayout& layout, b
     lastLineTime_ = now;
     lastStep_ = 1;
     lastHeaderUpdate_.reset();
+    gaps_.reset();
     if (!writer_.open(dataPath, layout.lineSize)) {
         error_ = writer_.error();
         return false;
@@ -39,7 +40,8 @@ void LogRecorder::stop() {
     writer_.close();
 }
 
-bool LogRecorder::writeLine(std::span<const std::uint8_t> frame, double depth, double rotation, Millis now) {
+bool LogRecorder::writeLine(std::span<const std::uint8_t> frame, double depth, double rotation, Millis now,
+                            double stepMm) {
     if (!writer_.isOpen()) return false;
     lastStep_ = lineStepMm(depth, lastDepth_);
     lastDepth_ = depth;
@@ -56,6 +58,7 @@ bool LogRecorder::writeLine(std::span<const std::uint8_t> frame, double depth, d
         error_ = writer_.error();
         return false;
     }
+    gaps_.add(depth, stepMm);
 
     progress_.depthMetres = depth;
     progress_.stepMm = lastStep_;

@@ -14,6 +14,7 @@
 #include "platform/Clock.h"
 #include "stream/DataFile.h"
 #include "stream/DataLine.h"
+#include "stream/DepthGaps.h"
 
 namespace quelt {
 
@@ -27,10 +28,12 @@ class LogRecorder {
     void stop();
     bool recording() const { return writer_.isOpen(); }
 
-    // One accepted line: `frame` is the whole full data frame, `depth` in metres, `rotation` in degrees.
+    // One accepted line: `frame` is the whole full data frame, `depth` in metres, `rotation` in degrees,
+    // `stepMm` the distance the sonde moves in one revolution (negative: not known), for the gaps.
     // False when the line could not be written; the recording has then stopped (error() says why) and
     // the data file ends on its last whole line.
-    bool writeLine(std::span<const std::uint8_t> frame, double depth, double rotation, Millis now);
+    bool writeLine(std::span<const std::uint8_t> frame, double depth, double rotation, Millis now,
+                   double stepMm = -1);
     // A line rejected while recording: recorded time does not run until the next accepted line.
     void noteRejectedLine(Millis now) { lastLineTime_ = now; }
 
@@ -40,6 +43,8 @@ class LogRecorder {
     std::uint64_t linesWritten() const { return writer_.linesWritten(); }
     const std::string& error() const { return error_; }
     RecordingProgress progress() const { return progress_; }
+    // The gaps between the lines written since start().
+    const DepthGaps& gaps() const { return gaps_; }
 
     DataFileWriter& writer() { return writer_; }
 
@@ -54,6 +59,7 @@ class LogRecorder {
     Millis lastLineTime_ = 0;
     std::optional<std::int64_t> lastHeaderUpdate_;
     RecordingProgress progress_;
+    DepthGaps gaps_;
     std::vector<std::uint8_t> line_;
     std::string error_;
 };

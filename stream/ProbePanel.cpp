@@ -60,6 +60,8 @@ void ProbePanel::pressPower(Millis now) {
         view_.powerPicture = PowerPicture::On;
         powered_ = true;
         powerUpStep_ = 0;
+        refusal_.clear();
+        faultShown_ = false;
         if (!powerUpRunning()) {
             arm(upDue_, now, 100);
             retry_ = 0;
@@ -69,6 +71,34 @@ void ProbePanel::pressPower(Millis now) {
         ports_.refreshTravelTools();
     }
     flags_.poweredCopy = powered_;
+}
+
+void ProbePanel::powerUpAgain(Millis now) {
+    if (powerDownRunning()) return;
+    powered_ = true;
+    flags_.poweredCopy = true;
+    refusal_.clear();
+    powerUpStep_ = 0;
+    retry_ = 0;
+    view_.powerPicture = PowerPicture::On;
+    arm(upDue_, now, 100);
+    if (pollDue_ < 0) pollDue_ = now + 100;
+}
+
+void ProbePanel::showFault(const std::string& text) {
+    faultShown_ = true;
+    view_.statusText = text;
+    view_.statusClass = StatusClass::Error;
+    view_.statusBlack = false;
+}
+
+void ProbePanel::clearFault() {
+    if (!faultShown_) return;
+    faultShown_ = false;
+    auto [text, cls] =
+        sondeStatusText(live_.read([](const LiveValues& v) { return static_cast<int>(v.commStatus); }));
+    view_.statusText = text;
+    view_.statusClass = cls;
 }
 
 void ProbePanel::switchOff(Millis now) {
@@ -132,6 +162,11 @@ void ProbePanel::powerUpStepDue(Millis now) {
                 powerUpStep_ = 2;
                 arm(upDue_, now, 250);
             } else if (retry_++ > 25) {
+                refusal_ = format(
+                    "power-up step 1: the logger did not take command 0x01: sent constant %d, scale %d, "
+                    "power "
+                    "0x%02X; read back constant %d, scale %d, power 0x%02X",
+                    f1_[2] | (f1_[3] << 8), f1_[4] | (f1_[5] << 8), f1_[6], word(1), word(3), e[5]);
                 ports_.showMessage("Order refused !!!");
                 retry_ = 0;
                 switchOff(now);
@@ -149,6 +184,10 @@ void ProbePanel::powerUpStepDue(Millis now) {
                 powerUpStep_ = 3;
                 arm(upDue_, now, 200);
             } else if (retry_++ > 25) {
+                refusal_ = format(
+                    "power-up step 2: the sonde did not take command 0x03: sent gain %d, drive %d; read back "
+                    "gain %d, drive %d",
+                    f3_[1], f3_[2], e[6], e[7]);
                 retry_ = 0;
                 switchOff(now);
             } else {
@@ -173,6 +212,10 @@ void ProbePanel::powerUpStepDue(Millis now) {
                 powerUpStep_ = 5;
                 arm(upDue_, now, 32);
             } else if (retry_++ > 30) {
+                refusal_ = format(
+                    "power-up step 4: the sonde did not start acquiring after command 0x04: its state 0x%02X "
+                    "shows no running head",
+                    e[0]);
                 switchOff(now);
             } else {
                 echo_.clearNewReply();
@@ -290,7 +333,7 @@ SondeStatus sondeStatusText(int status) {
 }
 
 void ProbePanel::UpdateStatusText(Millis now) {
-    if (flags_.quitting || startCountdown_ > 0) return;
+    if (flags_.quitting || startCountdown_ > 0 || faultShown_) return;
     if (flags_.poweredCopy) {
         view_.validText = format("%u", counters_.fullDecoded.load());
         view_.errorText = format("%u", counters_.fullReplaced.load());

@@ -79,6 +79,12 @@ class ProbePanel {
 
     void start(Millis now);  // OnInitDialog: PowerUpStep 10, first status poll after 50 ms
     void pressPower(Millis now);
+    // The sonde stays on while the power-up sequence runs again from its first step (after the logger
+    // lost power and forgot the sonde's settings). Nothing else of the panel changes.
+    void powerUpAgain(Millis now);
+    // A fault the operator must see instead of the sonde's status text, until clearFault().
+    void showFault(const std::string& text);
+    void clearFault();
     void tick(Millis now);
     void UpdateStatusText(Millis now);
     void UpdateCounters();
@@ -88,6 +94,9 @@ class ProbePanel {
     bool powerUpRunning() const { return upDue_ >= 0; }
     bool powerDownRunning() const { return downDue_ >= 0; }
     const ProbePanelView& view() const { return view_; }
+    // Why the last power-up was refused: the step, the command and what was sent and read back ("" when
+    // none was refused since the last press of Power).
+    const std::string& refusal() const { return refusal_; }
 
   private:
     void arm(Millis& due, Millis now, Millis delay);  // re-arming clears the new-reply marker
@@ -125,6 +134,8 @@ class ProbePanel {
     std::array<std::uint8_t, 7> f5_{};
 
     ProbePanelView view_;
+    std::string refusal_;
+    bool faultShown_ = false;
 };
 
 }  // namespace quelt

@@ -10,22 +10,36 @@ bool Transport::StartRecording(const std::string& headerPath, const std::string&
                                double depthMetres, int depthUnit, Operator& op, Millis now) {
     if (flags_.recording) return false;
     recordedTotal_ = 0;
-    std::error_code ec;
-    if (fs::exists(dataPath, ec)) {
-        if (!op.askYesNo("Same file name exist, do you want replace this ?")) return false;
-        fs::remove(dataPath, ec);
+    if (!lock_.held() || lock_.path() != dataPath) {
+        if (!lock_.acquire(dataPath)) {
+            op.message(lock_.error(), MessageKind::Error);
+            return false;
+        }
     }
-    if (!headerIo.WriteHeader(headerPath)) return false;
+    auto refuse = [this] {
+        lock_.release(true);
+        return false;
+    };
+    std::error_code ec;
+    if (fs::file_size(dataPath, ec) > 0 && !ec) {
+        if (!op.askYesNo("Same file name exist, do you want replace this ?")) return refuse();
+        // Emptied, not removed: the lock stays on the file this recording writes.
+        if (!lock_.truncate()) {
+            op.message(lock_.error(), MessageKind::Error);
+            return refuse();
+        }
+    }
+    if (!headerIo.WriteHeader(headerPath)) return refuse();
     LineLayout layout = layoutFromHeader(headerIo.header());
     std::string problem = checkLayout(layout, layout.lineSize);
     if (!problem.empty()) {
         op.message("Tool configuration file missing. (*.tol) " + problem, MessageKind::Error);
-        return false;
+        return refuse();
     }
     auto refresh = [headerPath](const RecordingProgress& p) { UpdateRecordingProgress(headerPath, p); };
     if (!recorder_.start(dataPath, layout, depthUnit == 1, now, refresh)) {
         op.message("Trouble opening file.", MessageKind::Error);
-        return false;
+        return refuse();
     }
     recordHeader_ = headerPath;
     recordData_ = dataPath;
@@ -51,7 +65,10 @@ void Transport::StopRecording(double lastDepthMetres, Operator& op, Millis now) 
     recordStart_ = now;
 
     RecordingEnd end;
-    end.recordedMs = recordedTotal_;
+    // The header ends where the data ends: the recorded time of the last line written (a recording
+    // whose lines stopped before it did, such as after a logger reset, would otherwise claim time it
+    // holds no line for).
+    end.recordedMs = recorder_.linesWritten() > 0 ? recorder_.recordedMs() : recordedTotal_;
     // Without a line written the log ends where it started.
     end.lastDepthMetres = recorder_.linesWritten() > 0 ? lastDepthMetres : recordStartDepth_;
     end.depthUnit = depthUnit_;
@@ -63,6 +80,7 @@ void Transport::StopRecording(double lastDepthMetres, Operator& op, Millis now) 
         op.message("Trouble opening file.", MessageKind::Error);
     }
     MarkRecordingStop(recordHeader_, end);
+    lock_.release();
 }
 
 void Transport::LoadReplay(OpenedLog&& log) {

@@ -27,14 +27,17 @@ class Transport {
     explicit Transport(ModeFlags& flags) : flags_(flags) {}
 
     // --- Recording -------------------------------------------------------------------------------
-    // The header is written from `headerIo` (its in-memory header must be ready), the data file is
-    // opened and the header marked ("CORRUPT" until the recording stops). An existing data file is
-    // replaced only after the operator's yes. False when the recording did not start.
+    // The log is locked for this recorder (see LogWriterLock; a front end may take the lock earlier
+    // through writerLock(), before it writes or replaces anything of the log), the header is written
+    // from `headerIo` (its in-memory header must be ready), the data file is opened and the header
+    // marked ("CORRUPT" until the recording stops). An existing data file that holds lines is replaced
+    // only after the operator's yes. False when the recording did not start; the lock is then given up.
     bool StartRecording(const std::string& headerPath, const std::string& dataPath, CHeader& headerIo,
                         double depthMetres, int depthUnit, Operator& op, Millis now);
-    // Closes the data file and completes the header. Safe to call when not recording.
+    // Closes the data file, completes the header and gives the lock up. Safe to call when not recording.
     void StopRecording(double lastDepthMetres, Operator& op, Millis now);
     LogRecorder& recorder() { return recorder_; }
+    LogWriterLock& writerLock() { return lock_; }
     const std::string& recordingHeader() const { return recordHeader_; }
 
     // --- Replay ----------------------------------------------------------------------------------
@@ -60,6 +63,7 @@ class Transport {
 
     ModeFlags& flags_;
     LogRecorder recorder_;
+    LogWriterLock lock_;
     std::string recordHeader_, recordData_;
     bool recordOpen_ = false;  // started and not yet stopped (the writer may have stopped on a failure)
     Millis recordStart_ = 0;

@@ -454,3 +454,40 @@ TEST_F(WindowTest, SetCurrentDepthIsOfferedOnlyWithLoggerFramesAlone) {
     }
     window->linkStatus() = 0;
 }
+
+// Full data frames that stop while recording: the alarm window shows why, and the operator chooses
+// between powering the sonde up again (the recording goes on) and stopping the recording there.
+TEST_F(WindowTest, AFrameStopWhileRecordingShowsTheAlarmAndAsksWhetherToResume) {
+    const std::string text =
+        "The logger lost power at 11.123 m: full data frames stopped, the recording holds 119 lines";
+    struct Case {
+        bool answer;
+        bool recordingAfter;
+        bool poweredAfter;
+    };
+    // Stopping leaves the sonde as it is (off here); resuming runs the power-up sequence again.
+    for (const Case c : {Case{false, false, false}, Case{true, true, true}}) {
+        SCOPED_TRACE(c.answer ? "resume" : "stop");
+        window->modeFlags().recording = true;
+        op.answerYes(c.answer);
+        window->acquisition().onDataStopped(text);
+        QApplication::processEvents();
+        ASSERT_TRUE(window->alertWindow()->isVisible());
+        EXPECT_EQ(window->alertWindow()->messageText().toStdString(), text);
+        ASSERT_FALSE(op.log().empty());
+        EXPECT_EQ(op.log().back().text, text + ".\nPower the sonde up again and resume the recording ?");
+        EXPECT_EQ(window->modeFlags().recording.load() != 0, c.recordingAfter);
+        EXPECT_EQ(window->acquisition().panel.powered(), c.poweredAfter);
+        window->alertWindow()->hide();
+        window->modeFlags().recording = false;
+    }
+    // The replaced-line count shows while a recording runs only.
+    auto* replaced = window->findChild<QLabel*>("replacedLines");
+    ASSERT_NE(replaced, nullptr);
+    window->mainTick(clock.now());
+    EXPECT_TRUE(replaced->text().isEmpty());
+    window->modeFlags().recording = true;
+    window->mainTick(clock.now());
+    EXPECT_EQ(replaced->text().toStdString(), "Replaced 0");
+    window->modeFlags().recording = false;
+}

@@ -289,3 +289,121 @@ TEST_F(LogSafetyTest, ADiskThatFillsUpKeepsTheWholeLinesAndTheLogOpensRepaired) 
     EXPECT_GT(data.size(), 200u * 1024);
     expectReplayReadsEveryWholeLine("disk/run", data);
 }
+
+TEST_F(LogSafetyTest, ASecondAcquireOntoALogBeingRecordedIsRefusedBeforeThePowerUp) {
+    pid_t first = spawn("first", acquire("one", "clean", 3, {"--seconds", "36000"}));
+    const fs::path data = sandbox / "one_X.viv";
+    std::error_code ec;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while ((!fs::exists(data, ec) || fs::file_size(data, ec) == 0) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_GT(fs::file_size(data, ec), 0u) << err("first");
+
+    for (const char* replace : {"", "--replace"}) {
+        SCOPED_TRACE(replace);
+        std::vector<std::string> args = acquire("one", "clean", 4, {"--seconds", "5"});
+        if (*replace) args.push_back(replace);
+        EXPECT_EQ(run("second", args), 2);
+        EXPECT_NE(err("second").find(data.string() + " is being recorded by another program."),
+                  std::string::npos)
+            << err("second");
+        EXPECT_EQ(err("second").find("power-up"), std::string::npos) << err("second");
+        EXPECT_TRUE(fs::exists(headerOf("one")));
+    }
+
+    ::kill(first, SIGINT);
+    ASSERT_EQ(wait(first), 130) << err("first");
+    // The first run's log is whole: every line it wrote is there and the header was completed.
+    const std::string written = dataOf("one");
+    EXPECT_EQ(static_cast<long long>(written.size() / static_cast<size_t>(lineSize("one"))),
+              member(out("first"), "lines"));
+    EXPECT_NE(key("one", "WellInfo", "EndDepth"), "CORRUPT");
+}
+
+// The "reset" scenario's logger loses power 45 s into the run. Without --resume-after-reset the log
+// ends there, said to be incomplete; with it, the sonde is powered up again and the log goes on. Either
+// way the header ends with the last whole line.
+TEST_F(LogSafetyTest, ALoggerResetEndsTheLogIncompleteOrResumesIt) {
+    struct Case {
+        const char* name;
+        bool resume;
+        int exitCode;
+        const char* complete;
+    };
+    for (const Case& c : {Case{"stopped", false, 1, "false"}, Case{"resumed", true, 0, "true"}}) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args = acquire(c.name, "reset", 2, {"--seconds", "90"});
+        if (c.resume) args.push_back("--resume-after-reset");
+        EXPECT_EQ(run(c.name, args), c.exitCode) << err(c.name);
+        EXPECT_NE(err(c.name).find("The logger lost power at"), std::string::npos) << err(c.name);
+        EXPECT_NE(out(c.name).find(std::string("\"complete\": ") + c.complete), std::string::npos)
+            << out(c.name);
+        EXPECT_EQ(member(out(c.name), "dataStops"), 1);
+
+        const std::string data = dataOf(c.name);
+        const size_t L = static_cast<size_t>(lineSize(c.name));
+        ASSERT_EQ(data.size() % L, 0u);
+        EXPECT_EQ(static_cast<long long>(data.size() / L), member(out(c.name), "lines"));
+        // The header's end is the last line's: its depth field and its recorded time.
+        const size_t last = data.size() - L;
+        EXPECT_EQ(std::atoll(key(c.name, "WellInfo", "EndDepth").c_str()), le32(data, last));
+        ASSERT_EQ(run("lines-" + std::string(c.name), {"lines", headerOf(c.name), "--json"}), 0);
+        const std::string lines = out("lines-" + std::string(c.name));
+        const size_t lastLine = lines.rfind("\"TIME\": ");
+        ASSERT_NE(lastLine, std::string::npos) << lines.substr(0, 400);
+        const long long lastTime = member(lines, "TIME", -1, lastLine);
+        EXPECT_EQ(std::atoll(key(c.name, "WellInfo", "EndTime").c_str()), lastTime);
+        if (c.resume)
+            EXPECT_GT(lastTime, 45000) << "lines past the reset";
+        else
+            EXPECT_LT(lastTime, 45000) << "no line after the reset";
+    }
+}
+
+// A noisy link: the summary and the JSON say how many lines were replaced, how many frames were missed
+// and where the depth track has holes; --max-gap makes a hole larger than asked an error.
+TEST_F(LogSafetyTest, LostLinesAreCountedAndAGapTooLargeFailsTheRun) {
+    ASSERT_EQ(run("noisy", acquire("noisy", "noisy", 7, {"--seconds", "90"})), 0) << err("noisy");
+    const std::string o = out("noisy");
+    EXPECT_GT(member(o, "replacedLines"), 0) << o;
+    EXPECT_GE(member(o, "missedFrames"), 0) << o;
+    EXPECT_GT(member(o, "depthGaps"), 0) << o;
+    EXPECT_NE(err("noisy").find("depth gaps larger than twice the step"), std::string::npos) << err("noisy");
+
+    std::vector<std::string> strict =
+        acquire("strict", "noisy", 7, {"--seconds", "90", "--max-gap", "0.015"});
+    EXPECT_EQ(run("strict", strict), 1);
+    EXPECT_NE(err("strict").find("is larger than --max-gap 0.015"), std::string::npos) << err("strict");
+    EXPECT_NE(out("strict").find("\"complete\": true"), std::string::npos) << "the log itself is whole";
+
+    // A clean link has no hole larger than twice the step.
+    ASSERT_EQ(run("clean", acquire("clean", "clean", 7, {"--seconds", "90", "--max-gap", "0.05"})), 0)
+        << err("clean");
+    EXPECT_EQ(member(out("clean"), "replacedLines"), 0);
+    EXPECT_EQ(member(out("clean"), "depthGaps"), 0);
+}
+
+// Alarm bits come in every frame; each alarm's text is printed once, not once per frame, and the
+// monitor's status shows it while it lasts.
+TEST_F(LogSafetyTest, EachAlarmIsPrintedOncePerStart) {
+    ASSERT_EQ(run("alarms", {"monitor", "--fast", "--scenario", "alarms", "--seconds", "8", "--json"}), 0)
+        << err("alarms");
+    auto count = [](const std::string& text, const std::string& what) {
+        size_t n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    const std::string e = err("alarms");
+    EXPECT_EQ(count(e, "Invalid Depth !!!: Encoder Error"), 1u) << e;
+    EXPECT_EQ(count(e, "Low Battery.: Low battery / Power Failure !!!"), 1u) << e;
+    EXPECT_EQ(count(out("alarms"), "\"status\": \"Invalid Depth !!!: Encoder Error; Low Battery."), 8u)
+        << out("alarms");
+}
+
+// A refused power-up says which step failed and what was sent and read back.
+TEST_F(LogSafetyTest, ARefusedPowerUpGivesItsReason) {
+    EXPECT_EQ(run("refusing", {"monitor", "--fast", "--scenario", "refusing", "--seconds", "2"}), 2);
+    EXPECT_NE(err("refusing").find("refused at power-up step "), std::string::npos) << err("refusing");
+}

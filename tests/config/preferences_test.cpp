@@ -150,6 +150,21 @@ TEST_F(PreferencesTest, LoadedValuesAreClampedAndConverted) {
         {"UpGain=abc", [](const Settings& s) { return s.UpGain; }, 0},
         {"PulleyCircumInch=20.5", [](const Settings& s) { return s.PulleyCircumInch; }, 19.685},
         {"SetDepthUnit=1\nPulleyCircumInch=20.5", [](const Settings& s) { return s.PulleyCircumInch; }, 20.5},
+        // Outside the ranges their setup pages allow: clamped to the nearest end.
+        {"SetDepthUnit=1\nPulleyCircumInch=99", [](const Settings& s) { return s.PulleyCircumInch; }, 60},
+        {"DownEnergie=99", [](const Settings& s) { return s.DownEnergie; }, 60},
+        {"DownEnergie=1", [](const Settings& s) { return s.DownEnergie; }, 5},
+        {"UpGain=-5", [](const Settings& s) { return s.UpGainCommand; }, 0},
+        {"UpholePulseWidth=0", [](const Settings& s) { return s.UpholePulseWidth; }, 5},
+        {"UpBaudDivisor=1", [](const Settings& s) { return s.UpBaudDivisor; }, 2},
+        {"MotorPeriod=5", [](const Settings& s) { return s.MotorPeriod; }, 21},
+        {"MotorPeriod_M3=200", [](const Settings& s) { return s.MotorPeriodPreset[2]; }, 127},
+        {"PicResolution=9", [](const Settings& s) { return s.PicResolution; }, 4},
+        {"PicOriented=5", [](const Settings& s) { return s.PicOriented; }, 2},
+        {"Power=200", [](const Settings& s) { return s.Power; }, 125},
+        {"PulsResolution=100", [](const Settings& s) { return s.PulsResolution; }, 500},
+        {"PulleysDiameter=100", [](const Settings& s) { return s.PulleysDiameter; }, 250.0},
+        {"PulleysDiameter=99999", [](const Settings& s) { return s.PulleysDiameter; }, 1500.0},
     };
     writeValidPlacements();
     for (const auto& c : cases) {
@@ -268,4 +283,35 @@ TEST(PlacementRecord, SlotValidity) {
         record.set(PlacementSlot::LoggerSetup, w);
         EXPECT_EQ(record.get(PlacementSlot::LoggerSetup).valid(), valid) << length;
     }
+}
+
+TEST_F(PreferencesTest, EachClampedValueIsNotedOnceAndAValueInRangeIsNot) {
+    writeValidPlacements();
+    CPreferences prefs = load("[QueltLogger]\r\nPower=200\r\nMotorPeriod=87\r\nDownEnergie=2\r\n");
+    ASSERT_EQ(prefs.loadNotes().size(), 2u);
+    EXPECT_NE(prefs.loadNotes()[0].find("DownEnergie = 2 is outside 5..60"), std::string::npos)
+        << prefs.loadNotes()[0];
+    EXPECT_NE(prefs.loadNotes()[1].find("Power = 200 is outside 80..125"), std::string::npos)
+        << prefs.loadNotes()[1];
+    EXPECT_NE(prefs.loadNotes()[1].find("125 is used"), std::string::npos) << prefs.loadNotes()[1];
+    EXPECT_TRUE(op.messages().empty()) << "clamps go to the trace and the command line, not to a window";
+}
+
+// A program folder that cannot be written: the first failed save tells the operator why, later ones
+// add nothing; the values in memory stay what the operator chose.
+TEST_F(PreferencesTest, ASettingsFileThatCannotBeSavedIsReportedOncePerRun) {
+    writeValidPlacements();
+    CPreferences prefs = load("[QueltLogger]\nUpGain=20\n");
+    fs::remove_all(home);  // its folder is gone: nothing can be written beside the file
+    settings.UpGain = 33;
+    prefs.SaveSettings();
+    prefs.SaveSettings();
+    prefs.WriteInt("BlackAndWhite", 1, "QueltLogger");
+    const auto messages = op.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("The settings cannot be saved in " + (home / "Zorak.cfg").string() +
+                               " (No such file or directory)"),
+              std::string::npos)
+        << messages[0];
+    EXPECT_EQ(settings.UpGain, 33);
 }

@@ -2,6 +2,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <vector>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/Paths.h"
 
@@ -66,4 +71,40 @@ TEST_F(PathsTest, HomeChoiceFollowsOptionThenEnvironmentThenXdg) {
     ::setenv("XDG_DATA_HOME", "/x/share", 1);
     EXPECT_EQ(chooseHome(""), fs::path("/x/share/queltlogger"));
     ::unsetenv("XDG_DATA_HOME");
+}
+
+// A first start cut short (killed while copying, or a copy that fails) leaves no half-filled home: the
+// next start finds it missing or empty, fills it whole and removes the abandoned staging folder.
+TEST_F(PathsTest, AFirstStartFillsTheHomeWholeOrNotAtAll) {
+    fs::path data = dir / "data", home = dir / "home";
+    fs::create_directories(data / "Demo");
+    std::ofstream(data / "Zorak.tol") << "installed";
+    std::ofstream(data / "Demo" / "Demo.VIV") << std::string(4096, 'v');
+
+    // A killed first start: its staging folder holds a truncated data file, the home is still empty.
+    pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const fs::path abandoned = dir / (".home.filling." + std::to_string(gone));
+    fs::create_directories(abandoned / "Demo");
+    std::ofstream(abandoned / "Demo" / "Demo.VIV") << "vv";
+    fs::create_directories(home);
+
+    // A copy that fails half way (a named pipe among the data cannot be copied) fills nothing.
+    ASSERT_EQ(::mkfifo((data / "pipe").c_str(), 0644), 0);
+    std::string error;
+    EXPECT_FALSE(prepareHome(home, data, error));
+    EXPECT_NE(error.find(home.string()), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_empty(home));
+
+    fs::remove(data / "pipe");
+    std::vector<fs::path> added;
+    ASSERT_TRUE(prepareHome(home, data, error, [&](const fs::path& staging) { added.push_back(staging); }))
+        << error;
+    EXPECT_EQ(fs::file_size(home / "Demo" / "Demo.VIV"), 4096u);
+    EXPECT_TRUE(fs::exists(home / "Zorak.tol"));
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_NE(added[0], home) << "additions go to the staging folder, renamed with the rest";
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename().string().find(".filling."), std::string::npos) << entry.path();
 }

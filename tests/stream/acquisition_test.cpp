@@ -9,6 +9,7 @@
 #include "sim/Scenario.h"
 #include "sim/SimDevice.h"
 #include "stream/Acquisition.h"
+#include "stream/DepthGaps.h"
 #include "stream/LogFile.h"
 
 namespace fs = std::filesystem;
@@ -47,6 +48,28 @@ class AcquisitionTest : public ::testing::Test {
         acq->panel.start(clock.now());
     }
     void TearDown() override { fs::remove_all(home); }
+
+    // The same rig on another built-in scenario.
+    void useScenario(const char* name) {
+        pump.reset();
+        acq.reset();
+        device.reset();
+        ASSERT_TRUE(sim::builtinScenario(name, 1, scenario));
+        device = std::make_unique<sim::SimDevice>(scenario, clock, [this](Millis ms) { clock.advance(ms); });
+        acq = std::make_unique<Acquisition>(context, clock);
+        pump = std::make_unique<DevicePump>(*device, *acq, &acq->counters, &acq->linkStatus);
+        acq->writeCommand = [this](const CommandFrame& f) { return pump->write(f); };
+        ASSERT_TRUE(pump->open()) << pump->error();
+        acq->panel.start(clock.now());
+    }
+    void powerUp() {
+        run(1000);
+        acq->panel.pressPower(clock.now());
+        for (int i = 0; i < 200 && acq->panel.powerUpStep() != ProbePanel::kReady; ++i)
+            run(100);
+        run(1000);
+        ASSERT_EQ(acq->linkStatus.load(), kLinkFullData) << acq->panel.view().statusText;
+    }
 
     void run(Millis ms) {
         for (Millis end = clock.now() + ms; clock.now() < end;) {
@@ -183,4 +206,155 @@ TEST_F(AcquisitionTest, RecordedLinesReadBackAsTheyWereWritten) {
     // The header's recorded time runs to the stop, the last line's to its own revolution.
     EXPECT_GE(context.header.endTime, lastTime);
     EXPECT_LT(context.header.endTime - lastTime, 1000);
+}
+
+// The "reset" scenario's logger loses power 45 s into the run: the recording notices that the full data
+// frames stopped, says so, and takes lines again once the sonde is powered up again; the header ends
+// where the data ends.
+TEST_F(AcquisitionTest, AFrameStopAfterALoggerResetIsShownAndTheRecordingResumes) {
+    useScenario("reset");
+    std::vector<std::string> stops;
+    int resumed = 0;
+    acq->onDataStopped = [&](const std::string& text) {
+        stops.push_back(text);
+        acq->resumeAfterReset(clock.now());
+    };
+    acq->onDataResumed = [&] { ++resumed; };
+    powerUp();
+    const std::string header = (home / "h" / "reset.HED").string();
+    context.headerIo->SetHeaderDefaults();
+    ASSERT_TRUE(acq->startRecording(header, true, op));
+    const Millis resetAt = 45000;
+    run(resetAt - clock.now() - 100);
+    const std::uint64_t before = acq->transport.recorder().linesWritten();
+    ASSERT_GT(before, 10u);
+    EXPECT_TRUE(stops.empty());
+
+    // The stop is seen within a few revolutions (never sooner than the minimum stall).
+    while (stops.empty() && clock.now() < resetAt + 10000)
+        run(100);
+    ASSERT_EQ(stops.size(), 1u);
+    EXPECT_GE(clock.now(), resetAt + DataFlowWatch::kMinStallMs);
+    EXPECT_NE(stops[0].find("The logger lost power"), std::string::npos) << stops[0];
+    EXPECT_EQ(acq->panel.view().statusText, stops[0]);
+    EXPECT_EQ(acq->panel.view().statusClass, StatusClass::Error);
+
+    run(15000);
+    EXPECT_EQ(resumed, 1);
+    EXPECT_EQ(stops.size(), 1u);
+    EXPECT_FALSE(acq->dataStopped());
+    EXPECT_NE(acq->panel.view().statusText, stops[0]);
+    EXPECT_GT(acq->transport.recorder().linesWritten(), before + 10);
+    acq->stopRecording(op);
+    EXPECT_EQ(acq->recordingQuality().loggerResets, 1);
+    EXPECT_GE(acq->recordingQuality().depthGaps, 1) << "the winch moved on while the logger was down";
+
+    OpenedLog log;
+    ASSERT_EQ(openLog(header, *context.headerIo, op, log), OpenLogResult::Ok);
+    EXPECT_FALSE(context.header.corrupt);
+    std::vector<std::uint8_t> bytes;
+    ParsedLine parsed;
+    ASSERT_TRUE(log.reader.readLine((log.reader.wholeLines() - 1) * log.layout.lineSize, bytes));
+    parseDataLine(bytes, log.layout, parsed);
+    std::int64_t lastTime = -1;
+    for (size_t i = 0; i < log.layout.channels.size(); ++i)
+        if (log.layout.channels[i].kind == channel::TIME) lastTime = parsed.values[i];
+    EXPECT_GT(lastTime, resetAt - 20000) << "lines recorded after the reset";
+    EXPECT_EQ(context.header.endTime, lastTime);
+    EXPECT_EQ(context.header.endDepth, lineDepthField(bytes));
+}
+
+// Without a resume the recording stays stopped; the stop is reported once, not at every tick.
+TEST_F(AcquisitionTest, AFrameStopIsReportedOnce) {
+    useScenario("reset");
+    std::vector<std::string> stops;
+    acq->onDataStopped = [&](const std::string& text) { stops.push_back(text); };
+    powerUp();
+    context.headerIo->SetHeaderDefaults();
+    ASSERT_TRUE(acq->startRecording((home / "h" / "stop.HED").string(), true, op));
+    run(60000 - clock.now());
+    EXPECT_EQ(stops.size(), 1u);
+    EXPECT_TRUE(acq->dataStopped());
+}
+
+// An alarm bit comes in every frame while it lasts: its text goes out once when it starts, once when it
+// has not been seen for a while, and again when it comes back.
+TEST_F(AcquisitionTest, AnAlarmIsShownOnceWhenItStartsAndOnceWhenItEnds) {
+    std::vector<std::string> messages;
+    acq->onMessage = [&](const std::string& text) { messages.push_back(text); };
+    StreamEvents& events = *acq;
+    auto raiseFor = [&](Millis ms) {
+        for (Millis end = clock.now() + ms; clock.now() < end;) {
+            events.showAlarm(1, "Low Battery.", "Low battery / Power Failure !!!");
+            clock.advance(200);
+            acq->tick(clock.now());
+        }
+    };
+    const std::string text = "Low Battery.: Low battery / Power Failure !!!";
+    raiseFor(5000);
+    EXPECT_EQ(messages, std::vector<std::string>{text});
+    EXPECT_EQ(acq->activeAlarmText(), text);
+    clock.advance(Acquisition::kAlarmEndMs + 1);
+    acq->tick(clock.now());
+    acq->tick(clock.now() + 1000);
+    EXPECT_EQ(messages, (std::vector<std::string>{text, text + " (ended)"}));
+    EXPECT_EQ(acq->activeAlarmText(), "");
+    raiseFor(1000);
+    EXPECT_EQ(messages.size(), 3u);
+}
+
+TEST(DepthGaps, DistancesLargerThanTwiceTheStepAreGaps) {
+    struct Case {
+        const char* what;
+        std::vector<double> depths;  // metres
+        double stepMm;
+        int gaps;
+        double largest;
+    };
+    const Case cases[] = {
+        {"steady lines", {10.000, 10.010, 10.020, 10.030}, 10, 0, 0.010},
+        {"one line missing", {10.000, 10.010, 10.030, 10.040}, 10, 0, 0.020},
+        {"two lines missing", {10.000, 10.010, 10.040, 10.050}, 10, 1, 0.030},
+        {"upwards", {10.050, 10.040, 10.000}, 10, 1, 0.040},
+        {"standing still", {10.000, 10.000, 10.001}, 0, 0, 0.001},
+        {"step unknown", {10.000, 11.000}, -1, 0, 1.000},
+        {"a single line", {10.000}, 10, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DepthGaps g;
+        for (double d : c.depths)
+            g.add(d, c.stepMm);
+        EXPECT_EQ(g.count(), c.gaps);
+        EXPECT_NEAR(g.largestMetres(), c.largest, 1e-9);
+    }
+}
+
+TEST(DataFlowWatch, StopsOnceWhenFullFramesStayAwayAndResumesWhenTheyReturn) {
+    struct Case {
+        const char* what;
+        int stallStatus;  // what the link receives instead of full data frames
+        bool loggerReset;
+    };
+    for (const Case& c :
+         {Case{"logger frames", kLinkLogger, true}, Case{"status frames", kLinkStatusFrame, false}}) {
+        SCOPED_TRACE(c.what);
+        DataFlowWatch w;
+        using E = DataFlowWatch::Event;
+        EXPECT_EQ(w.tick(0, kLinkLogger, 200), E::None) << "not armed";
+        w.arm(0);
+        EXPECT_EQ(w.tick(500, kLinkFullData, 200), E::None);
+        // Short stalls (a replaced frame) are no stop.
+        EXPECT_EQ(w.tick(900, c.stallStatus, 200), E::None);
+        EXPECT_EQ(w.tick(1000, kLinkFullData, 200), E::None);
+        EXPECT_EQ(w.tick(1000 + DataFlowWatch::kMinStallMs, c.stallStatus, 200), E::None);
+        EXPECT_EQ(w.tick(1001 + DataFlowWatch::kMinStallMs, c.stallStatus, 200), E::Stopped);
+        EXPECT_EQ(w.loggerReset(), c.loggerReset);
+        EXPECT_EQ(w.tick(9000, c.stallStatus, 200), E::None);
+        EXPECT_EQ(w.tick(9100, kLinkFullData, 200), E::Resumed);
+        EXPECT_EQ(w.tick(9200, kLinkFullData, 200), E::None);
+        // A slow sonde (long revolutions) is given more time.
+        EXPECT_EQ(w.tick(9200 + 5 * 400, kLinkStatusFrame, 400), E::None);
+        EXPECT_EQ(w.tick(9201 + 5 * 400, kLinkStatusFrame, 400), E::Stopped);
+    }
 }

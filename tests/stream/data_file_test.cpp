@@ -119,3 +119,27 @@ TEST_F(DataFileTest, RecorderCountsRecordedTimeAndRefreshesTheHeaderEveryFiveSec
     ASSERT_TRUE(r.open(path, layout.lineSize));
     EXPECT_EQ(r.wholeLines(), 13u);
 }
+
+TEST_F(DataFileTest, OneWriterPerLogTheSecondIsRefusedUntilTheFirstLetsGo) {
+    { std::ofstream(path, std::ios::binary) << std::string(32, 'L'); }
+    LogWriterLock first, second;
+    ASSERT_TRUE(first.acquire(path)) << first.error();
+    EXPECT_TRUE(first.hadData());
+    EXPECT_FALSE(second.acquire(path));
+    EXPECT_EQ(second.error(), path + " is being recorded by another program.");
+    EXPECT_EQ(fs::file_size(path), 32u);
+    // Emptied for a replaced log, the file stays the locked one.
+    ASSERT_TRUE(first.truncate());
+    EXPECT_FALSE(second.acquire(path));
+    first.release();
+    ASSERT_TRUE(second.acquire(path)) << second.error();
+    EXPECT_FALSE(second.hadData());
+
+    // A lock that created the data file removes it when nothing was recorded into it.
+    const std::string fresh = (dir / "fresh.VIV").string();
+    LogWriterLock made;
+    ASSERT_TRUE(made.acquire(fresh));
+    EXPECT_TRUE(fs::exists(fresh));
+    made.release(true);
+    EXPECT_FALSE(fs::exists(fresh));
+}

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "config/Ini.h"
 #include "config/ProgramContext.h"
@@ -10,6 +12,13 @@ namespace fs = std::filesystem;
 using namespace quelt;
 
 namespace {
+
+std::string readAll(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
 
 class TransportTest : public ::testing::Test {
   protected:
@@ -59,7 +68,7 @@ TEST_F(TransportTest, RecordingMarksTheHeaderUntilItStops) {
     EXPECT_FALSE(flags.recording);
     EXPECT_EQ(key("WellInfo", "EndDepth"), "22500");
     EXPECT_EQ(key("File1", "EndDepth"), "22500");
-    EXPECT_EQ(key("WellInfo", "EndTime"), "3500");
+    EXPECT_EQ(key("WellInfo", "EndTime"), "3000");      // the recorded time of the last line, not of the stop
     EXPECT_EQ(key("WellInfo", "Startdepth"), "20500");  // the first line written
     EXPECT_TRUE(op.messages().empty());
 }
@@ -124,4 +133,25 @@ TEST_F(TransportTest, PauseWhileRecordingHoldsTheRecorder) {
     transport.Pause();
     EXPECT_FALSE(flags.recordPaused);
     EXPECT_FALSE(flags.paused);
+}
+
+TEST_F(TransportTest, ALogThatAnotherWriterHoldsIsNeitherReplacedNorRecorded) {
+    recordLog(2);
+    const std::string header = readAll(headerPath), data = readAll(dataPath);
+    LogWriterLock other;
+    ASSERT_TRUE(other.acquire(dataPath));
+    op.answerYes(true);
+    EXPECT_FALSE(transport.StartRecording(headerPath, dataPath, *context.headerIo, 20.0, 0, op, 0));
+    EXPECT_FALSE(flags.recording);
+    ASSERT_FALSE(op.messages().empty());
+    EXPECT_EQ(op.messages().back(), dataPath + " is being recorded by another program.");
+    EXPECT_EQ(readAll(headerPath), header);
+    EXPECT_EQ(readAll(dataPath), data);
+
+    // Once the other writer lets go, this recorder holds the log until it stops.
+    other.release();
+    ASSERT_TRUE(transport.StartRecording(headerPath, dataPath, *context.headerIo, 20.0, 0, op, 0));
+    EXPECT_FALSE(other.acquire(dataPath));
+    transport.StopRecording(20.0, op, 1000);
+    EXPECT_TRUE(other.acquire(dataPath));
 }

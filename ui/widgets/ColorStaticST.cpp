@@ -118,4 +118,11 @@ bool CAlertDlg::showAlarm(int code) {
     return true;
 }
 
+void CAlertDlg::showFault(const QString& title, const QString& text) {
+    setWindowTitle(title);
+    message_->setText(text);
+    show();
+    raise();
+}
+
 }  // namespace quelt::ui

@@ -54,6 +54,8 @@ class CAlertDlg : public QDialog {
     explicit CAlertDlg(QWidget* parent = nullptr);
     // Sets the title and message of the code and shows the window; false for an unknown code.
     bool showAlarm(int code);
+    // Shows a fault of the recording that has no alarm code (full data frames that stopped).
+    void showFault(const QString& title, const QString& text);
     QString messageText() const { return message_->text(); }
 
   private:
