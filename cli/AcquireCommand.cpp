@@ -7,6 +7,7 @@
 
 #include "cli/Headless.h"
 #include "cli/Json.h"
+#include "link/DeviceFactory.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "stream/LogFile.h"
@@ -186,6 +187,7 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
         o.addInt("lines", static_cast<long long>(lines));
         o.addInt("startDepth", h.context.header.startDepth).addInt("endDepth", h.context.header.endDepth);
         o.addInt("endTime", h.context.header.endTime).addBool("complete", complete);
+        if (h.simulated()) o.addString("device", kSimDevice);
         std::printf("%s\n", o.str().c_str());
     }
     if (g_interrupted) return kExitInterrupted;
@@ -203,10 +205,11 @@ CommandRegistration registration{{
     "(keys of section WellInfo, e.g. --well Company=ACME --well Wellname=BH-7), the recording until the\n"
     "limit, the stop (header completed), the power-down. PATH gets the orientation suffix (_X, _N, _H)\n"
     "and the extensions .HED and .viv. A progress line goes to standard error.\n\n"
-    "  --fast         run the simulated logger on simulated time (a 500 m log in seconds)\n"
+    "  --fast         run the simulated logger on simulated time (a 500 m log in seconds; needs --device "
+    "sim)\n"
     "  --plain-name   PATH names the header as given, without the orientation suffix\n"
     "  --json         a last JSON object: header, dataFile, lines, startDepth, endDepth, endTime,\n"
-    "                 complete\n\n"
+    "                 complete, and \"device\":\"sim\" on the simulated logger\n\n"
     "Exit codes: 0 the log is complete, 1 it is not (lost logger, failed write; it holds the lines\n"
     "written), 2 bad arguments or a refused power-up, 3 no logger, 130 interrupted.\n",
     runAcquire,
