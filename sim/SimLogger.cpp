@@ -166,8 +166,10 @@ void SimLogger::takeCommand(const std::vector<std::uint8_t>& c, Millis now) {
             break;
         }
         case 0x03:
-            // The power-up sets the cable link: from here the logger relays the sonde.
+            // The power-up sets the cable link: from here the logger relays the sonde, and the crew starts
+            // the winch, whether or not the sonde then takes its commands.
             sondeOn_ = true;
+            if (winchStart_ < 0) winchStart_ = now;
             logger_.upGain = c[1];
             logger_.downDrive = c[2];
             updatingUntil_ = now + kUpdatingMs;

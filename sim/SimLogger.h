@@ -152,7 +152,7 @@ class SimLogger {
     bool sondeOn_ = false;  // switched on by the operator: 0x03 of the power-up, until 0x00
     Millis poweredAt_ = -1;
     Millis parameteringUntil_ = -1, updatingUntil_ = -1;
-    Millis winchStart_ = -1;  // the winch starts with the first acquisition
+    Millis winchStart_ = -1;  // the winch starts with the first power-up (0x03) or acquisition
     Millis nextFrame_;
     bool pulled_ = false;
     bool resetDone_ = false;

@@ -472,6 +472,20 @@ TEST(SimLogger, TheAxesOfEveryFrameDecodeToTheToolOrientation) {
     EXPECT_GT(checked, 5);
 }
 
+// A short run already logs: in every built-in scenario the winch is moving a few seconds after the
+// power-up, even where the sonde never acquires.
+TEST(SimLogger, TheWinchMovesWithinSecondsOfThePowerUp) {
+    for (const ScenarioInfo& info : builtinScenarios()) {
+        Scenario s;
+        ASSERT_TRUE(builtinScenario(info.name, 1, s));
+        Rig rig(s);
+        rig.powerUp();
+        const double before = rig.sim.trueDepth(rig.now);
+        rig.run(5000);
+        EXPECT_GT(std::fabs(rig.sim.trueDepth(rig.now) - before), 0.01) << info.name;
+    }
+}
+
 TEST(SimLogger, PulleyDirectionSetsTheSignOfTheCounts) {
     for (bool pulleyDir : {true, false}) {
         Rig rig;
