@@ -50,14 +50,12 @@ bool parseOptions(const std::vector<std::string>& args, const OptionTable& table
 static void printHelp() {
     std::printf(
         "Usage: quelt [--home DIR] [--device sim|ftdi|serial:PATH] [--yes] [--replace] COMMAND [OPTIONS]\n"
-        "       (the global options may also follow the command)\n"
         "       quelt --version\n\n"
         "The command line of QueltLogger, the surface acquisition program of the VEXA televiewer.\n\n"
-        "Options:\n"
+        "Options (before or after COMMAND):\n"
         "  --home DIR     program folder (default: $QUELT_HOME, else ~/.local/share/queltlogger)\n"
-        "  --device DEV   logger device: ftdi (the real logger's USB bridge, the default), serial:PATH, or "
-        "sim\n"
-        "                 (the built-in simulated logger, named as such in every output)\n"
+        "  --device DEV   logger device: ftdi (the real logger's USB bridge, the default), serial:PATH\n"
+        "                 or sim (the built-in simulated logger, named as such in every output)\n"
         "  --yes          answer yes to every question\n"
         "  --replace      replace existing files without asking\n"
         "  --version      print the version and exit\n\n"
