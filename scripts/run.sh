@@ -27,8 +27,10 @@ quelt render "$header" -o "$picture" >/dev/null
 las=$(quelt --replace las "$header" --curves all)
 report=$(quelt html "$header")
 
+# The recording's own account of what it lost (the lines replaced, the frames missed, the depth gaps).
 lost=$(member replacedLines "$summary")
-[[ -n "$lost" ]] || lost=$(member lostLines "$summary")
+[[ -z "$lost" ]] ||
+  lost="$lost replaced, $(member missedFrames "$summary") frames missed, $(member depthGaps "$summary") depth gaps"
 cat <<EOF
 
 Headless job on the simulated logger: done
