@@ -7,44 +7,15 @@
 #include <thread>
 
 #include "config/ProgramContext.h"
-#include "link/Commands.h"
-#include "link/LoggerId.h"
-#include "platform/FtdiDevice.h"
-#include "platform/SerialDevice.h"
-#include "platform/UsbScan.h"
-#include "sim/Scenario.h"
-#include "sim/SimDevice.h"
-#include "sim/SimLogger.h"
+#include "link/DeviceFactory.h"
 #include "stream/Acquisition.h"
+#include "stream/LinkWiring.h"
 
 namespace quelt::app {
 
-namespace fs = std::filesystem;
-
-std::unique_ptr<Device> makeDevice(const DeviceChoice& choice, const Clock& simClock, ProgramContext& context,
-                                   std::uint16_t& productId, std::string& error) {
-    productId = loggerProductId(context.preferences ? context.preferences->File() : std::string());
-    std::string device = choice.device;
-    if (device.empty()) device = loggerBridgePlugged(productId) ? "ftdi" : "sim";
-    if (device == "sim") {
-        sim::Scenario scenario;
-        if (!sim::resolveScenario(choice.scenario, choice.seed, choice.seedGiven, scenario, error))
-            return nullptr;
-        auto sim = std::make_unique<sim::SimDevice>(scenario, simClock);
-        sim->setProductId(productId);
-        // The simulated winch has the wheel the settings describe, so depths stay true.
-        sim->setWheel(encoderScale(context.settings).countsPerCm);
-        return sim;
-    }
-    if (device == "ftdi") return std::make_unique<FtdiDevice>(productId);
-    if (device.rfind("serial:", 0) == 0 && device.size() > 7)
-        return std::make_unique<SerialDevice>(device.substr(7), 921600, productId);
-    error = "Unknown device " + device + " (sim, ftdi or serial:PATH).";
-    return nullptr;
-}
-
-DeviceLiveSource::DeviceLiveSource(std::unique_ptr<Device> device, std::uint16_t loggerProductId)
-    : device_(std::move(device)), productId_(loggerProductId) {}
+DeviceLiveSource::DeviceLiveSource(std::unique_ptr<Device> device, std::uint16_t loggerProductId,
+                                   DeviceSwitch switchDevice)
+    : device_(std::move(device)), productId_(loggerProductId), switch_(std::move(switchDevice)) {}
 
 DeviceLiveSource::~DeviceLiveSource() {
     stop();
@@ -55,32 +26,46 @@ void DeviceLiveSource::start(Acquisition& acq, LiveHooks hooks) {
     acq_ = &acq;
     hooks_ = std::move(hooks);
     sonde_ = std::make_unique<DatabaseSondeInfo>(*acq.context().sondes);
-    // The link counts into the engine's counters, sets its LinkStatus and shares its flags.
     LinkOptions options;
     options.loggerProductId = productId_;
-    options.counters = &acq.counters;
-    options.linkStatus = &acq.linkStatus;
-    options.flags = &acq.linkFlags;
     LinkEvents& events = *this;
     Operator& op = *this;
     Beeper& beeper = *this;
     FrameSink* decoders = this;
-    usb_.reset(new CUSB(*device_, acq.context().settings, *sonde_, events, op, beeper, decoders, options));
-    acq.writeCommand = [this](const CommandFrame& f) { return usb_->sendCommand(f); };
-    acq.onLoggerReadBack = [this](const std::uint8_t* logger20) { usb_->checkLoggerReadBack(logger20); };
-    acq.commandPendingNow = [this] { return usb_->flags().senderBusy.load(); };
+    usb_ = makeEngineLink(*device_, acq, *sonde_, events, op, beeper, decoders, options);
     usb_->Start();
+}
+
+bool DeviceLiveSource::simulated() const {
+    return device_ && isSimulated(*device_);
+}
+
+bool DeviceLiveSource::setSimulated(bool on, std::string& error) {
+    if (on == simulated()) return true;
+    if (!switch_) {
+        error = "No other device.";
+        return false;
+    }
+    std::unique_ptr<Device> next = switch_(on, error);
+    if (!next) return false;
+    Acquisition* acq = acq_.load();
+    stop();
+    device_ = std::move(next);
+    {
+        std::lock_guard<std::mutex> lock(textMutex_);
+        for (std::string& part : parts_)
+            part.clear();
+        serial_.clear();
+    }
+    if (acq) start(*acq, hooks_);
+    return true;
 }
 
 void DeviceLiveSource::stop() {
     if (!usb_) return;
     usb_->Shutdown();
     // The engine may be gone after this (it lives with the window): no link call reaches it again.
-    if (Acquisition* acq = acq_.exchange(nullptr)) {
-        acq->writeCommand = nullptr;
-        acq->onLoggerReadBack = nullptr;
-        acq->commandPendingNow = nullptr;
-    }
+    if (Acquisition* acq = acq_.exchange(nullptr)) unwireEngine(*acq);
     // The link shares its flags and counters with the engine: it goes with it, so that a second stop
     // after the window is gone touches nothing.
     usb_.reset();
@@ -168,6 +153,8 @@ void DeviceLiveSource::beep(int hz, int ms) {
 
 std::string DeviceLiveSource::linkStatusText() const {
     std::lock_guard<std::mutex> lock(textMutex_);
+    // Connected to the simulated logger, the status bar never reads like a real logger's.
+    if (simulated() && parts_[1] == kUsbLinkConnected) return kSimulatedLoggerText;
     return parts_[1];
 }
 std::string DeviceLiveSource::packetText() const {

@@ -1,8 +1,10 @@
 #pragma once
 // The live source over the real link: CUSB with its watcher, reader and sender threads on a device
-// backend (the simulated logger, libftdi1 or a serial tty), feeding the acquisition engine's decoders.
+// backend (libftdi1, a serial tty, or the simulated logger when asked), feeding the acquisition engine's
+// decoders.
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,18 +26,9 @@ struct ProgramContext;
 
 namespace quelt::app {
 
-struct DeviceChoice {
-    std::string
-        device;  // "sim", "ftdi", "serial:PATH"; empty: ftdi when the logger's bridge is plugged in, else sim
-    std::string scenario = "clean";
-    std::uint64_t seed = 1;
-    bool seedGiven = false;
-};
-
-// The device of the choice, and the logger's product id the link looks for (LoggerProductId of the
-// settings, else the built-in one); null with a message in `error`.
-std::unique_ptr<Device> makeDevice(const DeviceChoice& choice, const Clock& simClock, ProgramContext& context,
-                                   std::uint16_t& productId, std::string& error);
+// Makes the device the program switches to: the simulated logger (true) or the device the program was
+// started with, the real logger unless another was chosen (false). Null with the reason in `error`.
+using DeviceSwitch = std::function<std::unique_ptr<Device>(bool simulated, std::string& error)>;
 
 class DeviceLiveSource final : public LiveSource,
                                private LinkEvents,
@@ -43,7 +36,8 @@ class DeviceLiveSource final : public LiveSource,
                                private Operator,
                                private Beeper {
   public:
-    DeviceLiveSource(std::unique_ptr<Device> device, std::uint16_t loggerProductId);
+    DeviceLiveSource(std::unique_ptr<Device> device, std::uint16_t loggerProductId,
+                     DeviceSwitch switchDevice = {});
     ~DeviceLiveSource() override;
 
     void start(Acquisition& acq, LiveHooks hooks) override;
@@ -57,6 +51,8 @@ class DeviceLiveSource final : public LiveSource,
     bool takeCommandSent() override;
     bool takeFrameReceived() override;
     void sendF2(double depth) override;
+    bool simulated() const override;
+    bool setSimulated(bool on, std::string& error) override;
 
     Device& device() { return *device_; }
     CUSB* link() { return usb_.get(); }
@@ -89,6 +85,7 @@ class DeviceLiveSource final : public LiveSource,
 
     std::unique_ptr<Device> device_;
     std::uint16_t productId_;
+    DeviceSwitch switch_;
     std::atomic<Acquisition*> acq_{nullptr};
     std::unique_ptr<DatabaseSondeInfo> sonde_;
     std::unique_ptr<CUSB> usb_;

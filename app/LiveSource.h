@@ -53,6 +53,14 @@ class LiveSource {
     virtual bool takeFrameReceived() { return false; }
     // The depth-reset command 0x02 with the depth the operator set (in SetDepthUnit).
     virtual void sendF2(double /*depth*/) {}
+    // The device is the simulated logger.
+    virtual bool simulated() const { return false; }
+    // Switches to the simulated logger (on) or back to the program's own device, at once: the link is
+    // stopped and started again on the other device. False with the reason when it cannot be made.
+    virtual bool setSimulated(bool /*on*/, std::string& error) {
+        error = "No simulated logger.";
+        return false;
+    }
 };
 
 // No device: the program runs replay-only.

@@ -25,6 +25,7 @@
 #include "config/ProgramContext.h"
 #include "export/ExportAdapters.h"
 #include "export/HtmlReport.h"
+#include "link/DeviceFactory.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "stream/DepthSetting.h"
@@ -102,7 +103,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
       image_(acq_->image),
       transport_(acq_->transport),
       panel_(acq_->panel) {
-    setWindowTitle(mainWindowTitle());
+    showDevice();
 
     // The picture, coloured by the palette in use.
     LoadPalettes(resolveNoCase(context_.home / kPaletteFileName).string(), context_.settings, palettes_,
@@ -323,6 +324,10 @@ void MainWindow::buildMenus() {
     QAction* imperial = add(options, "imperial", "&Imperial Depth", [this] { ImperialDepth(); });
     imperial->setCheckable(true);
     imperial->setChecked(context_.settings.SetDepthUnit == 1);
+    QAction* simulated =
+        add(options, "simLogger", "Simulated logger", [this](bool on) { useSimulatedLogger(on); });
+    simulated->setCheckable(true);
+    simulated->setChecked(source_.simulated());
 
     QMenu* help = menuBar()->addMenu("&Help");
     add(help, "about", "&About QueltLogger...", [this] { showAbout(); });
@@ -372,6 +377,19 @@ QString MainWindow::statusPart(int part) const {
 
 QString MainWindow::orientationLabel(int i) const {
     return orientation_.at(static_cast<size_t>(i))->text();
+}
+
+void MainWindow::showDevice() {
+    const bool simulated = source_.simulated();
+    setWindowTitle(mainWindowTitle() + (simulated ? kSimulatedTitleSuffix : ""));
+    if (QAction* a = action("simLogger")) a->setChecked(simulated);
+}
+
+// The "Simulated logger" entry: the other device at once, while the sonde is off.
+void MainWindow::useSimulatedLogger(bool on) {
+    std::string error;
+    if (!panel_.powered() && !source_.setSimulated(on, error)) op_.message(error, MessageKind::Error);
+    showDevice();
 }
 
 QAction* MainWindow::action(const char* name) const {
@@ -993,6 +1011,7 @@ void MainWindow::mainTick(Millis now) {
     action("newLog")->setEnabled(powered);
     action("las")->setEnabled(!powered);
     action("resampling")->setEnabled(!powered);
+    action("simLogger")->setEnabled(!powered);
 
     const int link = linkStatus_.load();
     parts_[1]->setText(QString::fromStdString(source_.linkStatusText()));

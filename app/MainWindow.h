@@ -179,6 +179,8 @@ class MainWindow : public QMainWindow {
     void shutdown();
     void savePlacements();
     void layoutStatusParts();
+    void showDevice();
+    void useSimulatedLogger(bool on);
     void restorePlacement();
     RowInputs rowInputs(const LiveValues& v, const Settings& settings) const;
 

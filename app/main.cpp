@@ -19,6 +19,8 @@
 #include "app/QtOperator.h"
 #include "app/SingleInstance.h"
 #include "config/ProgramContext.h"
+#include "link/DeviceFactory.h"
+#include "link/LoggerId.h"
 #include "platform/Paths.h"
 #include "sim/SimDevice.h"
 #include "ui/setup/PSetDepthPlayer.h"
@@ -48,7 +50,10 @@ int main(int argc, char** argv) {
         "yes to the leaving question.",
         "MS");
     QCommandLineOption deviceOption(
-        "device", "Logger device: sim (the built-in simulated logger), ftdi, serial:PATH.", "DEV");
+        "device",
+        "Logger device: ftdi (the real logger's USB bridge, the default), serial:PATH, or sim (the built-in "
+        "simulated logger, shown as such in the title and the status bar).",
+        "DEV");
     QCommandLineOption scenarioOption("scenario", "Scenario of the simulated logger (a name or an INI file).",
                                       "NAME");
     QCommandLineOption seedOption("seed", "Seed of the simulated logger.", "N");
@@ -100,7 +105,7 @@ int main(int argc, char** argv) {
     // Files are read from here on: the application object may have set the numeric locale.
     std::setlocale(LC_NUMERIC, "C");
     quelt::SteadyClock clock;
-    quelt::app::DeviceChoice choice;
+    quelt::DeviceChoice choice;
     choice.device = parser.value(deviceOption).toStdString();
     if (parser.isSet(scenarioOption)) choice.scenario = parser.value(scenarioOption).toStdString();
     if (parser.isSet(seedOption)) {
@@ -108,13 +113,25 @@ int main(int argc, char** argv) {
         choice.seed = parser.value(seedOption).toULongLong(&ok);
         choice.seedGiven = ok;
     }
-    std::uint16_t productId = 0;
-    std::unique_ptr<quelt::Device> device = quelt::app::makeDevice(choice, clock, context, productId, error);
+    const std::uint16_t productId =
+        quelt::loggerProductId(context.preferences ? context.preferences->File() : std::string());
+    std::unique_ptr<quelt::Device> device =
+        quelt::makeDevice(choice, clock, context.settings, productId, error);
     if (!device) {
         QMessageBox::critical(nullptr, "QueltLogger", QString::fromStdString(error));
         return 2;
     }
-    quelt::app::DeviceLiveSource source(std::move(device), productId);
+    // The "Simulated logger" entry switches to the simulated logger and back to the device of the start
+    // (the real logger unless --device chose another).
+    auto switchDevice = [&clock, &context, choice, productId](bool simulated, std::string& why) {
+        quelt::DeviceChoice next = choice;
+        if (simulated)
+            next.device = quelt::kSimDevice;
+        else if (choice.simulated())
+            next.device.clear();
+        return quelt::makeDevice(next, clock, context.settings, productId, why);
+    };
+    quelt::app::DeviceLiveSource source(std::move(device), productId, switchDevice);
     // The end-of-process window exists, hidden, before the main window.
     quelt::app::CEndProcessDlg end;
     end.setAttribute(Qt::WA_QuitOnClose, false);

@@ -8,6 +8,7 @@
 
 #include "cli/Headless.h"
 #include "cli/Json.h"
+#include "link/DeviceFactory.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "stream/LogFile.h"
@@ -241,6 +242,7 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
         o.addInt("depthGaps", quality.depthGaps);
         o.add("largestGap", jsonNumber(std::round(quality.largestGapMetres * 1000.0) / 1000.0));
         o.addInt("dataStops", quality.loggerResets);
+        if (h.simulated()) o.addString("device", kSimDevice);
         std::printf("%s\n", o.str().c_str());
     }
     if (g_interrupted) return kExitInterrupted;
@@ -260,7 +262,8 @@ CommandRegistration registration{{
     "limit, the stop (header completed), the power-down. PATH gets the orientation suffix (_X, _N, _H)\n"
     "and the extensions .HED and .viv. A progress line goes to standard error, with the lines replaced\n"
     "by a status frame, the frames missed and the depth gaps larger than twice the step so far.\n\n"
-    "  --fast         run the simulated logger on simulated time (a 500 m log in seconds)\n"
+    "  --fast         run the simulated logger on simulated time (a 500 m log in seconds; needs --device "
+    "sim)\n"
     "  --plain-name   PATH names the header as given, without the orientation suffix\n"
     "  --resume-after-reset\n"
     "                 when the full data frames stop while recording (the logger lost power), power\n"
@@ -268,7 +271,8 @@ CommandRegistration registration{{
     "                 ends there and the log is incomplete\n"
     "  --max-gap D    exit 1 when two consecutive lines lie more than D metres apart\n"
     "  --json         a last JSON object: header, dataFile, lines, startDepth, endDepth, endTime,\n"
-    "                 complete, replacedLines, missedFrames, depthGaps, largestGap (m), dataStops\n\n"
+    "                 complete, replacedLines, missedFrames, depthGaps, largestGap (m), dataStops, and\n"
+    "                 \"device\":\"sim\" on the simulated logger\n\n"
     "Exit codes: 0 the log is complete, 1 it is not (lost logger, failed write, full data frames that\n"
     "stopped; it holds the lines written) or a gap exceeded --max-gap, 2 bad arguments, a refused\n"
     "power-up or a log that another run is recording (refused before the power-up, with or without\n"

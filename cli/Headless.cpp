@@ -4,12 +4,9 @@
 #include <cstdlib>
 #include <thread>
 
+#include "link/DeviceFactory.h"
 #include "link/LoggerId.h"
-#include "platform/FtdiDevice.h"
-#include "platform/SerialDevice.h"
-#include "platform/UsbScan.h"
-#include "sim/Scenario.h"
-#include "sim/SimDevice.h"
+#include "stream/LinkWiring.h"
 
 namespace quelt::cli {
 
@@ -84,50 +81,36 @@ void Headless::stop() {
 }
 
 bool Headless::openDevice(const char* command, std::uint16_t productId) {
-    // Without --device: the logger's bridge when it is plugged in, else the simulated logger.
-    std::string device = global_.device;
-    if (device.empty()) {
-        device = !options_.fast && loggerBridgePlugged(productId) ? "ftdi" : "sim";
-        if (device == "ftdi")
-            std::fprintf(stderr, "quelt %s: the logger's USB bridge is plugged in: --device ftdi\n", command);
-    }
-    if (device == "sim") {
-        sim::Scenario scenario;
-        std::string error;
-        if (!sim::resolveScenario(options_.scenario, options_.seed, options_.seedGiven, scenario, error)) {
-            std::fprintf(stderr, "quelt %s: %s\n", command, error.c_str());
-            return false;
-        }
-        FakeClock* fake = fake_;
-        auto sim = std::make_unique<sim::SimDevice>(scenario, *clock_, [fake](Millis ms) {
-            if (fake)
-                fake->advance(ms);
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        });
-        sim->setProductId(productId);
-        // The simulated winch has the wheel the settings describe, so depths stay right when command 0x01
-        // carries a halved scale.
-        sim->setWheel(encoderScale(context.settings).countsPerCm);
-        device_ = std::move(sim);
-        return true;
-    }
-    if (options_.fast) {
+    DeviceChoice choice;
+    choice.device = global_.device;
+    choice.scenario = options_.scenario;
+    choice.seed = options_.seed;
+    choice.seedGiven = options_.seedGiven;
+    if (options_.fast && !choice.simulated()) {
         std::fprintf(stderr, "quelt %s: --fast runs the simulated logger only (--device sim)\n", command);
         startFailure = kExitUsage;
         return false;
     }
-    if (device == "ftdi") {
-        device_ = std::make_unique<FtdiDevice>(productId);
-        return true;
+    FakeClock* fake = fake_;
+    std::string error;
+    device_ = makeDevice(choice, *clock_, context.settings, productId, error, [fake](Millis ms) {
+        if (fake)
+            fake->advance(ms);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    });
+    if (!device_) {
+        std::fprintf(stderr, "quelt %s: %s\n", command, error.c_str());
+        startFailure = kExitUsage;
+        return false;
     }
-    if (device.rfind("serial:", 0) == 0 && device.size() > 7) {
-        device_ = std::make_unique<SerialDevice>(device.substr(7), 921600, productId);
-        return true;
-    }
-    std::fprintf(stderr, "quelt %s: unknown device %s (sim, ftdi or serial:PATH)\n", command, device.c_str());
-    startFailure = kExitUsage;
-    return false;
+    if (simulated())
+        std::fprintf(stderr, "quelt %s: simulated logger (--device sim): no real logger is used\n", command);
+    return true;
+}
+
+bool Headless::simulated() const {
+    return device_ && isSimulated(*device_);
 }
 
 bool Headless::start(const char* command) {
@@ -174,12 +157,7 @@ bool Headless::start(const char* command) {
         LinkOptions lo;
         lo.loggerProductId = productId;
         lo.capturePath = options_.capture;
-        lo.counters = &acq->counters;
-        lo.linkStatus = &acq->linkStatus;
-        lo.flags = &acq->linkFlags;
-        usb_ =
-            std::make_unique<CUSB>(*device_, context.settings, *sonde_, *events_, op, beeper_, acq.get(), lo);
-        acq->writeCommand = [this](const CommandFrame& f) { return usb_->sendCommand(f); };
+        usb_ = makeEngineLink(*device_, *acq, *sonde_, *events_, op, beeper_, acq.get(), lo);
         if (!usb_->Start()) {
             std::fprintf(stderr, "quelt %s: Not hardware detected. %s\n", command,
                          usb_->linkStatusText().c_str());
@@ -230,7 +208,8 @@ LiveLine liveLine(Headless& h, Millis start) {
     LiveLine l;
     l.t = (h.now() - start) / 1000.0;
     l.values = h.acq->live.snapshot();
-    l.gammaRate = l.values.gamma;
+    l.gammaRate = static_cast<int>(l.values.gammaRate);
+    if (h.simulated()) l.device = kSimDevice;
     l.valid = h.acq->counters.fullDecoded.load();
     l.error = h.acq->counters.fullReplaced.load();
     l.linkStatus = h.acq->linkStatus.load();

@@ -1,9 +1,9 @@
 #pragma once
-// A headless run of the acquisition pipeline for the command line: the program folder, a device (the
-// simulated logger by default, the libftdi1 bridge, a tty), and the acquisition engine as the decoders'
-// frame sink. Live runs go through the link (CUSB) with its watcher, reader and sender threads, as the
-// desktop program does; --fast runs the simulated logger on simulated time through the link's reader step
-// without threads (DevicePump), as fast as the machine goes.
+// A headless run of the acquisition pipeline for the command line: the program folder, a device (the real
+// logger's libftdi1 bridge by default, a tty, or the simulated logger when asked), and the acquisition
+// engine as the decoders' frame sink. Live runs go through the link (CUSB) with its watcher, reader and
+// sender threads, as the desktop program does; --fast runs the simulated logger on simulated time through the
+// link's reader step without threads (DevicePump), as fast as the machine goes.
 
 #include <atomic>
 #include <memory>
@@ -77,6 +77,8 @@ class Headless {
     // Ends the link's threads (also done by the destructor).
     void stop();
     CUSB* link() { return usb_.get(); }
+    // The device is the simulated logger: every output of the command says so.
+    bool simulated() const;
 
     CliOperator op;
     ProgramContext context;

@@ -76,14 +76,21 @@ int runInfo(const GlobalOptions& options, const std::vector<std::string>& args) 
             .addInt("referenceUnit", h.referenceUnit)
             .addInt("mode", h.fileMode);
         out.addInt("interval", h.interval);
+        out.addInt("dataFiles", h.dataFiles).addInt("logMode", h.logMode).addInt("zero", h.zero);
+        out.addBool("readError", h.readError);
+        // The data file's section as the reader fills it, under the header's own key names.
+        JsonObject file1;
+        file1.addString("section", "File1").addString("FileName", h.fileName);
+        file1.addInt("StartDepth", h.fileStartDepth).addInt("EndDepth", h.fileEndDepth);
+        file1.addInt("StartTime", h.fileStartTime).addInt("EndTime", h.fileEndTime);
+        out.add("files", "[" + file1.str() + "]");
         std::string channels = "[";
         for (size_t i = 0; i < h.channels.size(); ++i) {
             const HeaderChannel& c = h.channels[i];
             JsonObject ch;
             ch.addString("title", c.title).addString("mnemonic", c.mnemonic).addString("unit", c.unit);
-            ch.addInt("offset", c.dataOffset)
-                .addInt("sampleType", c.sampleType)
-                .addInt("count", c.sampleCount);
+            ch.addInt("offset", c.dataOffset).addInt("file", c.file).addInt("fileOffset", c.offset);
+            ch.addInt("sampleType", c.sampleType).addInt("count", c.sampleCount);
             ch.addInt("kind", c.kind);
             channels += (i ? ", " : "") + ch.str();
         }
@@ -135,7 +142,11 @@ CommandRegistration registration{{
     "(title, mnemonic, unit, offset, sample type, count), the line size, the whole lines and trailing\n"
     "bytes of the data file, the corrupt, descending and demonstration flags and the first and last\n"
     "depth. Nothing is written: a log whose recording never ended is shown as it is, not repaired.\n\n"
-    "  --json   one JSON object\n\n"
+    "  --json   one JSON object: every value the header reader fills, by section: General, Playback,\n"
+    "           WellInfo (with dataFiles, logMode, zero and the readError flag), the data file's section\n"
+    "           (files: FileName, StartDepth, EndDepth, StartTime, EndTime; fileName, referenceUnit, mode,\n"
+    "           interval, recLineSize), each channel (offset: its DataOffset in the line, file and\n"
+    "           fileOffset: its File and Offset keys)\n\n"
     "Exit codes: 0 shown, 1 the log cannot be read (the reason on standard error), 2 bad arguments.\n",
     runInfo,
 }};

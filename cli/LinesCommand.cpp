@@ -1,5 +1,6 @@
 // quelt lines: every data line of a log, channel by channel.
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -76,6 +77,10 @@ int runLines(const GlobalOptions& options, const std::vector<std::string>& args)
     }
     // The orientation of each line as a replay computes it.
     ReplayDecoder replay(context.settings, h, layout, context.sondes->current().rotationOffset);
+    // Depths are stored in the log's own unit (ReferenceUnit of the data file's section).
+    const bool logInFeet = h.referenceUnit == 1;
+    const char* logUnit = logInFeet ? "ft" : "m";
+    const double metresPerLogUnit = logInFeet ? 0.3048 : 1.0;
 
     std::vector<std::uint8_t> line;
     ParsedLine parsed;
@@ -97,7 +102,9 @@ int runLines(const GlobalOptions& options, const std::vector<std::string>& args)
         if (json) {
             JsonObject o;
             o.addInt("i", static_cast<long long>(i)).addInt("pos", static_cast<long long>(pos));
-            o.addReal("depth", depth).addReal("time", time);
+            o.addReal("depth", std::round(depth * metresPerLogUnit * 1e6) / 1e6)
+                .addString("depthUnit", logUnit);
+            o.addReal("depthLog", depth).addReal("time", time);
             for (size_t c = 0; c < layout.channels.size(); ++c) {
                 int type = layout.channels[c].sampleType;
                 if (type >= 8) continue;  // samples and skipped fields
@@ -138,8 +145,10 @@ CommandRegistration registration{{
     "every scalar channel by its mnemonic, as stored.\n\n"
     "  --from D, --to D   only lines between these depths (the log's unit)\n"
     "  --samples          also the travel times and amplitudes of each line\n"
-    "  --json             one JSON object per line: {\"i\":0,\"pos\":0,\"depth\":12.345,\"time\":1.234,\n"
-    "                     \"DPTH\":12345,\"TIME\":1234,...}\n\n"
+    "  --json             one JSON object per line: "
+    "{\"i\":0,\"pos\":0,\"depth\":12.345,\"depthUnit\":\"ft\",\n"
+    "                     \"depthLog\":40.502,\"time\":1.234,\"DPTH\":40502,\"TIME\":1234,...}: depth in\n"
+    "                     metres, depthLog in the log's own unit depthUnit (m or ft), as stored\n\n"
     "Exit codes: 0 printed, 1 the log cannot be opened, 2 bad arguments.\n",
     runLines,
 }};

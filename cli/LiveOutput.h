@@ -14,9 +14,11 @@ struct LiveLine {
     std::string status;
     long long valid = 0, error = 0;
     int linkStatus = 0;
+    std::string device;  // "sim" while the simulated logger runs, else empty (a real logger or a replay)
 };
 
-// {"t":1.0,"depth":12.345,"speed":3.2,"tilt":4.1,...}; null where a value is not known.
+// {"t":1.0,"depth":12.345,"speed":3.2,"tilt":4.1,...}; null where a value is not known; "device":"sim"
+// on the simulated logger.
 std::string liveLineJson(const LiveLine& line);
 // The same as one readable line.
 std::string liveLineText(const LiveLine& line);

@@ -52,9 +52,10 @@ static void printHelp() {
         "Usage: quelt [--home DIR] [--device sim|ftdi|serial:PATH] [--yes] [--replace] COMMAND [OPTIONS]\n"
         "       quelt --version\n\n"
         "The command line of QueltLogger, the surface acquisition program of the VEXA televiewer.\n\n"
-        "Options:\n"
+        "Options (before or after COMMAND):\n"
         "  --home DIR     program folder (default: $QUELT_HOME, else ~/.local/share/queltlogger)\n"
-        "  --device DEV   logger device: sim (built-in simulated logger), ftdi, serial:PATH\n"
+        "  --device DEV   logger device: ftdi (the real logger's USB bridge, the default), serial:PATH\n"
+        "                 or sim (the built-in simulated logger, named as such in every output)\n"
         "  --yes          answer yes to every question\n"
         "  --replace      replace existing files without asking\n"
         "  --version      print the version and exit\n\n"
@@ -66,33 +67,52 @@ static void printHelp() {
 
 }  // namespace quelt::cli
 
+namespace {
+
+using namespace quelt::cli;
+
+enum class Global { No, Taken, Bad };
+
+// Takes a global option at args[i] (and its value); --home, --device, --yes and --replace are global
+// wherever they stand, before or after the command name, as users type them.
+Global takeGlobal(const std::vector<std::string>& args, size_t& i, GlobalOptions& options) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+        if (i + 1 >= args.size()) {
+            std::fprintf(stderr, "quelt: %s needs a value\n", a.c_str());
+            return Global::Bad;
+        }
+        out = args[++i];
+        return Global::Taken;
+    };
+    if (a == "--home") return value(options.home);
+    if (a == "--device") return value(options.device);
+    if (a.rfind("--home=", 0) == 0) {
+        options.home = a.substr(7);
+    } else if (a.rfind("--device=", 0) == 0) {
+        options.device = a.substr(9);
+    } else if (a == "--yes") {
+        options.yes = true;
+    } else if (a == "--replace") {
+        options.replace = true;
+    } else {
+        return Global::No;
+    }
+    return Global::Taken;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    using namespace quelt::cli;
     GlobalOptions options;
-    int i = 1;
-    for (; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "quelt: %s needs a value\n", a.c_str());
-                return false;
-            }
-            out = argv[++i];
-            return true;
-        };
-        if (a == "--home") {
-            if (!value(options.home)) return kExitUsage;
-        } else if (a.rfind("--home=", 0) == 0) {
-            options.home = a.substr(7);
-        } else if (a == "--device") {
-            if (!value(options.device)) return kExitUsage;
-        } else if (a.rfind("--device=", 0) == 0) {
-            options.device = a.substr(9);
-        } else if (a == "--yes") {
-            options.yes = true;
-        } else if (a == "--replace") {
-            options.replace = true;
-        } else if (a == "--version") {
+    const std::vector<std::string> all(argv + 1, argv + argc);
+    size_t i = 0;
+    for (; i < all.size(); ++i) {
+        const Global g = takeGlobal(all, i, options);
+        if (g == Global::Bad) return kExitUsage;
+        if (g == Global::Taken) continue;
+        const std::string& a = all[i];
+        if (a == "--version") {
             std::printf("quelt %s\n", QUELT_VERSION);
             return kExitOk;
         } else if (a == "--help" || a == "-h") {
@@ -105,12 +125,17 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (i >= argc) {
+    if (i >= all.size()) {
         printHelp();
         return kExitUsage;
     }
-    std::string name = argv[i++];
-    std::vector<std::string> args(argv + i, argv + argc);
+    const std::string name = all[i++];
+    std::vector<std::string> args;
+    for (; i < all.size(); ++i) {
+        const Global g = takeGlobal(all, i, options);
+        if (g == Global::Bad) return kExitUsage;
+        if (g == Global::No) args.push_back(all[i]);
+    }
     for (const auto& c : commands()) {
         if (c.name != name) continue;
         if (wantsHelp(args)) {

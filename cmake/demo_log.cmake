@@ -12,7 +12,7 @@ file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/home" "${WORK}/config" "${OUT}")
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env "HOME=${WORK}" "XDG_CONFIG_HOME=${WORK}/config" "QUELT_HOME=" "QUELT_DATA_DIR=${DATA}"
-          "${QUELT}" --home "${WORK}/home" acquire --fast --scenario deviated --seed 2024 --lines 2400
+          "${QUELT}" --home "${WORK}/home" --device sim acquire --fast --scenario deviated --seed 2024 --lines 2400
           --plain-name --out "${WORK}/Demo" --down --orientation highside
           --well "Date=02 March 2026" --well "Wellname=DEMO-1" --well "Fieldname=Simulated hole" --well "DateRun1=02 March 2026"
           --well "Location=Demonstration log, simulated logger"

@@ -563,6 +563,11 @@ bool CLasExport::gammaPass(std::FILE* out, const LasChoices& choices) {
     std::fclose(la);
     if (recs.empty()) return true;
     setStatus("I write the gamma curve,wait ...");
+    // The shift keeps the sign of G0. The gamma detector sits G0 above the deviation sensor, the depth
+    // reference of the curves: above it (G0 > 0) it passes a depth later on a down log, so its reading
+    // of a depth is found c records further on; below it (G0 < 0) it passes the depth earlier, and the
+    // reading is |c| records back. A count made positive whatever the sign would move a negative offset
+    // the wrong way by twice the distance.
     auto c = static_cast<std::int64_t>(truncTolerant(ctx_.g0 / stepInLogUnit(choices.stepIndex)));
     auto n = static_cast<std::int64_t>(recs.size());
     bool up = recs.back().depth < recs.front().depth;

@@ -203,28 +203,12 @@ void CToolsBmp::createPixelRowLocked(int row, const std::uint8_t* sampleLine, in
     int mode = colourModeOf(in.blackAndWhite);
 
     // Gamma: the rate over the lines of about one second.
-    double p = in.motorPeriod * 2.304;
-    int n = p == 0 ? 1 : static_cast<int>(roundHalfAway(1000.0 / p));
-    n = std::clamp(n, 1, 25);
-    gammaCounts_[gammaIndex_] = gammaCount;
-    gammaTimes_[gammaIndex_] = gammaTime;
-    if (++gammaIndex_ >= n) gammaIndex_ = 0;
-    double sumCounts = 0, sumTimes = 0;
-    for (int i = 0; i < n; ++i) {
-        sumCounts += gammaCounts_[i];
-        sumTimes += gammaTimes_[i];
-    }
-    double g = 0;
-    if (sumTimes / n == 0) {
-        gammaRate_ = 0.0;
-    } else {
-        double rate = roundHalfAway((sumCounts / n) / (sumTimes / n) * 1000.0 * in.gammaCoef);
-        gammaRate_ = rate;
-        g = rate;
-        if (in.gammaScale > 0) g = rate * 360 / in.gammaScale;
-        if (g >= 360) g = 359;
-        if (g < 0 || !std::isfinite(g)) g = 0;
-    }
+    const double rate = gammaRing_.push(gammaCount, gammaTime, in.motorPeriod, in.gammaCoef);
+    gammaRate_ = rate;
+    double g = rate;
+    if (in.gammaScale > 0) g = rate * 360 / in.gammaScale;
+    if (g >= 360) g = 359;
+    if (g < 0 || !std::isfinite(g)) g = 0;
     int gammaPosition = showGamma ? static_cast<int>(g) : 0;
 
     if (rotation > 359 || rotation < 0) rotation = previousRotation_;

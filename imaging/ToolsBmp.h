@@ -18,6 +18,7 @@
 #include "platform/Operator.h"
 #include "stream/ImageLine.h"
 #include "stream/LiveState.h"
+#include "stream/ToolsStream.h"
 
 namespace quelt {
 
@@ -161,9 +162,7 @@ class CToolsBmp {
     bool down_ = true;
     int rememberedClientHeight_ = 0;
 
-    std::uint16_t gammaCounts_[25] = {};
-    std::uint8_t gammaTimes_[25] = {};
-    int gammaIndex_ = 0;
+    GammaRate gammaRing_;
     std::atomic<double> gammaRate_{0.0};
 
     ColourTable colours_;

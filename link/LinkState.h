@@ -50,6 +50,14 @@ struct LinkFlags {
     std::atomic<bool> dataFlowing{false};
     std::atomic<bool> decimate{false};
     std::atomic<bool> poweredCopy{false};
+
+    // The flags of a link that has ended, cleared for the next one on another device; poweredCopy and
+    // decimate belong to the probe panel and the auto-check and stay.
+    void resetLink() {
+        usbBound = quitting = linkWatchRunning = readerStarted = readerAlive = readerRunning = false;
+        senderBusy = devicePresent = loggerInitialised = commandSent = frameReceived = dataFlowing = false;
+        failedChecks = 0;
+    }
 };
 
 }  // namespace quelt

@@ -317,7 +317,7 @@ void CUSB::CheckLink() {
             flags_.commandSent = true;
             sleepMs(options_.identifySettleMs);
         }
-        setLinkText("USB link connected");
+        setLinkText(kUsbLinkConnected);
         flags_.readerStarted = true;
         startReader();
     }

@@ -39,6 +39,9 @@ struct LinkOptions {
     LinkFlags* flags = nullptr;
 };
 
+// Status-bar part 1 once the logger is identified and its reader runs.
+inline constexpr const char* kUsbLinkConnected = "USB link connected";
+
 // Sender results.
 constexpr int kSendDone = 4;
 constexpr int kSendBusy = 444;

@@ -13,7 +13,8 @@ namespace {
 WinchProfile logDownAndUp(double from, double to, double speed) {
     WinchProfile w;
     w.startDepth = from;
-    w.startPause = 20;
+    // The winch starts within seconds of the power-up, so a short run already logs.
+    w.startPause = 2;
     w.legs = {{to, speed, 30}, {from, speed * 2, 10}};
     return w;
 }

@@ -36,7 +36,9 @@ struct SondeSpec {
         false;                     // honour format 6 literally (three-byte samples with a one-byte amplitude)
     bool loggerFrame19 = false;    // the logger sends 19-byte logger frames
     bool encoderReversed = false;  // the encoder counts the other way round
-    std::string serial = "QR-00001234";
+    // The serial number of the simulated logger's bridge; it always starts with "SIM-" (a scenario's own
+    // serial gets the prefix), so the logger is never taken for a real one.
+    std::string serial = "SIM-00001234";
 };
 
 struct Scenario {

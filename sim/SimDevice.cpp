@@ -5,8 +5,15 @@
 
 namespace quelt::sim {
 
+std::string simulatedSerial(const std::string& serial) {
+    return serial.rfind(kSimSerialPrefix, 0) == 0 ? serial : kSimSerialPrefix + serial;
+}
+
 SimDevice::SimDevice(const Scenario& scenario, const Clock& clock, WaitFunction wait)
-    : clock_(clock), wait_(std::move(wait)), logger_(scenario, clock.now()), serial_(scenario.sonde.serial) {
+    : clock_(clock),
+      wait_(std::move(wait)),
+      logger_(scenario, clock.now()),
+      serial_(simulatedSerial(scenario.sonde.serial)) {
     if (!wait_) wait_ = [](Millis ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
 }
 

@@ -17,6 +17,10 @@
 
 namespace quelt::sim {
 
+inline constexpr const char* kSimSerialPrefix = "SIM-";
+// The serial number the simulated logger reports for a scenario's serial: with the "SIM-" prefix.
+std::string simulatedSerial(const std::string& serial);
+
 class SimDevice final : public Device {
   public:
     using WaitFunction = std::function<void(Millis)>;

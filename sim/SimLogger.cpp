@@ -73,6 +73,7 @@ void SimLogger::forget() {
     sonde_ = SondeSettings{};
     acquiring_ = false;
     poweredAt_ = -1;
+    sondeOn_ = false;
     depthShift_ = 0;
     pending_.clear();
     rx_.clear();
@@ -131,6 +132,8 @@ void SimLogger::takeCommand(const std::vector<std::uint8_t>& c, Millis now) {
     switch (c[0]) {
         case 0x00:
             logger_.winchMode = c[1];
+            // The sonde is switched off: the logger stops relaying it and speaks for itself again.
+            sondeOn_ = false;
             pending_.push_back({now + kSondeLatency, c});
             break;
         case 0x01: {
@@ -143,6 +146,7 @@ void SimLogger::takeCommand(const std::vector<std::uint8_t>& c, Millis now) {
             logger_.power = c[6];
             if (logger_.power == 0) {
                 poweredAt_ = -1;
+                sondeOn_ = false;
                 acquiring_ = false;
                 sonde_ = SondeSettings{};
             } else if (!wasPowered || poweredAt_ < 0) {
@@ -162,6 +166,10 @@ void SimLogger::takeCommand(const std::vector<std::uint8_t>& c, Millis now) {
             break;
         }
         case 0x03:
+            // The power-up sets the cable link: from here the logger relays the sonde, and the crew starts
+            // the winch, whether or not the sonde then takes its commands.
+            sondeOn_ = true;
+            if (winchStart_ < 0) winchStart_ = now;
             logger_.upGain = c[1];
             logger_.downDrive = c[2];
             updatingUntil_ = now + kUpdatingMs;
@@ -421,7 +429,7 @@ void SimLogger::send(const std::vector<std::uint8_t>& body, Millis) {
 void SimLogger::emitFrame(Millis at) {
     ++frameIndex_;
     Millis period = kLoggerPeriod;
-    if (!sondeBooted(at)) {
+    if (!sondeBooted(at) || (!sondeOn_ && !acquiring_)) {
         send(loggerBody(at), at);
     } else if (!acquiring_ || at < parameteringUntil_) {
         bool ok = false;

@@ -8,8 +8,10 @@
 // the downlink carries them.
 //
 // Uplink, as USB frames (sync, sequence, length, body, sum, 0x99):
-//  - sonde unpowered or booting: a logger frame every 250 ms;
-//  - sonde powered and idle: a status frame every 100 ms, every fifth one a logger frame instead;
+//  - sonde switched off or booting: a logger frame every 250 ms. The logger feeds the cable from its first
+//    command 0x01, but relays the sonde only once the power-up has set the cable link (0x03), until the
+//    power-down's 0x00: a sonde the operator has not switched on sends nothing;
+//  - sonde switched on and idle: a status frame every 100 ms, every fifth one a logger frame instead;
 //  - sonde acquiring (after 0x04, until 0x00): one full data frame per revolution, MotorPeriod x 2.304 ms,
 //    never faster than the uphole speed carries the frame (a shorter motor period is stretched to it, as
 //    the sonde's motor waits for the frame); a frame the logger could not decode from the cable is
@@ -149,9 +151,10 @@ class SimLogger {
     std::deque<Pending> pending_;
     std::deque<std::uint8_t> uplink_;
     bool acquiring_ = false;
+    bool sondeOn_ = false;  // switched on by the operator: 0x03 of the power-up, until 0x00
     Millis poweredAt_ = -1;
     Millis parameteringUntil_ = -1, updatingUntil_ = -1;
-    Millis winchStart_ = -1;  // the winch starts with the first acquisition
+    Millis winchStart_ = -1;  // the winch starts with the first power-up (0x03) or acquisition
     Millis nextFrame_;
     bool pulled_ = false;
     bool resetDone_ = false;

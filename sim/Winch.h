@@ -15,7 +15,7 @@ struct WinchLeg {
 
 struct WinchProfile {
     double startDepth = 5.0;     // m
-    double startPause = 20.0;    // s at rest before the first leg
+    double startPause = 2.0;     // s at rest before the first leg
     double acceleration = 0.02;  // m/s^2
     std::vector<WinchLeg> legs;
 };

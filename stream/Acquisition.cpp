@@ -28,6 +28,7 @@ Acquisition::Acquisition(ProgramContext& context, const Clock& clock)
 void Acquisition::selectSonde() {
     const SondeEntry& sonde = context_.sondes->current();
     shared.rotationOffset = sonde.rotationOffset;
+    stream.setGammaCoef(sonde.gammaCoef);
     panel.selectSonde(sonde.serialNumber, sonde.gammaOnBoard);
 }
 

@@ -30,6 +30,7 @@ struct LiveValues {
 
     int blanking = 0, window = 0, gain = 0, resolutionCode = 0, step = 0, baudCode = 0, pulseWidth = 0;
     int gamma = 0, gclk = 0, shan = 0;
+    double gammaRate = 0.0;  // natural gamma count rate, counts per second (GammaRate)
     std::string gainText, resolutionText, stepValueText, baudText, pulseText, toolTempText, probeTempText;
 
     double fileDepth = 0.0;  // metres, depth of the replayed line

@@ -275,7 +275,7 @@ void ProbePanel::statusPoll(Millis now) {
     view_.voltageBlinking = v.voltage > 130;
     view_.currentBlinking = v.current > 250;
     view_.gammaShown = !shared_.modes.replayLoaded && sondeGamma_;
-    view_.gammaText = view_.gammaShown && powered_ ? format("%d", v.gamma) : "";
+    view_.gammaText = view_.gammaShown && powered_ ? format("%.0f", v.gammaRate) : "";
     if (linkStatus <= 2) {
         view_.powerEnabled = false;
         powered_ = false;

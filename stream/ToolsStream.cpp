@@ -464,6 +464,29 @@ void CToolsStream::decodeLoggerBody(const std::uint8_t* b, bool nineteen) {
     raiseAlarms(b[0]);
 }
 
+double GammaRate::push(std::uint16_t count, std::uint8_t timeMs, int motorPeriod, double coefficient) {
+    const double period = motorPeriod * 2.304;
+    const int n =
+        period == 0 ? 1 : std::clamp(static_cast<int>(roundHalfAway(1000.0 / period)), 1, kMaxLines);
+    counts_[static_cast<size_t>(next_)] = count;
+    times_[static_cast<size_t>(next_)] = timeMs;
+    if (++next_ >= n) next_ = 0;
+    double counts = 0, times = 0;
+    for (int i = 0; i < n; ++i) {
+        counts += counts_[static_cast<size_t>(i)];
+        times += times_[static_cast<size_t>(i)];
+    }
+    if (times / n == 0) return 0.0;
+    const double rate = roundHalfAway((counts / n) / (times / n) * 1000.0 * coefficient);
+    return std::isfinite(rate) ? rate : 0.0;
+}
+
+void GammaRate::clear() {
+    counts_.fill(0);
+    times_.fill(0);
+    next_ = 0;
+}
+
 bool CToolsStream::decodeFullDataFrame(const std::uint8_t* f, std::size_t length, std::uint8_t sequence) {
     if (f == nullptr || length <= 22) {
         // Too short to carry even a header: the picture repeats its line.
@@ -571,6 +594,8 @@ bool CToolsStream::decodeFullDataFrame(const std::uint8_t* f, std::size_t length
         assignChannel(v, channel::BAUD, f[20], false);
         assignChannel(v, channel::NGAM, readU16(f + 35), false);
         assignChannel(v, channel::GCLK, f[37], false);
+        v.gammaRate = gamma_.push(static_cast<std::uint16_t>(v.gamma), static_cast<std::uint8_t>(v.gclk),
+                                  settings_.MotorPeriod, gammaCoef_.load());
         assignChannel(v, channel::PULS, f[21], false);
         assignChannel(v, channel::TTEM, f[38], false);
         assignChannel(v, channel::PTEM, f[39], false);

@@ -5,6 +5,7 @@
 // and orientation serve the replay path.
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -50,6 +51,24 @@ class OrientationFilter {
     int next_ = 0;
 };
 
+// The natural gamma count rate. Each line carries the counts of one revolution (NGAM) and their counting
+// time in milliseconds (GCLK): a count alone is not a rate, and a revolution lasts about a fifth of a
+// second. The rate averages the lines of about one second (1000 / turn period, 1 to 25 lines, the turn
+// period being MotorPeriod x 2.304 ms), scales counts per counting time to a second and applies the
+// sonde's gamma coefficient, rounded half away from zero; 0 while the counting times are zero.
+class GammaRate {
+  public:
+    static constexpr int kMaxLines = 25;
+    // Adds a line and gives the rate in counts per second.
+    double push(std::uint16_t count, std::uint8_t timeMs, int motorPeriod, double coefficient);
+    void clear();
+
+  private:
+    std::array<std::uint16_t, kMaxLines> counts_{};
+    std::array<std::uint8_t, kMaxLines> times_{};
+    int next_ = 0;
+};
+
 class CToolsStream {
   public:
     // linkStatus: the kind of the last frame the link received (LinkStatusCode).
@@ -73,6 +92,8 @@ class CToolsStream {
 
     // Clears the averaging history (power switching, reset of the live orientation).
     void resetOrientationFilter();
+    // GammaCoef of the sonde in use, for the live gamma rate.
+    void setGammaCoef(double coefficient) { gammaCoef_ = coefficient; }
 
     // The work on an already locked record, for callers that change several values at once.
     void assignChannel(LiveValues& v, int id, int value, bool fromFile);
@@ -94,6 +115,8 @@ class CToolsStream {
     const std::atomic<int>& linkStatus_;
     StreamEvents& events_;
     OrientationFilter filter_;
+    GammaRate gamma_;  // the reader thread's
+    std::atomic<double> gammaCoef_{1.0};
 };
 
 }  // namespace quelt

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -14,6 +17,8 @@
 #include "app/MainWindow.h"
 #include "app/PowerDlg.h"
 #include "config/ProgramContext.h"
+#include "link/DeviceFactory.h"
+#include "platform/LoggerBridge.h"
 #include "sim/SimDevice.h"
 #include "stream/LogFile.h"
 #include "stream/LogPaths.h"
@@ -46,10 +51,32 @@ std::string iniValue(const fs::path& file, const std::string& key) {
     return {};
 }
 
+// A program folder of its own for each test, started as the program starts.
+class LiveSimulatedLogger : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        application();
+        sandbox =
+            fs::temp_directory_path() /
+            ("quelt-live-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+             "-" + std::to_string(::getpid()));
+        fs::remove_all(sandbox);
+        ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
+        ASSERT_TRUE(quelt::startProgram((sandbox / "h").string(), op, context, error)) << error;
+        context.settings.SplashScreenOff = true;
+    }
+    void TearDown() override { fs::remove_all(sandbox); }
+
+    fs::path sandbox;
+    quelt::ScriptedOperator op;
+    quelt::ProgramContext context;
+    std::string error;
+    quelt::SteadyClock clock;
+};
+
 }  // namespace
 
-TEST(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
-    application();
+TEST_F(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
     // The dialogs of New log and Open and Play are left as they open (the recording mode, the header
     // editor, the replay start: "All").
     QTimer modalCloser;
@@ -57,17 +84,8 @@ TEST(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
     });
     modalCloser.start(5);
-    const fs::path sandbox = fs::temp_directory_path() / ("quelt-live-" + std::to_string(::getpid()));
-    fs::remove_all(sandbox);
-    ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
-    quelt::ScriptedOperator op;
-    quelt::ProgramContext context;
-    std::string error;
-    ASSERT_TRUE(quelt::startProgram((sandbox / "h").string(), op, context, error)) << error;
-    context.settings.SplashScreenOff = true;
 
-    quelt::SteadyClock clock;
-    quelt::app::DeviceChoice choice;
+    quelt::DeviceChoice choice;
     choice.device = "sim";
     // The winch moves at once, so a short recording has lines.
     choice.scenario = (sandbox / "moving.ini").string();
@@ -75,8 +93,8 @@ TEST(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
         std::ofstream ini(choice.scenario);
         ini << "[Scenario]\nBase=clean\n[Winch]\nStartPause=0\nAcceleration=1\n";
     }
-    std::uint16_t productId = 0;
-    auto device = quelt::app::makeDevice(choice, clock, context, productId, error);
+    const std::uint16_t productId = quelt::kLoggerProductId;
+    auto device = quelt::makeDevice(choice, clock, context.settings, productId, error);
     ASSERT_TRUE(device) << error;
     quelt::app::DeviceLiveSource source(std::move(device), productId);
     {
@@ -88,7 +106,7 @@ TEST(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return window.linkStatus().load() >= quelt::kLinkLogger; }, 10000));
         QTest::qWait(300);
         window.mainTick(clock.now());
-        EXPECT_EQ(window.statusPart(1), "USB link connected");
+        EXPECT_EQ(window.statusPart(1), "Simulated logger");
         EXPECT_EQ(window.statusPart(2), "Packet size 20 Bytes");
         EXPECT_TRUE(window.powerPanel()->power->isEnabled());
 
@@ -104,6 +122,9 @@ TEST(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
             15000))
             << panel.view().statusText;
         EXPECT_EQ(panel.view().statusText, "Status OK");
+        // The device cannot change under a powered sonde.
+        window.mainTick(clock.now());
+        EXPECT_FALSE(window.action("simLogger")->isEnabled());
         ASSERT_TRUE(QTest::qWaitFor([&] { return window.pictureView()->paintsReceived() > 0; }, 3000));
         const QImage shown = window.pictureView()->shownImage();
         EXPECT_EQ(shown.width(), 764);
@@ -149,24 +170,13 @@ TEST(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
         EXPECT_TRUE(window.leavingAllowed() || window.linkStatus().load() > 16);
     }
     source.stop();
-    fs::remove_all(sandbox);
 }
 
-TEST(LiveSimulatedLogger, APulledCableEndsInOneMessageAndAPoweredOffPanel) {
-    application();
-    const fs::path sandbox = fs::temp_directory_path() / ("quelt-pulled-" + std::to_string(::getpid()));
-    fs::remove_all(sandbox);
-    ::setenv("XDG_CONFIG_HOME", (sandbox / "config").c_str(), 1);
-    quelt::ScriptedOperator op;
-    quelt::ProgramContext context;
-    std::string error;
-    ASSERT_TRUE(quelt::startProgram((sandbox / "h").string(), op, context, error)) << error;
-    context.settings.SplashScreenOff = true;
-    quelt::SteadyClock clock;
-    quelt::app::DeviceChoice choice;
+TEST_F(LiveSimulatedLogger, APulledCableEndsInOneMessageAndAPoweredOffPanel) {
+    quelt::DeviceChoice choice;
     choice.device = "sim";
-    std::uint16_t productId = 0;
-    auto device = quelt::app::makeDevice(choice, clock, context, productId, error);
+    const std::uint16_t productId = quelt::kLoggerProductId;
+    auto device = quelt::makeDevice(choice, clock, context.settings, productId, error);
     ASSERT_TRUE(device) << error;
     auto* sim = static_cast<quelt::sim::SimDevice*>(device.get());
     quelt::app::DeviceLiveSource source(std::move(device), productId);
@@ -192,5 +202,62 @@ TEST(LiveSimulatedLogger, APulledCableEndsInOneMessageAndAPoweredOffPanel) {
         EXPECT_TRUE(window.leavingAllowed());
     }
     source.stop();
-    fs::remove_all(sandbox);
+}
+
+// Without a choice the program looks for the real logger only: with none plugged in it behaves as the
+// system does without hardware. The "Simulated logger" entry switches to the simulator at once, which then
+// never reads like a real logger; with the sonde off it sends logger frames only, so the depth can be set.
+TEST_F(LiveSimulatedLogger, RunsOnlyWhenAskedAndSaysSo) {
+    // The product id of no bridge on any bus: the test machine's own USB devices play no part.
+    const std::uint16_t productId = 0xFFFE;
+    const quelt::DeviceChoice none;
+    auto device = quelt::makeDevice(none, clock, context.settings, productId, error);
+    ASSERT_TRUE(device) << error;
+    EXPECT_EQ(device->name(), "ftdi");
+    quelt::app::DeviceLiveSource source(std::move(device), productId, [&](bool simulated, std::string& why) {
+        quelt::DeviceChoice next;
+        if (simulated) next.device = quelt::kSimDevice;
+        return quelt::makeDevice(next, clock, context.settings, productId, why);
+    });
+    {
+        quelt::app::MainWindow window(context, op, source, clock);
+        window.leaveDelayMs = 0;
+        window.shutdownPauseMs = 0;
+        QAction* simulated = window.action("simLogger");
+        ASSERT_NE(simulated, nullptr);
+        EXPECT_FALSE(simulated->isChecked());
+        EXPECT_FALSE(window.windowTitle().endsWith("[simulated logger]"));
+        QTest::qWait(1500);
+        window.mainTick(clock.now());
+        EXPECT_LE(window.linkStatus().load(), quelt::kLinkIdentifying);
+        EXPECT_EQ(window.statusPart(2), "Not hardware detected.");
+        EXPECT_TRUE(source.loggerSerial().empty());
+
+        simulated->trigger();
+        EXPECT_TRUE(simulated->isChecked());
+        EXPECT_TRUE(window.windowTitle().endsWith(" [simulated logger]"))
+            << window.windowTitle().toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.linkStatus().load() >= quelt::kLinkLogger; }, 10000));
+        EXPECT_EQ(source.loggerSerial().rfind("SIM-", 0), 0u) << source.loggerSerial();
+        // The sonde is off: logger frames only, over several of their periods.
+        int highest = 0;
+        for (int i = 0; i < 15; ++i) {
+            QTest::qWait(100);
+            highest = std::max(highest, window.linkStatus().load());
+        }
+        EXPECT_EQ(highest, quelt::kLinkLogger);
+        window.mainTick(clock.now());
+        EXPECT_EQ(window.statusPart(1), "Simulated logger");
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return window.depthDisplay()->setDepthButton()->isEnabled(); }, 1000));
+
+        simulated->trigger();
+        EXPECT_FALSE(simulated->isChecked());
+        EXPECT_FALSE(window.windowTitle().endsWith("[simulated logger]"));
+        QTest::qWait(1500);
+        window.mainTick(clock.now());
+        EXPECT_EQ(window.statusPart(2), "Not hardware detected.");
+        EXPECT_TRUE(window.leavingAllowed());
+    }
+    source.stop();
 }

@@ -10,6 +10,8 @@
 
 #include "config/Ini.h"
 #include "config/ProgramContext.h"
+#include "sim/Borehole.h"
+#include "sim/Scenario.h"
 #include "stream/DataFile.h"
 #include "stream/LogFile.h"
 
@@ -132,19 +134,39 @@ TEST_F(CliTest, InfoShowsTheLayoutAndTheLinesOfALogWithoutRepairingIt) {
     RunResult lines =
         runQuelt(sandbox, "--home '" + home.string() + "' lines '" + header + "' --json --from 12.4");
     ASSERT_EQ(lines.exitCode, 0);
-    EXPECT_EQ(lines.out.rfind("{\"i\": 1, \"pos\": " + std::to_string(layout.lineSize) +
-                                  ", \"depth\": 12.5, \"time\": 0.1, \"DPTH\": 12500, \"TIME\": 100, ",
-                              0),
-              0u)
+    EXPECT_EQ(
+        lines.out.rfind("{\"i\": 1, \"pos\": " + std::to_string(layout.lineSize) +
+                            ", \"depth\": 12.5, \"depthUnit\": \"m\", \"depthLog\": 12.5, \"time\": 0.1, "
+                            "\"DPTH\": 12500, \"TIME\": 100, ",
+                        0),
+        0u)
         << lines.out;
     EXPECT_EQ(std::count(lines.out.begin(), lines.out.end(), '\n'), 3);
     EXPECT_EQ(quelt::readProfileString(header, "WellInfo", "EndDepth", ""), "13500");
-
     RunResult replay =
         runQuelt(sandbox, "--home '" + home.string() + "' replay '" + header + "' --speed 50 --json");
     ASSERT_EQ(replay.exitCode, 0);
     EXPECT_NE(replay.out.find("\"depth\": 13.5,"), std::string::npos) << replay.out;
     EXPECT_NE(replay.out.find("\"valid\": 4,"), std::string::npos) << replay.out;
+    // A log in feet: depth in metres, depthLog as stored.
+    ASSERT_TRUE(quelt::writeProfileString(header, "File1", "ReferenceUnit", "1"));
+    RunResult feet =
+        runQuelt(sandbox, "--home '" + home.string() + "' lines '" + header + "' --json --to 12.1");
+    ASSERT_EQ(feet.exitCode, 0);
+    EXPECT_NE(feet.out.find("\"depth\": 3.6576, \"depthUnit\": \"ft\", \"depthLog\": 12.0,"),
+              std::string::npos)
+        << feet.out;
+    // Every value the header reader fills.
+    RunResult all = runQuelt(sandbox, "--home '" + home.string() + "' info --json '" + header + "'");
+    ASSERT_EQ(all.exitCode, 0);
+    for (std::string member :
+         {"\"dataFiles\": 1", "\"logMode\": 13", "\"zero\": 0", "\"readError\": false",
+          "\"referenceUnit\": 1", "\"files\": [{\"section\": \"File1\", \"FileName\": \"",
+          "\"StartDepth\": 12000, \"EndDepth\": 13500,",
+          "\"StartTime\": 0, \"EndTime\": ", "\"file\": 1, \"fileOffset\": 0"}) {
+        EXPECT_NE(all.out.find(member), std::string::npos) << member << "\n" << all.out;
+    }
+
     EXPECT_EQ(runQuelt(sandbox, "--home '" + home.string() + "' info '" + (home / "none.HED").string() + "'")
                   .exitCode,
               1);
@@ -162,6 +184,19 @@ TEST_F(CliTest, MonitorPowersTheSimulatedSondeUpFollowsTheWinchAndPowersDown) {
         size_t at = line.find("\"" + key + "\": ");
         return at == std::string::npos ? -1e9 : std::stod(line.substr(at + key.size() + 4));
     };
+    // The gamma rate is counts per second: the simulated hole's rate at the depth, give or take the
+    // counting noise and the sonde's coefficient (a count of one revolution would be a fifth of it).
+    quelt::sim::Scenario clean;
+    std::string error;
+    ASSERT_TRUE(quelt::sim::resolveScenario("clean", 1, false, clean, error)) << error;
+    const quelt::sim::Borehole hole(quelt::sim::boreholeOf(clean));
+    double measured = 0, expected = 0;
+    for (const std::string& line : lines) {
+        measured += number(line, "gammaRate");
+        expected += hole.gammaRate(number(line, "depth"));
+        EXPECT_NE(line.find("\"device\": \"sim\""), std::string::npos) << line;
+    }
+    EXPECT_NEAR(measured / expected, 1.0, 0.25) << measured / 30 << " CPS against " << expected / 30;
     for (const std::string& line : lines) {
         EXPECT_NE(line.find("\"status\": \"Status OK\""), std::string::npos) << line;
         EXPECT_EQ(number(line, "error"), 0) << line;

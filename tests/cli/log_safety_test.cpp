@@ -114,7 +114,8 @@ class LogSafetyTest : public ::testing::Test {
     // A recording on simulated time: reproducible from the seed, line for line.
     std::vector<std::string> acquire(const std::string& name, const std::string& scenario, int seed,
                                      std::vector<std::string> limit) {
-        std::vector<std::string> a{"acquire",    "--fast",
+        std::vector<std::string> a{"--device",   "sim",
+                                   "acquire",    "--fast",
                                    "--scenario", scenario,
                                    "--seed",     std::to_string(seed),
                                    "--out",      (sandbox / name).string(),

@@ -224,25 +224,39 @@ TEST_F(LasExportTest, ARecordSeveralStepsBeyondTheGridFillsTheSkippedSteps) {
         EXPECT_EQ(f.rows[i][1], 10000.0) << "row " << i;
 }
 
-TEST_F(LasExportTest, GammaIsShiftedByTheSensorDistanceAndNullAtTheEnd) {
+// The gamma column moves by the signed distance between the gamma and deviation sensors, in records: a
+// detector above the deviation sensor (G0 > 0) reads a depth later on a down log, one below it (G0 < 0)
+// earlier; the records shifted in from beyond the log are NULL at the end or at the start.
+TEST_F(LasExportTest, GammaIsShiftedByTheSignedSensorDistanceAndNullBeyondTheLog) {
     LasChoices c;
     c.stepIndex = 2;
     c.curves = LasCurves{};
     c.curves.speed = c.curves.incl = c.curves.azimuth = c.curves.hgDelta = c.curves.roll = c.curves.mroll =
         c.curves.tgrav = c.curves.tmag = c.curves.raw = false;
     FixtureLog log = centimetreLog(9900, 12100);
-    LasFile shifted = parseLas(exportLog(log, c, 10.00, 12.00, "a"));
-    SondeEntry e = sondes->slot(0);
-    e.gammaOffset = 100;  // G0 = 0
-    sondes->setSlot(0, e);
-    sondes->SelectSonde(0);
-    LasFile plain = parseLas(exportLog(log, c, 10.00, 12.00, "b"));
-    ASSERT_EQ(shifted.rows.size(), plain.rows.size());
-    size_t n = plain.rows.size();
-    for (size_t i = 0; i < n; ++i) {
-        EXPECT_EQ(shifted.rows[i][0], plain.rows[i][0]);
-        double expected = i + 10 < n ? plain.rows[i + 10][1] : -9999.25;
-        EXPECT_EQ(shifted.rows[i][1], expected) << "row " << i;
+    auto exportWithGammaOffset = [&](int gammaOffsetCm, const char* name) {
+        SondeEntry e = sondes->slot(0);
+        e.gammaOffset = gammaOffsetCm;
+        sondes->setSlot(0, e);
+        sondes->SelectSonde(0);
+        return parseLas(exportLog(log, c, 10.00, 12.00, name));
+    };
+    const LasFile plain = exportWithGammaOffset(100, "plain");  // G0 = 0
+    const struct {
+        int gammaOffsetCm;
+        int records;  // G0 / step, signed
+    } cases[] = {{150, 10}, {50, -10}};
+    for (const auto& k : cases) {
+        const LasFile shifted = exportWithGammaOffset(k.gammaOffsetCm, k.records > 0 ? "above" : "below");
+        ASSERT_EQ(shifted.rows.size(), plain.rows.size()) << k.gammaOffsetCm;
+        const auto n = static_cast<long>(plain.rows.size());
+        for (long i = 0; i < n; ++i) {
+            const long j = i + k.records;
+            const double expected = j >= 0 && j < n ? plain.rows[static_cast<size_t>(j)][1] : -9999.25;
+            EXPECT_EQ(shifted.rows[static_cast<size_t>(i)][0], plain.rows[static_cast<size_t>(i)][0]);
+            EXPECT_EQ(shifted.rows[static_cast<size_t>(i)][1], expected)
+                << "G0 " << k.gammaOffsetCm - 100 << " cm, row " << i;
+        }
     }
 }
 

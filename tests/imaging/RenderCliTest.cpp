@@ -59,7 +59,7 @@ class RenderCli : public ::testing::Test {
         dir = fs::temp_directory_path() / ("quelt-render-" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
-        RunResult r = run("acquire --out '" + (dir / "logs" / "sim").string() +
+        RunResult r = run("--device sim acquire --out '" + (dir / "logs" / "sim").string() +
                           "' --fast --seconds 90 --orientation north --json");
         ASSERT_EQ(r.exitCode, 0) << r.out;
         log = (dir / "logs" / "sim_N.HED").string();
@@ -159,7 +159,7 @@ TEST_F(RenderCli, RefusesWhatItCannotDo) {
 // orientation the line's own axes give).
 TEST_F(RenderCli, FracturesOfTheSimulatedHoleShowWhereTheSimulatorPutThem) {
     const std::uint64_t seed = 3;
-    RunResult r = run("acquire --out '" + (dir / "logs" / "frac").string() +
+    RunResult r = run("--device sim acquire --out '" + (dir / "logs" / "frac").string() +
                       "' --fast --seconds 200 --orientation none --scenario deviated --seed 3");
     ASSERT_EQ(r.exitCode, 0) << r.out;
     const std::string hed = (dir / "logs" / "frac_X.HED").string();
@@ -240,8 +240,9 @@ TEST_F(RenderCli, FracturesOfTheSimulatedHoleShowWhereTheSimulatorPutThem) {
 TEST_F(RenderCli, ALiveNorthOrientedPictureOfATurningToolHoldsStill) {
     auto spread = [&](const std::string& orientation) {
         fs::path bmp = dir / ("live-" + orientation + ".bmp");
-        RunResult r = run("render --live --seconds 120 --fast --scenario deviated --seed 3 --orientation " +
-                          orientation + " -o '" + bmp.string() + "'");
+        RunResult r = run(
+            "--device sim render --live --seconds 120 --fast --scenario deviated --seed 3 --orientation " +
+            orientation + " -o '" + bmp.string() + "'");
         EXPECT_EQ(r.exitCode, 0) << r.out;
         Bmp b(readFile(bmp));
         EXPECT_GT(b.height, 300);

@@ -14,7 +14,6 @@
 #include "link/LoggerId.h"
 #include "link/Usb.h"
 #include "platform/ScriptedDevice.h"
-#include "platform/UsbScan.h"
 
 using namespace quelt;
 
@@ -298,30 +297,4 @@ TEST(Usb, ReadBackMismatchResendsF1) {
     EXPECT_FALSE(usb.checkLoggerReadBack(logger));
     EXPECT_TRUE(eventually([&] { return rig.device.writes().size() == 2; }));
     usb.Shutdown();
-}
-
-// The default device: the bridge is there when sysfs lists the logger's ids, never for another FTDI chip.
-TEST(Usb, LoggerBridgePluggedReadsTheKernelsDeviceList) {
-    namespace fs = std::filesystem;
-    const fs::path root = fs::temp_directory_path() / ("quelt_sysfs_" + std::to_string(::getpid()));
-    auto device = [&](const char* name, const char* vendor, const char* product, const char* text) {
-        fs::create_directories(root / name);
-        std::ofstream(root / name / "idVendor") << vendor << "\n";
-        std::ofstream(root / name / "idProduct") << product << "\n";
-        if (text) std::ofstream(root / name / "product") << text << "\n";
-    };
-    fs::remove_all(root);
-    fs::create_directories(root);
-    EXPECT_FALSE(loggerBridgePlugged(kLoggerProductId, root.string()));
-    device("1-1", "0403", "6001", "FT232R USB UART");  // somebody's serial cable
-    device("1-2", "046d", "d7a0", nullptr);            // another vendor
-    fs::create_directories(root / "usb1");             // a hub without the attributes
-    EXPECT_FALSE(loggerBridgePlugged(kLoggerProductId, root.string()));
-    device("1-3", "0403", "6001", "Logger");
-    EXPECT_TRUE(loggerBridgePlugged(kLoggerProductId, root.string()));
-    fs::remove_all(root / "1-3");
-    device("1-4", "0403", "d7a0", nullptr);
-    EXPECT_TRUE(loggerBridgePlugged(kLoggerProductId, root.string()));
-    EXPECT_FALSE(loggerBridgePlugged(0x1234, root.string()));
-    fs::remove_all(root);
 }

@@ -30,7 +30,7 @@ TEST(SimDevice, IdentifiesLikeTheBridgeAndRefusesWorkBeforeOpening) {
     ASSERT_EQ(rig.device.readEeprom(ee), kDevOk);
     EXPECT_EQ(ee.vendorId, 0x0403);
     EXPECT_EQ(ee.productId, kSimProductId);
-    EXPECT_EQ(ee.serial, "QR-00001234");
+    EXPECT_EQ(ee.serial, "SIM-00001234");
 }
 
 TEST(SimDevice, AReadWaitsForItsTimeOutOnTheClock) {

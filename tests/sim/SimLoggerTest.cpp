@@ -178,15 +178,42 @@ TEST(SimLogger, PowerUpGivesStatusFramesThenFullDataFramesWithTheReadBacks) {
     for (const Frame& f : rig.run(10000))
         count += f.body.size() + 2 == 765;
     EXPECT_NEAR(count, 10000 / (87 * 2.304), 2);
-    // 0x00 stops the sonde: idle status frames with no activity.
+    // 0x00 stops the sonde and switches it off: the logger's own frames, with no activity.
     rig.send(cmd({0x00, 0x20}));
     rig.run(500);
     auto idle = rig.run(1000);
     ASSERT_FALSE(idle.empty());
-    EXPECT_EQ(lengths(idle).count(765), 0u);
-    EXPECT_GT(lengths(idle)[16], 5);
+    EXPECT_EQ(lengths(idle).size(), 1u);
+    EXPECT_GE(lengths(idle)[20], 3);
     for (const Frame& f : idle)
         EXPECT_EQ(f.body[0] & 0x0F, 0);
+}
+
+// The sonde speaks only while the operator has it switched on: the logger's first command 0x01 (sent when
+// the link starts) leaves it silent, the power-up's 0x03 switches it on, 0x00 off again. Until then the
+// logger sends its own frames only, which is what lets the operator set the depth.
+TEST(SimLogger, SendsStatusFramesOnlyWhileTheSondeIsSwitchedOn) {
+    Rig rig;
+    const auto cmds = standardPowerUp();
+    const auto &stop = cmds[0], &logger = cmds[1], &cableLink = cmds[2];
+    const struct {
+        const char* step;
+        std::vector<std::vector<std::uint8_t>> commands;  // sent before the frames are looked at
+        bool sondeFrames;
+    } steps[] = {
+        {"link started", {stop, logger}, false},
+        {"power-up", {logger, cableLink}, true},
+        {"power-down", {stop}, false},
+        {"power-up again", {logger, cableLink}, true},
+    };
+    for (const auto& s : steps) {
+        for (const auto& c : s.commands)
+            rig.send(c);
+        rig.run(1000);  // past the sonde's boot
+        const auto m = lengths(rig.run(2000));
+        EXPECT_GT(m.count(20), 0u) << s.step;
+        EXPECT_EQ(m.count(16) > 0, s.sondeFrames) << s.step;
+    }
 }
 
 TEST(SimLogger, SequenceNumbersCountUpWithoutGaps) {
@@ -445,6 +472,20 @@ TEST(SimLogger, TheAxesOfEveryFrameDecodeToTheToolOrientation) {
         ++checked;
     }
     EXPECT_GT(checked, 5);
+}
+
+// A short run already logs: in every built-in scenario the winch is moving a few seconds after the
+// power-up, even where the sonde never acquires.
+TEST(SimLogger, TheWinchMovesWithinSecondsOfThePowerUp) {
+    for (const ScenarioInfo& info : builtinScenarios()) {
+        Scenario s;
+        ASSERT_TRUE(builtinScenario(info.name, 1, s));
+        Rig rig(s);
+        rig.powerUp();
+        const double before = rig.sim.trueDepth(rig.now);
+        rig.run(5000);
+        EXPECT_GT(std::fabs(rig.sim.trueDepth(rig.now) - before), 0.01) << info.name;
+    }
 }
 
 TEST(SimLogger, PulleyDirectionSetsTheSignOfTheCounts) {

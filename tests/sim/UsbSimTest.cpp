@@ -93,8 +93,8 @@ TEST(UsbSim, IdentifiesTheSimulatedLoggerAndItReadsCommandOneBack) {
     CUSB usb(rig.device, rig.settings, rig.sonde, rig.events, rig.op, rig.beeper, &rig.sink, rig.options);
     ASSERT_TRUE(usb.Start());
     ASSERT_TRUE(eventually([&] { return !rig.events.ids().empty(); }));
-    EXPECT_EQ(rig.events.ids().front(), "QR-00001234");
-    EXPECT_TRUE(std::regex_match(usb.deviceSerial(), std::regex("QR-[0-9]{8}")));
+    EXPECT_EQ(rig.events.ids().front(), "SIM-00001234");
+    EXPECT_TRUE(std::regex_match(usb.deviceSerial(), std::regex("SIM-[0-9]{8}")));
     // Logger frames arrive and, once command 0x01 is taken, read it back: no re-send is asked for.
     ASSERT_TRUE(eventually([&] {
         auto f = rig.sink.latest();
@@ -120,7 +120,7 @@ TEST(UsbSim, PulledCableIsALostLinkAndItsReturnANewIdentification) {
 
     rig.device.plugCableBack();
     ASSERT_TRUE(eventually([&] { return rig.events.ids().size() == 2; }));
-    EXPECT_EQ(rig.events.ids().back(), "QR-00001234");
+    EXPECT_EQ(rig.events.ids().back(), "SIM-00001234");
     EXPECT_TRUE(eventually([&] { return rig.sink.loggerFrames.load() > framesBefore; }));
     EXPECT_EQ(rig.events.lost.load(), 1);
     usb.Shutdown();

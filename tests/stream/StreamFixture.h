@@ -88,7 +88,9 @@ struct FullFrameSpec {
     std::uint16_t travelTime = 1450;                        // the same for every sample unless `times` is set
     std::uint16_t amplitude = 100;
     std::vector<std::uint16_t> times;
-    int forceSamples = -1;  // sample area size in samples, for frames that lie about their size
+    int forceSamples = -1;          // sample area size in samples, for frames that lie about their size
+    std::uint16_t gammaCount = 54;  // NGAM
+    std::uint8_t gammaTime = 10;    // GCLK, milliseconds
 };
 
 inline Bytes fullFrame(const FullFrameSpec& s) {
@@ -112,8 +114,8 @@ inline Bytes fullFrame(const FullFrameSpec& s) {
     b[22] = s.format;
     for (int i = 0; i < 6; ++i)
         put16(b, 23 + 2 * i, s.axes[i]);
-    put16(b, 35, 54);
-    b[37] = 10;
+    put16(b, 35, s.gammaCount);
+    b[37] = s.gammaTime;
     b[38] = 30;
     b[39] = 31;
     for (int i = 0; i < n && 40 + static_cast<std::size_t>(i * stride + 3) < 40 + area; ++i) {

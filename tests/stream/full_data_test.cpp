@@ -213,6 +213,38 @@ TEST(FullData, HeaderValuesReachEchoAndLiveState) {
     EXPECT_EQ(v.voltageText, "90");
 }
 
+// NGAM counts the gamma pulses of one revolution during GCLK milliseconds: the rate shown is counts per
+// second over the lines of about one second (five at MotorPeriod 87), times the sonde's coefficient.
+TEST(FullData, GammaRateIsCountsPerSecondOverAboutOneSecondOfLines) {
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::uint16_t, std::uint8_t>> lines;  // count, time
+        double coefficient;
+        double rate;
+    } cases[] = {
+        {"one revolution", {{100, 200}}, 1.0, 500},
+        {"the sonde's coefficient", {{100, 200}}, 1.5, 750},
+        {"no counting time", {{100, 0}}, 1.0, 0},
+        {"the oldest of five lines replaced",
+         {{100, 200}, {100, 200}, {100, 200}, {100, 200}, {100, 200}, {50, 200}},
+         1.0,
+         450},
+        {"2.5 rounded away from zero", {{1, 200}, {0, 200}}, 1.0, 3},
+    };
+    for (const auto& c : cases) {
+        StreamRig rig;
+        rig.stream.setGammaCoef(c.coefficient);
+        FullFrameSpec s;
+        for (const auto& [count, time] : c.lines) {
+            s.gammaCount = count;
+            s.gammaTime = time;
+            rig.full(fullFrame(s));
+        }
+        EXPECT_DOUBLE_EQ(rig.v().gammaRate, c.rate) << c.what;
+        EXPECT_EQ(rig.v().gamma, c.lines.back().first) << c.what;  // the count itself stays as sent
+    }
+}
+
 TEST(FullData, ResolutionOutsideOneToFourIsNinetySamples) {
     for (int code : {0, 4, 9, 255}) {
         StreamRig rig;

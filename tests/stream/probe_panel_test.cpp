@@ -255,3 +255,20 @@ TEST(Counters, TextsFollowTheLinkAndBlinkAboveLimits) {
     EXPECT_EQ(rig.panel.view().voltageText, "");
     EXPECT_EQ(rig.panel.view().currentText, "");
 }
+
+// The "CPS" counter shows the gamma count rate, not the count of the last revolution, and only while the
+// sonde is powered.
+TEST(Counters, GammaCounterShowsTheRateWhilePowered) {
+    PanelRig rig;
+    rig.live.update([](LiveValues& v) {
+        v.gamma = 54;
+        v.gammaRate = 270;
+    });
+    rig.run(400);
+    EXPECT_TRUE(rig.panel.view().gammaShown);
+    EXPECT_EQ(rig.panel.view().gammaText, "");
+    rig.press();
+    rig.run(5000);
+    ASSERT_TRUE(rig.panel.powered());
+    EXPECT_EQ(rig.panel.view().gammaText, "270");
+}
