@@ -30,6 +30,7 @@
 #include "ui/setup/PRecordingMode.h"
 #include "ui/setup/PSetDepthDlg.h"
 #include "ui/setup/PSetDepthPlayer.h"
+#include "ui/setup/PropertyLoggerDlg.h"
 #include "ui/widgets/ColorStaticST.h"
 #include "ui/widgets/DephtDlg.h"
 #include "ui/widgets/PaletteDlg.h"
@@ -158,6 +159,12 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     alert_ = new ui::CAlertDlg(this);
     tools_ = new ui::CToolsProbeDlg(this);
     tools_->onLeave = [this] { context_.placements.set(PlacementSlot::ToolsBox, ui::placementOf(tools_)); };
+    ui::LoggerSetup::Hooks setupHooks;
+    setupHooks.setOrientationLabels = [this](int code) { setOrientationLabels(code); };
+    setupHooks.refreshToolsBox = [this] {
+        if (tools_->isVisible()) tools_->refresh(live_.snapshot(), flags_.replayLoaded, linkStatus_.load());
+    };
+    setup_ = std::make_unique<ui::LoggerSetup>(*acq_, op_, clock_, context_.placements, setupHooks, this);
 
     buildMenus();
     buildStatusBar();
@@ -170,6 +177,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     connect(power_->play, &QToolButton::clicked, this, [this] { onPlay(); });
     connect(power_->rewind, &QToolButton::clicked, this, [this] { onRewind(); });
     connect(power_->setLogger, &QToolButton::clicked, this, [this] { ToolBox(); });
+    connect(power_->comm, &QToolButton::clicked, this, [this] { setup_->dialog()->open(); });
     connect(power_->speed, &QSlider::valueChanged, this,
             [this](int v) { transport_.pacer().setPosition(v); });
 
@@ -299,7 +307,8 @@ void MainWindow::buildMenus() {
 
     QMenu* options = menuBar()->addMenu("&Options");
     options->setToolTipsVisible(true);
-    later(add(options, "loggerSetup", "&Logger Setup", nullptr));
+    // Enabled by the status poll once the panel runs.
+    add(options, "loggerSetup", "&Logger Setup", [this] { setup_->dialog()->open(); })->setEnabled(false);
     later(add(options, "travelTools", "&Travel and LevelTime tools", nullptr));
     add(options, "toolBox", "Tool &Box", [this] { ToolBox(); });
     QAction* imperial = add(options, "imperial", "&Imperial Depth", [this] { ImperialDepth(); });
@@ -810,6 +819,8 @@ void MainWindow::mainTick(Millis now) {
         parts_[6]->setText(idle);
     }
     power_->showView(panel_.view());
+    power_->comm->setEnabled(true);
+    action("loggerSetup")->setEnabled(true);
 
     // The elapsed counter: yellow while recording, pale cyan while a replay plays or pauses.
     const std::string elapsed = live_.read([](const LiveValues& v) { return v.elapsedText; });

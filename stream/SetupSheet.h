@@ -73,6 +73,10 @@ class SetupSheet {
 
     void tick(Millis now);
 
+    Settings& settings() { return s_.settings; }
+    SondeDatabase& sondes() { return s_.sondes; }
+    ModeFlags& modes() { return s_.modes; }
+
     CommSetup comm;
     PictureSetup picture;
     ProbeSetup probe;

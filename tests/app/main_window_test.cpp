@@ -119,7 +119,11 @@ TEST_F(WindowTest, StartsInAcquisitionModeWithTheTitleAndTheLaterWindowsDisabled
     window->mainTick(clock.now());
     EXPECT_EQ(window->statusPart(0), "Acquisition Mode.");
     EXPECT_EQ(window->statusPart(2), "Not hardware detected.");
-    for (const char* name : {"openHtml", "loggerSetup", "travelTools"}) {
+    // The Logger Setup sheet opens from the menu and the probe panel's Comm button once the panel polls.
+    EXPECT_TRUE(window->action("loggerSetup")->isEnabled());
+    EXPECT_FALSE(window->action("loggerSetup")->toolTip().contains("not available"));
+    EXPECT_TRUE(window->powerPanel()->comm->isEnabled());
+    for (const char* name : {"openHtml", "travelTools"}) {
         SCOPED_TRACE(name);
         ASSERT_NE(window->action(name), nullptr);
         EXPECT_FALSE(window->action(name)->isEnabled());
