@@ -193,11 +193,20 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
         });
     };
     acq_->onRefresh = refresh;
-    acq_->onImageLine = [this](std::uint8_t direction, int code) {
+    acq_->onImageLine = [this, queued](std::uint8_t direction, int code) {
         const LiveValues v = live_.snapshot();
         lastStepMm_ = image_.step;  // the line is written on this thread; the window reads the copy
         controller_->addImageLine(direction != 0, code, image_, rowInputs(v, context_.settings),
                                   v.imageDepth);
+        // While the rotation offset is edited, the probe page draws the line's amplitudes (copied here,
+        // where the line is written).
+        if (panel_.offsetEditing) {
+            const int n = image_.samplesPerTurn;
+            const auto* a = image_.sampleLine.data() + ImageLine::kAmplitudeOffset;
+            queued([this, line = std::vector<std::uint8_t>(a, a + n), r = v.rotation] {
+                setup_->dialog()->offsetViewLine(line.data(), static_cast<int>(line.size()), r);
+            });
+        }
     };
     acq_->onMessage = [this, queued](const std::string& text) {
         queued([this, text] { op_.message(text, MessageKind::Error); });

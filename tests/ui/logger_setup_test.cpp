@@ -74,6 +74,13 @@ TEST_F(LoggerSetupWindow, TabsLabelsOpenEditQuestionAndPlacement) {
     QTest::mouseClick(dlg->probe->rotationEdit, Qt::LeftButton);
     EXPECT_EQ(dlg->probe->rotationEdit->text(), "Save");
     EXPECT_TRUE(acq->panel.offsetEditing.load());
+    // The offset view strip shows the latest amplitude line while the offset is edited.
+    std::vector<std::uint8_t> amplitudes(180);
+    for (size_t i = 0; i < amplitudes.size(); ++i)
+        amplitudes[i] = static_cast<std::uint8_t>(i);
+    dlg->offsetViewLine(amplitudes.data(), 180, 10.0);
+    EXPECT_TRUE(dlg->probe->offsetView->isVisibleTo(dlg));
+    EXPECT_FALSE(dlg->probe->offsetView->pixmap().isNull());
     op.answerYes(false);
     dlg->tabs()->setCurrentIndex(3);
     EXPECT_EQ(dlg->tabs()->currentIndex(), 1) << "No keeps the Probe tab";
