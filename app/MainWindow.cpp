@@ -493,6 +493,8 @@ bool MainWindow::startNewLog(const std::string& headerPath, bool down) {
 void MainWindow::ImperialDepth() {
     context_.settings.SetDepthUnit = context_.settings.SetDepthUnit == 1 ? 0 : 1;
     action("imperial")->setChecked(context_.settings.SetDepthUnit == 1);
+    setup_->sheet().winch.unitChanged();  // the wheel circumference in the new unit
+    setup_->dialog()->winch->refresh();
     context_.preferences->SaveSettings();
     QMetaObject::invokeMethod(
         this, [this] { message1034(502); }, Qt::QueuedConnection);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QLineEdit>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -22,6 +23,7 @@
 #include "platform/Paths.h"
 #include "stream/DataFile.h"
 #include "stream/LogFile.h"
+#include "ui/setup/PropertyLoggerDlg.h"
 #include "ui/widgets/DephtDlg.h"
 #include "ui/widgets/GraphicCounterCtrl.h"
 #include "ui/widgets/PictureView.h"
@@ -311,6 +313,10 @@ TEST_F(WindowTest, ImperialDepthSwitchesTheUnitsAndClearsThePicture) {
     EXPECT_EQ(window->depthDisplay()->shown().depthUnit, "ft");
     EXPECT_EQ(window->depthDisplay()->shown().depth, "39.37");  // 12.00 m
     EXPECT_EQ(context.settings.SetDepthUnit, 1);
+    // The winch page shows the 500 mm wheel in inches, and keeps that inch value.
+    EXPECT_EQ(window->loggerSetup()->dialog()->winch->circumference->text(), "19.69");
+    EXPECT_EQ(window->loggerSetup()->dialog()->winch->unit->text(), "inch");
+    EXPECT_DOUBLE_EQ(context.settings.PulleyCircumInch, 19.69);
 }
 
 TEST_F(WindowTest, ScreenshotOfAReplay) {

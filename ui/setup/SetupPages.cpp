@@ -40,6 +40,7 @@ QLabel* readBackField(QWidget* parent, const char* name) {
 QPushButton* button(QWidget* parent, const char* name, const char* text) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(name);
+    b->setAutoDefault(false);  // Enter confirms the focused entry, it presses no button
     return b;
 }
 
