@@ -42,7 +42,7 @@ const char* const kUsage =
     "  --json    one JSON object, a member per page (\"winch\", \"probe\", \"communication\",\n"
     "            \"acquisitionMode\", \"tol\"), and \"readBack\" when the logger answered\n\n"
     "Exit codes: 0 done, 1 the program folder cannot be used, 2 bad arguments or a value refused,\n"
-    "3 no logger, 4 the logger did not echo a value after five resends.\n";
+    "3 no logger, 4 the logger did not echo a value after five resends (or gave no clean read-back).\n";
 
 // The names `set` takes, in the order the pages apply them; `page` 0 winch, 1 probe, 2 communication,
 // 3 acquisition mode. The winch and probe values go to an unpowered sonde, the others to a powered one.
@@ -477,8 +477,13 @@ int runSet(const GlobalOptions& options, std::vector<std::string> args) {
         std::fprintf(stderr, "quelt setup: %s=%s sent\n", a.name->key, a.text.c_str());
     }
     runChecks(h, sheet);
+    // A sonde whose frames never come back clean keeps a check waiting; the command line stops waiting.
+    const bool unanswered = checksRunning(sheet);
+    if (unanswered)
+        std::fprintf(stderr, "quelt setup: no clean read-back from the sonde within %d s\n",
+                     static_cast<int>(kCheckWait / 1000));
     if (powered) powerDown(h, "setup");
-    if (op.messages > 0) return kExitEchoMismatch;
+    if (op.messages > 0 || unanswered) return kExitEchoMismatch;
     std::fprintf(stderr, "quelt setup: every value echoed; stored in %s\n",
                  h.context.paths.settingsFile.c_str());
     return kExitOk;

@@ -147,6 +147,14 @@ TEST_F(SetupCliTest, EchoesThroughTheSimulatedLogger) {
         EXPECT_NE(r.out.find(member), std::string::npos) << member << "\n" << r.out;
 }
 
+// The live link with its threads, on real time: the winch mode read back wrong warns once.
+TEST_F(SetupCliTest, WinchEchoThroughTheThreadedLink) {
+    RunResult r = runQuelt(sandbox, "--device sim setup set PulleyDir=0 --scenario misecho");
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    EXPECT_NE(r.err.find("Warning consigne error, ACK puley -Mode error"), std::string::npos) << r.err;
+    EXPECT_EQ(key("PulleyDir"), "0") << "the echo check warns and keeps the setting";
+}
+
 TEST_F(SetupCliTest, SondeDatabase) {
     const std::string file = std::string(QUELT_SOURCE_DATA_DIR) + "/Sonde0846.vxq";
     RunResult r = runQuelt(sandbox, "sonde import '" + file + "'");
