@@ -120,6 +120,11 @@ TEST_F(LoggerSetupWindow, CommunicationPage) {
     typeSpin(c->downhole, 61);
     EXPECT_EQ(messages(), std::vector<std::string>{"Bad DownHole entered value !!!\nMin:5 Max:60"});
     EXPECT_EQ(c->downhole->value(), 15);
+    // The arrows stay within 0..40 for the gain and apply what they reach.
+    c->gain->setValue(40);
+    c->gain->stepBy(1);
+    EXPECT_EQ(c->gain->value(), 40);
+    EXPECT_EQ(context.settings.UpGain, 40);
     c->speed->setCurrentIndex(11);
     emit c->speed->activated(11);  // "31250"
     EXPECT_EQ(context.settings.UpBaudDivisor, 20);
@@ -199,6 +204,13 @@ TEST_F(LoggerSetupWindow, WinchPage) {
     EXPECT_EQ(w->resolution->value(), 1000);
     typeSpin(w->resolution, 6374);
     EXPECT_EQ(context.settings.PulsResolution, 6374);
+    // An arrow step that would break the wheel rules is not taken.
+    op.clear();
+    w->resolution->stepBy(1);
+    EXPECT_EQ(messages(), std::vector<std::string>{"Bad wheel/encoder combination"});
+    EXPECT_EQ(w->resolution->value(), 6374);
+    w->resolution->stepBy(-1);
+    EXPECT_EQ(context.settings.PulsResolution, 6373) << "the released step is applied";
     EXPECT_EQ(w->circumference->text(), "500.0");
     EXPECT_EQ(w->unit->text(), "mm");
     uitest::grab(*dlg, "logger_setup_winch");

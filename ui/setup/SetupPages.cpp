@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "link/SpeedTables.h"
@@ -26,6 +27,20 @@ QSpinBox* spin(QWidget* parent, const char* name, int lo, int hi, int step = 1) 
     s->setSingleStep(step);
     s->setKeyboardTracking(false);
     return s;
+}
+
+SetupSpinBox* setupSpin(QWidget* parent, const char* name, int lo, int hi, int step = 1) {
+    auto* s = new SetupSpinBox(parent);
+    s->setObjectName(name);
+    s->setRange(lo, hi);
+    s->setSingleStep(step);
+    s->setKeyboardTracking(false);
+    return s;
+}
+
+// A step within [lo, hi] of `size` per arrow click.
+std::function<int(int, int)> clampedStep(std::function<int()> lo, std::function<int()> hi, int size = 1) {
+    return [lo, hi, size](int v, int steps) { return std::clamp(v + steps * size, lo(), hi()); };
 }
 
 QLabel* readBackField(QWidget* parent, const char* name) {
@@ -62,6 +77,11 @@ void row(QGridLayout* g, int r, const char* label, QWidget* control, QWidget* ex
 }
 }  // namespace
 
+void SetupSpinBox::stepBy(int steps) {
+    setValue(step ? step(value(), steps) : std::clamp(value() + steps * singleStep(), minimum(), maximum()));
+    if (released) released(value());
+}
+
 void paintReadBack(QLabel* label, bool replay) {
     QPalette p = label->palette();
     p.setColor(QPalette::Window, QColor::fromRgb(replay ? kPaleCyan : kYellow));
@@ -95,7 +115,9 @@ CPWinchDlg::CPWinchDlg(SetupSheet& sheet, const Clock& clock, QWidget* parent)
     : QWidget(parent), sheet_(sheet), clock_(clock) {
     direction = new QCheckBox("Normal", this);
     direction->setObjectName("direction");
-    resolution = spin(this, "resolution", 0, 99999);
+    resolution = setupSpin(this, "resolution", 0, 99999);
+    resolution->step = [this](int v, int n) { return sheet_.winch.stepResolution(v, n > 0 ? 1 : -1); };
+    resolution->released = [this](int v) { sheet_.winch.releaseResolution(v, clock_.now()); };
     circumference = edit(this, "circumference");
     unit = new QLabel("mm", this);
     cableType = new QComboBox(this);
@@ -317,9 +339,17 @@ CPCommDlg::CPCommDlg(SetupSheet& sheet, const Clock& clock, QWidget* parent)
     speed = new QComboBox(this);
     speed->setObjectName("speed");
     speedReadBack = readBackField(this, "speedReadBack");
-    downhole = spin(this, "downhole", 0, 255);
-    gain = spin(this, "gain", 0, 255);
-    uphole = spin(this, "uphole", 0, 255);
+    // The arrows stay within the page's ranges; what they reach is applied at once, without the message.
+    downhole = setupSpin(this, "downhole", 0, 255);
+    downhole->step = clampedStep([] { return kMinDownholeDrive; }, [] { return kMaxDownholeDrive; });
+    downhole->released = [this](int v) { sheet_.comm.applyDownholeDrive(v, clock_.now(), true); };
+    gain = setupSpin(this, "gain", 0, 255);
+    gain->step = clampedStep([] { return kMinUpGain; }, [] { return kMaxUpGain; });
+    gain->released = [this](int v) { sheet_.comm.applyGain(v, clock_.now(), true); };
+    uphole = setupSpin(this, "uphole", 0, 255);
+    uphole->step =
+        clampedStep([] { return kMinUpholeDrive; }, [this] { return sheet_.comm.upholeMaximum(); });
+    uphole->released = [this](int v) { sheet_.comm.applyUpholeDrive(v, true); };
     maxLabel = new QLabel(this);
     maxLabel->setObjectName("maxLabel");
     maxLabel->setStyleSheet("color: red;");
@@ -422,14 +452,21 @@ CPPictureDlg::CPPictureDlg(SetupSheet& sheet, const Clock& clock, QWidget* paren
     resolution->setObjectName("resolution");
     resolution->addItems({"90", "120", "180", "360"});
     resolutionReadBack = readBackField(this, "resolutionReadBack");
-    motor = spin(this, "motor", 0, 255);
+    motor = setupSpin(this, "motor", 0, 255);
+    motor->step =
+        clampedStep([this] { return sheet_.picture.minimumPeriod(); }, [] { return kMaxMotorPeriod; });
+    motor->released = [this](int v) {
+        sheet_.picture.applyMotorPeriod(v, clock_.now());
+        refresh();
+    };
     motorReadBack = readBackField(this, "motorReadBack");
     rps = new QLabel("i/sec", this);
     rps->setObjectName("rps");
     orientation = new QComboBox(this);
     orientation->setObjectName("orientation");
     orientation->addItems({"None", "Magnetic North", "High Side"});
-    filter = spin(this, "filter", kMinFilter, kMaxFilter, kFilterStep);
+    filter = setupSpin(this, "filter", kMinFilter, kMaxFilter, kFilterStep);
+    filter->released = [this](int v) { sheet_.picture.setFilter(v); };
     toolTemp = readBackField(this, "toolTemp");
     probeTemp = readBackField(this, "probeTemp");
     replayOrientation = readBackField(this, "replayOrientation");

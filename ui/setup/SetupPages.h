@@ -19,6 +19,17 @@
 
 namespace quelt::ui {
 
+// A spin box whose arrow steps go through the page model: `step` gives the value a step leads to (the
+// model may refuse the step and keep the value), `released` applies the value the arrows reached.
+class SetupSpinBox : public QSpinBox {
+    Q_OBJECT
+  public:
+    using QSpinBox::QSpinBox;
+    std::function<int(int value, int steps)> step;
+    std::function<void(int value)> released;
+    void stepBy(int steps) override;
+};
+
 // The read-back fields: black on yellow, pale cyan during a replay.
 void paintReadBack(QLabel* label, bool replay);
 
@@ -33,7 +44,7 @@ class CPWinchDlg : public QWidget {
     void applyControls(const ControlState& c);
 
     QCheckBox* direction;
-    QSpinBox* resolution;
+    SetupSpinBox* resolution;
     QLineEdit* circumference;
     QLabel* unit;
     QComboBox* cableType;
@@ -85,7 +96,7 @@ class CPCommDlg : public QWidget {
 
     QComboBox* speed;
     QLabel* speedReadBack;
-    QSpinBox *downhole, *gain, *uphole;
+    SetupSpinBox *downhole, *gain, *uphole;
     QLabel* maxLabel;
     QLabel* upholeReadBack;
     QPushButton *set, *check;
@@ -110,10 +121,10 @@ class CPPictureDlg : public QWidget {
 
     QComboBox* resolution;
     QLabel* resolutionReadBack;
-    QSpinBox* motor;
+    SetupSpinBox* motor;
     QLabel *motorReadBack, *rps;
     QComboBox* orientation;
-    QSpinBox* filter;
+    SetupSpinBox* filter;
     QLabel *toolTemp, *probeTemp;
     QLabel* replayOrientation;
     QPushButton* set;
