@@ -93,6 +93,10 @@ void CPropertyLoggerDlg::offsetViewLine(const std::uint8_t* amplitudes, int samp
 void CPropertyLoggerDlg::tick() {
     sheet_.tick(clock_.now());
     comm->showLamps();
+    // A closed sheet keeps its timer until the echo checks it started have ended.
+    const bool checking = sheet_.comm.readBack.running() || sheet_.picture.echoCheck.running() ||
+                          sheet_.winch.echoCheck.running();
+    if (!sheet_.visible() && !checking) timer_.stop();
 }
 
 void CPropertyLoggerDlg::tabChanged(int index) {
@@ -135,7 +139,6 @@ bool CPropertyLoggerDlg::leave() {
             if (tabAt(i) == SetupTab::Probe) tabs_->setCurrentIndex(i);
         return false;
     }
-    timer_.stop();
     placements_.set(PlacementSlot::LoggerSetup, placementOf(this));
     return true;
 }
