@@ -38,6 +38,7 @@
 #include "ui/setup/PRecordingMode.h"
 #include "ui/setup/PSetDepthDlg.h"
 #include "ui/setup/PSetDepthPlayer.h"
+#include "ui/setup/PropertyLoggerDlg.h"
 #include "ui/widgets/ColorStaticST.h"
 #include "ui/widgets/DephtDlg.h"
 #include "ui/widgets/PaletteDlg.h"
@@ -177,6 +178,12 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     alert_ = new ui::CAlertDlg(this);
     tools_ = new ui::CToolsProbeDlg(this);
     tools_->onLeave = [this] { context_.placements.set(PlacementSlot::ToolsBox, ui::placementOf(tools_)); };
+    ui::LoggerSetup::Hooks setupHooks;
+    setupHooks.setOrientationLabels = [this](int code) { setOrientationLabels(code); };
+    setupHooks.refreshToolsBox = [this] {
+        if (tools_->isVisible()) tools_->refresh(live_.snapshot(), flags_.replayLoaded, linkStatus_.load());
+    };
+    setup_ = std::make_unique<ui::LoggerSetup>(*acq_, op_, clock_, context_.placements, setupHooks, this);
 
     buildMenus();
     buildStatusBar();
@@ -189,6 +196,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     connect(power_->play, &QToolButton::clicked, this, [this] { onPlay(); });
     connect(power_->rewind, &QToolButton::clicked, this, [this] { onRewind(); });
     connect(power_->setLogger, &QToolButton::clicked, this, [this] { ToolBox(); });
+    connect(power_->comm, &QToolButton::clicked, this, [this] { setup_->dialog()->open(); });
     connect(power_->speed, &QSlider::valueChanged, this,
             [this](int v) { transport_.pacer().setPosition(v); });
 
@@ -204,11 +212,20 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
         });
     };
     acq_->onRefresh = refresh;
-    acq_->onImageLine = [this](std::uint8_t direction, int code) {
+    acq_->onImageLine = [this, queued](std::uint8_t direction, int code) {
         const LiveValues v = live_.snapshot();
         lastStepMm_ = image_.step;  // the line is written on this thread; the window reads the copy
         controller_->addImageLine(direction != 0, code, image_, rowInputs(v, context_.settings),
                                   v.imageDepth);
+        // While the rotation offset is edited, the probe page draws the line's amplitudes (copied here,
+        // where the line is written).
+        if (panel_.offsetEditing) {
+            const int n = image_.samplesPerTurn;
+            const auto* a = image_.sampleLine.data() + ImageLine::kAmplitudeOffset;
+            queued([this, line = std::vector<std::uint8_t>(a, a + n), r = v.rotation] {
+                setup_->dialog()->offsetViewLine(line.data(), static_cast<int>(line.size()), r);
+            });
+        }
     };
     acq_->onMessage = [this, queued](const std::string& text) {
         queued([this, text] { op_.message(text, MessageKind::Error); });
@@ -318,7 +335,8 @@ void MainWindow::buildMenus() {
 
     QMenu* options = menuBar()->addMenu("&Options");
     options->setToolTipsVisible(true);
-    later(add(options, "loggerSetup", "&Logger Setup", nullptr));
+    // Enabled by the status poll once the panel runs.
+    add(options, "loggerSetup", "&Logger Setup", [this] { setup_->dialog()->open(); })->setEnabled(false);
     later(add(options, "travelTools", "&Travel and LevelTime tools", nullptr));
     add(options, "toolBox", "Tool &Box", [this] { ToolBox(); });
     QAction* imperial = add(options, "imperial", "&Imperial Depth", [this] { ImperialDepth(); });
@@ -648,6 +666,8 @@ void MainWindow::waitForHtml() {
 void MainWindow::ImperialDepth() {
     context_.settings.SetDepthUnit = context_.settings.SetDepthUnit == 1 ? 0 : 1;
     action("imperial")->setChecked(context_.settings.SetDepthUnit == 1);
+    setup_->sheet().winch.unitChanged();  // the wheel circumference in the new unit
+    setup_->dialog()->winch->refresh();
     context_.preferences->SaveSettings();
     QMetaObject::invokeMethod(
         this, [this] { message1034(502); }, Qt::QueuedConnection);
@@ -1037,6 +1057,8 @@ void MainWindow::mainTick(Millis now) {
         parts_[6]->setText(idle);
     }
     power_->showView(panel_.view());
+    power_->comm->setEnabled(true);
+    action("loggerSetup")->setEnabled(true);
 
     // The elapsed counter: yellow while recording, pale cyan while a replay plays or pauses.
     const std::string elapsed = live_.read([](const LiveValues& v) { return v.elapsedText; });

@@ -43,6 +43,7 @@ class CDephtDlg;
 class CAlertDlg;
 class CToolsProbeDlg;
 class CTechnicalToolsDlg;
+class LoggerSetup;
 struct DepthInputs;
 }  // namespace quelt::ui
 
@@ -151,6 +152,7 @@ class MainWindow : public QMainWindow {
     ui::PictureView* pictureView() const { return view_; }
     ui::CDephtDlg* depthDisplay() const { return depth_; }
     CPowerDlg* powerPanel() const { return power_; }
+    ui::LoggerSetup* loggerSetup() const { return setup_.get(); }
     QString statusPart(int part) const;
     QString orientationLabel(int i) const;
     QAction* action(const char* name) const;
@@ -220,6 +222,7 @@ class MainWindow : public QMainWindow {
     ui::CAlertDlg* alert_ = nullptr;
     ui::CToolsProbeDlg* tools_ = nullptr;
     CEndProcessDlg* end_ = nullptr;
+    std::unique_ptr<ui::LoggerSetup> setup_;
     KeyChord chord_;
     std::set<int> heldKeys_;
     SwitchStore switchStore_;

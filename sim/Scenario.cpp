@@ -74,6 +74,11 @@ const Builtin kBuiltins[] = {
          s.winch = logDownAndUp(10, 120, 3.0);
          s.faults.loggerResetAt = 45;
      }},
+    {"misecho", "a changed uphole gain, motor period or winch mode is read back wrong",
+     [](Scenario& s) {
+         s.winch = logDownAndUp(10, 120, 3.0);
+         s.faults.changedEchoWrong = true;
+     }},
 };
 
 bool parseLegs(const std::string& text, std::vector<WinchLeg>& legs) {
@@ -195,6 +200,7 @@ bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error
     f.sondeSilent = ini.GetBool("SondeSilent", f.sondeSilent, "Faults");
     f.sondeEchoError = ini.GetInt("SondeEchoError", f.sondeEchoError, "Faults");
     f.loggerEchoError = ini.GetInt("LoggerEchoError", f.loggerEchoError, "Faults");
+    f.changedEchoWrong = ini.GetBool("ChangedEchoWrong", f.changedEchoWrong, "Faults");
     f.loggerResetAt = ini.GetDouble("LoggerResetAt", f.loggerResetAt, "Faults");
     f.pullAt = ini.GetDouble("PullAt", f.pullAt, "Faults");
     f.returnAt = ini.GetDouble("ReturnAt", f.returnAt, "Faults");

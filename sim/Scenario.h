@@ -24,6 +24,9 @@ struct FaultSpec {
     bool sondeSilent = false;   // the sonde never takes commands 0x04 and 0x05
     int sondeEchoError = 0;     // added to the blanking and window the sonde reads back
     int loggerEchoError = 0;    // added to the power byte the logger reads back
+    // The logger and sonde read back a wrong uphole gain, motor period and winch mode for any value other
+    // than the first one they were given (the power-up values echo right, a later change never does).
+    bool changedEchoWrong = false;
     double loggerResetAt = -1;  // the logger loses power for a moment and forgets command 0x01
     double pullAt = -1;         // the USB cable is pulled ...
     double returnAt = -1;       // ... and plugged back
@@ -70,8 +73,8 @@ bool builtinScenario(const std::string& name, std::uint64_t seed, Scenario& out)
 // FracturesPer10m, WashoutsPer100m, WaterVelocity, WaterLevel), [Cable] (Type = 4cond|mono, Length,
 // Noise, DriveWindow = "lo..hi" and GainWindow = "lo..hi" to pin the windows), [Sonde] (D42Travel, Serial,
 // LoggerFrame19, ThreeByteSamples, EncoderReversed) and [Faults] (CorruptRate, DropRate, InsertRate,
-// LostFrameRate, EncoderFault, LowBattery, SondeSilent, SondeEchoError, LoggerEchoError, LoggerResetAt,
-// PullAt, ReturnAt, GarbledAt). Missing keys keep the base's values.
+// LostFrameRate, EncoderFault, LowBattery, SondeSilent, SondeEchoError, LoggerEchoError, ChangedEchoWrong,
+// LoggerResetAt, PullAt, ReturnAt, GarbledAt). Missing keys keep the base's values.
 bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error);
 
 // A name given to --scenario: a built-in name, else a path to an INI file.

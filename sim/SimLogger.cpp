@@ -139,6 +139,7 @@ void SimLogger::takeCommand(const std::vector<std::uint8_t>& c, Millis now) {
         case 0x01: {
             logger_.configured = true;
             logger_.winchMode = c[1];
+            if (firstWinchMode_ < 0) firstWinchMode_ = c[1];
             logger_.constant = static_cast<std::uint16_t>(c[2] | c[3] << 8);
             // Keep the depth the operator sees across a change of scale.
             logger_.scaleField = static_cast<std::uint16_t>(c[4] | c[5] << 8);
@@ -171,6 +172,7 @@ void SimLogger::takeCommand(const std::vector<std::uint8_t>& c, Millis now) {
             sondeOn_ = true;
             if (winchStart_ < 0) winchStart_ = now;
             logger_.upGain = c[1];
+            if (firstGain_ < 0) firstGain_ = c[1];
             logger_.downDrive = c[2];
             updatingUntil_ = now + kUpdatingMs;
             break;
@@ -192,6 +194,7 @@ void SimLogger::applySondeCommand(const std::vector<std::uint8_t>& c, Millis at)
     if (c[0] == 0x04) {
         sonde_.resolution = c[1];
         sonde_.motorPeriod = c[2];
+        if (firstMotorPeriod_ < 0) firstMotorPeriod_ = c[2];
         sonde_.baudDivisor = c[3];
         sonde_.pulseWidth = c[4];
         sonde_.format = c[5];
@@ -239,7 +242,7 @@ std::uint8_t SimLogger::flags() const {
     if (scenario_.faults.encoderFault) f |= 0x40;
     double v = cable_.headVoltage(logger_.power, currentMa());
     if (scenario_.faults.lowBattery || (poweredAt_ >= 0 && v < 45.0)) f |= 0x80;
-    return f;
+    return static_cast<std::uint8_t>(f | echoedWinchMode());  // bits 4 and 5: the winch mode in use
 }
 
 double SimLogger::countsPerCm() const {
@@ -280,6 +283,23 @@ std::uint8_t SimLogger::commStatus(Millis at, bool& uplinkOk) {
     return status;
 }
 
+std::uint8_t SimLogger::echoedGain() const {
+    const bool wrong = scenario_.faults.changedEchoWrong && firstGain_ >= 0 && logger_.upGain != firstGain_;
+    return static_cast<std::uint8_t>(logger_.upGain + (wrong ? 3 : 0));
+}
+
+std::uint8_t SimLogger::echoedMotorPeriod() const {
+    const bool wrong = scenario_.faults.changedEchoWrong && firstMotorPeriod_ >= 0 &&
+                       sonde_.motorPeriod != firstMotorPeriod_;
+    return static_cast<std::uint8_t>(sonde_.motorPeriod + (wrong ? 5 : 0));
+}
+
+std::uint8_t SimLogger::echoedWinchMode() const {
+    const bool wrong =
+        scenario_.faults.changedEchoWrong && firstWinchMode_ >= 0 && logger_.winchMode != firstWinchMode_;
+    return static_cast<std::uint8_t>((logger_.winchMode ^ (wrong ? 0x10 : 0)) & 0x30);
+}
+
 std::vector<std::uint8_t> SimLogger::loggerBody(Millis at) {
     // Built in the 20-byte layout; the 19-byte logger drops the high byte of the scale read-back.
     using namespace quelt::logger;
@@ -288,7 +308,7 @@ std::vector<std::uint8_t> SimLogger::loggerBody(Millis at) {
     put16(b, kConstant, logger_.constant);
     put16(b, kEncoderScale, logger_.scaleField);
     b[kPower] = static_cast<std::uint8_t>(logger_.power + scenario_.faults.loggerEchoError);
-    b[kSlot6] = logger_.upGain;
+    b[kSlot6] = echoedGain();
     b[kSlot7] = logger_.downDrive;
     put16(b, kSlot8, accepted_);
     put32(b, kEncoder, static_cast<std::uint32_t>(encoderCount(at)));
@@ -305,7 +325,7 @@ std::vector<std::uint8_t> SimLogger::statusBody(Millis at, std::uint8_t status) 
     using namespace quelt::status;
     std::vector<std::uint8_t> b(kStatusFrameLength - 2);
     b[kAlarms] = flags();
-    b[kUpGain] = logger_.upGain;
+    b[kUpGain] = echoedGain();
     b[kDownDrive] = logger_.downDrive;
     put16(b, kReadBack, accepted_);
     put32(b, kEncoder, static_cast<std::uint32_t>(encoderCount(at)));
@@ -329,7 +349,7 @@ std::vector<std::uint8_t> SimLogger::dataBody(Millis at, std::uint8_t status) {
     double t = winchStart_ < 0 ? 0.0 : static_cast<double>(at - winchStart_) / 1000.0;
     ++revolution_;
     b[kAlarms] = flags();
-    b[kUpGain] = logger_.upGain;
+    b[kUpGain] = echoedGain();
     b[kDownDrive] = logger_.downDrive;
     put16(b, kReadBack, accepted_);
     put32(b, kEncoder, static_cast<std::uint32_t>(encoderCount(at)));
@@ -342,7 +362,7 @@ std::vector<std::uint8_t> SimLogger::dataBody(Millis at, std::uint8_t status) {
     put16(b, kWindow, static_cast<std::uint16_t>(sonde_.window + echo));
     b[kGain] = agc ? static_cast<std::uint8_t>(kGainAutomatic | 30) : sonde_.gain;
     b[kResolution] = sonde_.resolution;
-    b[kMotorPeriod] = sonde_.motorPeriod;
+    b[kMotorPeriod] = echoedMotorPeriod();
     b[kBaud] = static_cast<std::uint8_t>(sonde_.baudDivisor & 0x7F);
     b[kPulse] = sonde_.pulseWidth;
     b[kFormat] = three ? kSampleFormat3Byte : 4;

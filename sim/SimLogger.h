@@ -18,8 +18,8 @@
 //    replaced by a status frame carrying the errors; while the sonde takes new parameters (300 ms after
 //    0x04) status frames with " - Sonde Parametring"; for 150 ms after 0x03 or 0x05 the comm status
 //    carries " - Updating" beside its other bits.
-// Frame byte 0 carries the alarm bits (0x40 encoder, 0x80 low battery) and the sonde activity bits in its
-// low nibble (0x01 motor turning, 0x02 acoustics running). Full data frames always carry four-byte samples
+// Frame byte 0 carries the alarm bits (0x40 encoder, 0x80 low battery), the winch mode of command 0x01 in
+// bits 4 and 5, and the sonde activity bits in its low nibble (0x01 motor turning, 0x02 acoustics running). Full data frames always carry four-byte samples
 // and report format 4, as the sonde does, unless the scenario asks for literal three-byte samples.
 //
 // The engine runs on simulated time: tick(now) emits every frame due up to now. Everything it emits is a
@@ -136,6 +136,10 @@ class SimLogger {
     std::vector<std::uint8_t> statusBody(Millis at, std::uint8_t status);
     std::vector<std::uint8_t> dataBody(Millis at, std::uint8_t status);
     double runSeconds(Millis at) const;
+    // The read-backs of gain, motor period and winch mode, wrong after a change when the scenario says so.
+    std::uint8_t echoedGain() const;
+    std::uint8_t echoedMotorPeriod() const;
+    std::uint8_t echoedWinchMode() const;
 
     Scenario scenario_;
     Borehole hole_;
@@ -165,6 +169,7 @@ class SimLogger {
     std::uint16_t accepted_ = 0;
     std::uint64_t frameIndex_ = 0, byteIndex_ = 0, commandIndex_ = 0, revolution_ = 0;
     int idleSlot_ = 0;
+    int firstGain_ = -1, firstMotorPeriod_ = -1, firstWinchMode_ = -1;  // the first values given
 };
 
 }  // namespace quelt::sim

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QLineEdit>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -23,6 +24,7 @@
 #include "platform/Paths.h"
 #include "stream/DataFile.h"
 #include "stream/LogFile.h"
+#include "ui/setup/PropertyLoggerDlg.h"
 #include "ui/widgets/DephtDlg.h"
 #include "ui/widgets/GraphicCounterCtrl.h"
 #include "ui/widgets/PictureView.h"
@@ -39,7 +41,11 @@ TEST_F(WindowTest, StartsInAcquisitionModeWithTheTitleAndTheLaterWindowsDisabled
     window->mainTick(clock.now());
     EXPECT_EQ(window->statusPart(0), "Acquisition Mode.");
     EXPECT_EQ(window->statusPart(2), "Not hardware detected.");
-    for (const char* name : {"loggerSetup", "travelTools"}) {
+    // The Logger Setup sheet opens from the menu and the probe panel's Comm button once the panel polls.
+    EXPECT_TRUE(window->action("loggerSetup")->isEnabled());
+    EXPECT_FALSE(window->action("loggerSetup")->toolTip().contains("not available"));
+    EXPECT_TRUE(window->powerPanel()->comm->isEnabled());
+    for (const char* name : {"travelTools"}) {
         SCOPED_TRACE(name);
         ASSERT_NE(window->action(name), nullptr);
         EXPECT_FALSE(window->action(name)->isEnabled());
@@ -234,6 +240,10 @@ TEST_F(WindowTest, ImperialDepthSwitchesTheUnitsAndClearsThePicture) {
     EXPECT_EQ(window->depthDisplay()->shown().depthUnit, "ft");
     EXPECT_EQ(window->depthDisplay()->shown().depth, "39.37");  // 12.00 m
     EXPECT_EQ(context.settings.SetDepthUnit, 1);
+    // The winch page shows the 500 mm wheel in inches, and keeps that inch value.
+    EXPECT_EQ(window->loggerSetup()->dialog()->winch->circumference->text(), "19.69");
+    EXPECT_EQ(window->loggerSetup()->dialog()->winch->unit->text(), "inch");
+    EXPECT_DOUBLE_EQ(context.settings.PulleyCircumInch, 19.69);
 }
 
 TEST_F(WindowTest, ScreenshotOfAReplay) {

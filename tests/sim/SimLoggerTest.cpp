@@ -109,7 +109,32 @@ TEST(SimLogger, ReadsBackCommandOneInTwentyByteLoggerFrames) {
     EXPECT_EQ(u16(b, 1), 1500);
     EXPECT_EQ(u16(b, 3), 0x5000);
     EXPECT_EQ(b[5], 0x5A);
+    EXPECT_EQ(b[0] & 0x30, 0x20);  // the winch mode in bits 4 and 5
     EXPECT_EQ(rig.sim.logger().winchMode, 0x20);
+}
+
+TEST(SimLogger, AChangedValueIsReadBackWrongWhenTheScenarioSaysSo) {
+    Scenario s;
+    s.faults.changedEchoWrong = true;
+    Rig rig(s);
+    rig.powerUp();
+    auto first = rig.run(2000);
+    ASSERT_GT(lengths(first)[765], 0);
+    const auto& f = first.back().body;
+    EXPECT_EQ(f[image::kUpGain], 25);
+    EXPECT_EQ(f[image::kMotorPeriod], 87);
+
+    EXPECT_EQ(f[0] & 0x30, 0x20);
+
+    rig.send(cmd({0x03, 20, 15}));
+    rig.send(cmd({0x04, 2, 90, 10, 15, 6}));
+    rig.send(cmd({0x01, 0x00, 0xDC, 0x05, 0x00, 0x50, 0x5A}));
+    auto later = rig.run(2000);
+    ASSERT_GT(lengths(later)[765], 0);
+    const auto& g = later.back().body;
+    EXPECT_EQ(g[0] & 0x30, 0x10);  // mode 0x00 read back as 0x10
+    EXPECT_EQ(g[image::kUpGain], 23);
+    EXPECT_EQ(g[image::kMotorPeriod], 95);
 }
 
 TEST(SimLogger, NineteenByteLoggerFramesCarryTheScaleInOneByte) {
