@@ -33,6 +33,7 @@
 #include "stream/LogPaths.h"
 #include "stream/ReplayLine.h"
 #include "ui/header/HeaderDlg.h"
+#include "ui/setup/CheckCommDlg.h"
 #include "ui/setup/FileResamplingDlg.h"
 #include "ui/setup/LasExportDlg.h"
 #include "ui/setup/PRecordingMode.h"
@@ -182,6 +183,9 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     setupHooks.setOrientationLabels = [this](int code) { setOrientationLabels(code); };
     setupHooks.refreshToolsBox = [this] {
         if (tools_->isVisible()) tools_->refresh(live_.snapshot(), flags_.replayLoaded, linkStatus_.load());
+    };
+    setupHooks.runCommCheck = [this](int sheetWidth) {
+        ui::CCheckCommDlg::run(*acq_, op_, clock_, this, sheetWidth);
     };
     setup_ = std::make_unique<ui::LoggerSetup>(*acq_, op_, clock_, context_.placements, setupHooks, this);
 

@@ -388,7 +388,9 @@ TEST_F(LogSafetyTest, LostLinesAreCountedAndAGapTooLargeFailsTheRun) {
 // Alarm bits come in every frame; each alarm's text is printed once, not once per frame, and the
 // monitor's status shows it while it lasts.
 TEST_F(LogSafetyTest, EachAlarmIsPrintedOncePerStart) {
-    ASSERT_EQ(run("alarms", {"monitor", "--fast", "--scenario", "alarms", "--seconds", "8", "--json"}), 0)
+    ASSERT_EQ(run("alarms", {"--device", "sim", "monitor", "--fast", "--scenario", "alarms", "--seconds", "8",
+                             "--json"}),
+              0)
         << err("alarms");
     auto count = [](const std::string& text, const std::string& what) {
         size_t n = 0;
@@ -405,6 +407,8 @@ TEST_F(LogSafetyTest, EachAlarmIsPrintedOncePerStart) {
 
 // A refused power-up says which step failed and what was sent and read back.
 TEST_F(LogSafetyTest, ARefusedPowerUpGivesItsReason) {
-    EXPECT_EQ(run("refusing", {"monitor", "--fast", "--scenario", "refusing", "--seconds", "2"}), 2);
+    EXPECT_EQ(
+        run("refusing", {"--device", "sim", "monitor", "--fast", "--scenario", "refusing", "--seconds", "2"}),
+        2);
     EXPECT_NE(err("refusing").find("refused at power-up step "), std::string::npos) << err("refusing");
 }

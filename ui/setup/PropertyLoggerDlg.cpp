@@ -182,11 +182,17 @@ class LoggerSetup::Ports final : public AcquisitionSetupPorts {
 
 LoggerSetup::LoggerSetup(Acquisition& acq, Operator& op, const Clock& clock, PlacementRecord& placements,
                          Hooks hooks, QWidget* parent)
-    : ports_(std::make_unique<Ports>(acq, std::move(hooks))) {
+    : runCommCheck_(hooks.runCommCheck), ports_(std::make_unique<Ports>(acq, std::move(hooks))) {
     shared_ = std::make_unique<SetupShared>(setupShared(acq, op, *ports_));
     sheet_ = std::make_unique<SetupSheet>(*shared_);
     dialog_ = new CPropertyLoggerDlg(*sheet_, clock, placements, parent);
     ports_->dialog = dialog_;
+    // "&Check" runs the communication auto-check (the front end's hook); the page puts the picture settings
+    // back when it returns.
+    if (runCommCheck_) {
+        QObject::connect(dialog_->comm, &CPCommDlg::checkRequested, dialog_,
+                         [this, run = runCommCheck_] { run(dialog_->frameGeometry().width()); });
+    }
 }
 
 LoggerSetup::~LoggerSetup() {

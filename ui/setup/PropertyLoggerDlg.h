@@ -78,6 +78,8 @@ class LoggerSetup {
         std::function<void()> refreshToolsBox;
         std::function<void()> buildColourTable;
         std::function<void(int)> travelToolsOffsetEdit;  // filled by the travel-time tools later
+        // Runs the communication auto-check modally beside a sheet of the given width.
+        std::function<void(int sheetWidth)> runCommCheck;
     };
     LoggerSetup(Acquisition& acq, Operator& op, const Clock& clock, PlacementRecord& placements, Hooks hooks,
                 QWidget* parent);
@@ -87,6 +89,7 @@ class LoggerSetup {
 
   private:
     class Ports;
+    std::function<void(int)> runCommCheck_;
     std::unique_ptr<Ports> ports_;
     std::unique_ptr<SetupShared> shared_;
     std::unique_ptr<SetupSheet> sheet_;
