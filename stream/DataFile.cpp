@@ -5,27 +5,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace quelt {
 
 namespace {
 constexpr Millis kSyncInterval = 1000;
-
-// A file-size limit (ulimit -f) kills a process that writes past it unless SIGXFSZ is ignored; ignored,
-// the write fails with EFBIG and is handled like a full disk. A handler someone installed is kept.
-void turnFileSizeLimitIntoAnError() {
-    struct sigaction current {};
-    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        ::sigemptyset(&ignore.sa_mask);
-        ::sigaction(SIGXFSZ, &ignore, nullptr);
-    }
-}
 }  // namespace
 
 DataFileWriter::~DataFileWriter() {
@@ -141,9 +129,11 @@ bool DataFileReader::open(const std::string& path, size_t lineSize) {
         error_ = "The log declares no line size.";
         return false;
     }
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string why;
+    fd_ = openRegularFile(path, why);
     if (fd_ < 0) {
-        error_ = "Trouble opening file.";
+        // A missing file keeps the system's plain text; anything else says what the name is.
+        error_ = errno == ENOENT ? "Trouble opening file." : "Trouble opening file.\n" + why;
         return false;
     }
     return true;
