@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -130,7 +131,7 @@ bool DataFileReader::open(const std::string& path, size_t lineSize) {
         return false;
     }
     std::string why;
-    fd_ = openRegularFile(path, why);
+    fd_ = openRegularFile(path, why, &openedSize_);
     if (fd_ < 0) {
         // A missing file keeps the system's plain text; anything else says what the name is.
         error_ = errno == ENOENT ? "Trouble opening file." : "Trouble opening file.\n" + why;
@@ -147,7 +148,7 @@ void DataFileReader::close() {
 std::uint64_t DataFileReader::size() const {
     struct stat st {};
     if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
-    return static_cast<std::uint64_t>(st.st_size);
+    return std::min(static_cast<std::uint64_t>(st.st_size), openedSize_);
 }
 
 static bool readFully(int fd, std::uint8_t* out, size_t count, std::uint64_t at) {
@@ -162,7 +163,7 @@ static bool readFully(int fd, std::uint8_t* out, size_t count, std::uint64_t at)
 }
 
 bool DataFileReader::readLine(std::uint64_t position, std::vector<std::uint8_t>& line) const {
-    if (fd_ < 0 || lineSize_ == 0) return false;
+    if (fd_ < 0 || lineSize_ == 0 || position + lineSize_ > openedSize_) return false;
     line.resize(lineSize_);
     return readFully(fd_, line.data(), lineSize_, position);
 }

@@ -84,6 +84,7 @@ class DataFileReader {
   private:
     int fd_ = -1;
     size_t lineSize_ = 0;
+    std::uint64_t openedSize_ = 0;  // nothing past the size the file had when it was opened is read
     std::string error_;
 };
 
