@@ -72,7 +72,11 @@ void setProgramDirectory(const std::string& dir) {
 
 IniDocument IniDocument::parse(std::string_view bytes) {
     IniDocument doc;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    // A byte-order mark is kept for the write: dropping it would make a second one the file's first.
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+        doc.bom_ = true;
+    }
     bool sawCrlf = false, sawLf = false;
     size_t start = 0;
     while (start < bytes.size()) {
@@ -121,7 +125,7 @@ void IniDocument::reindex() {
 }
 
 std::string IniDocument::serialize() const {
-    std::string out;
+    std::string out = bom_ ? "\xEF\xBB\xBF" : "";
     for (const auto& line : lines_) {
         out += line;
         out += eol_;

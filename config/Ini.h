@@ -43,6 +43,7 @@ class IniDocument {
 
     std::vector<std::string> lines_;
     std::string eol_ = "\r\n";
+    bool bom_ = false;
     std::unordered_map<std::string, size_t> sectionLines_;  // lower-case name -> header line
     std::unordered_map<std::string, size_t> keyLines_;      // lower-case "section\nkey" -> line
 };
