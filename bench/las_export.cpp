@@ -50,6 +50,16 @@ struct LongLog {
              "N=1\r\n[WellInfo]\r\nDepthUnit=0\r\n[File1]\r\nFileName=long.VIV\r\n"
           << "StartDepth=10000\r\nEndDepth=" << 10000 + 5 * (kLines - 1) << "\r\nRecLineSize=" << kLineSize
           << "\r\n";
+        // The channels: the 37-byte head, 181 four-byte samples and three bytes the readers skip.
+        static const char* const kNames[] = {"DPTH", "TIME", "SHAN", "BLNK", "PEAK", "GAIN", "RESO",
+                                             "STEP", "BAUD", "PULS", "N/U",  "HX",   "GX",   "HY",
+                                             "GY",   "HZ",   "GZ",   "NGAM", "GCLK", "TTEM", "PTEM",
+                                             "SCAN", "PAD1", "PAD2", "PAD3"};
+        static const int kTypes[] = {4, 4, 2, 3, 3, 1, 1, 1, 1,  1, 1, 2, 2,
+                                     2, 2, 2, 2, 3, 1, 1, 1, 11, 1, 1, 1};
+        for (int c = 0; c < 25; ++c)
+            h << "[Channel" << c << "]\r\nTitle=" << kNames[c] << "\r\nTitleShort=" << kNames[c]
+              << "\r\nSampleType=" << kTypes[c] << "\r\nSampleCount=" << (c == 21 ? 181 : 1) << "\r\n";
     }
     ~LongLog() { fs::remove_all(dir); }
 };

@@ -40,6 +40,9 @@ struct CommandRegistration {
 };
 
 bool wantsHelp(const std::vector<std::string>& args);
+// A number argument read as a whole ("12.5"); NaN for anything else ("12m", "abc"), so that the range
+// check that follows refuses it with its own message. "nan" and "inf" read as themselves.
+double numberArgument(const std::string& text);
 
 // The options of a command: those that take a value, the switches, and one positional argument.
 struct OptionTable {

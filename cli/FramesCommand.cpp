@@ -9,6 +9,7 @@
 
 #include "cli/Command.h"
 #include "link/StreamCutter.h"
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace quelt::cli {
@@ -52,12 +53,12 @@ int runFrames(const GlobalOptions&, const std::vector<std::string>& args) {
         std::fprintf(stderr, "quelt frames: a capture file is needed (quelt frames --help)\n");
         return kExitUsage;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "quelt frames: can't read %s\n", path.c_str());
+    std::string text, why;
+    if (readRegularFile(path, text, &why) != ReadFileResult::Ok) {
+        std::fprintf(stderr, "quelt frames: can't read %s (%s)\n", path.c_str(), why.c_str());
         return kExitFailure;
     }
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<std::uint8_t> bytes(text.begin(), text.end());
     Printer printer(json);
     if (!json) std::printf("%8s %4s %6s  %-9s %s\n", "n", "seq", "len", "kind", "via");
     CStreamCutter cutter(&printer);

@@ -9,6 +9,7 @@
 #include "config/ProgramContext.h"
 #include "export/ExportAdapters.h"
 #include "export/HtmlReport.h"
+#include "platform/Files.h"
 #include "platform/Text.h"
 #include "stream/DepthSetting.h"
 #include "stream/LogFile.h"
@@ -139,6 +140,11 @@ int runHtml(const GlobalOptions& options, const std::vector<std::string>& args) 
         if (percent > 0) std::fprintf(stderr, "\r%3d %%", percent);
     };
     const std::string name = fs::path(headerPath).stem().string();
+    if (std::string clash = outputMeetsSource({report.pagePath(name)}, {log.headerPath, log.dataPath});
+        !clash.empty()) {
+        std::fprintf(stderr, "quelt html: %s\n", clash.c_str());
+        return kExitUsage;
+    }
     const bool ok = report.MakeHtmlReport(source, reportHeader, name);
     if (!ok) return kExitFailure;
     std::fprintf(stderr, "%zu pictures, %d rows in the last\n", report.pictures().size(), report.lastRows());

@@ -10,6 +10,7 @@
 #include "config/SondeDatabase.h"
 #include "export/ExportAdapters.h"
 #include "export/LasExport.h"
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace quelt::cli {
@@ -91,6 +92,12 @@ int runLas(const GlobalOptions& options, const std::vector<std::string>& args) {
     };
     if (!las.LoadInput(header)) return kExitFailure;
     if (!output.empty()) las.context().outputPath = output;
+    if (std::string clash =
+            outputMeetsSource({las.context().outputPath}, {las.context().headerPath, las.context().dataPath});
+        !clash.empty()) {
+        std::fprintf(stderr, "quelt las: %s\n", clash.c_str());
+        return kExitUsage;
+    }
 
     LasChoices choices;
     choices.reverse = reverse;
@@ -117,8 +124,8 @@ int runLas(const GlobalOptions& options, const std::vector<std::string>& args) {
             return kExitUsage;
         }
     }
-    if (!from.empty() && !las.SetFrom(parseLeadingDouble(from))) return kExitUsage;
-    if (!to.empty() && !las.SetTo(parseLeadingDouble(to))) return kExitUsage;
+    if (!from.empty() && !las.SetFrom(numberArgument(from))) return kExitUsage;
+    if (!to.empty() && !las.SetTo(numberArgument(to))) return kExitUsage;
     if (haveCurves) las.Close(choices.curves);
 
     std::fprintf(stderr, "Interval : %s %s\n", las.context().intervalText.c_str(),

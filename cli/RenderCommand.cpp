@@ -15,6 +15,7 @@
 #include "imaging/ExportBmp.h"
 #include "imaging/PictureController.h"
 #include "imaging/RowCapture.h"
+#include "platform/Files.h"
 #include "platform/Text.h"
 #include "stream/LogFile.h"
 #include "stream/ReplayLine.h"
@@ -227,6 +228,10 @@ int runRender(const GlobalOptions& options, const std::vector<std::string>& args
 
     OpenedLog log;
     if (openLog(headerPath, *context.headerIo, op, log, false) != OpenLogResult::Ok) return kExitFailure;
+    if (std::string clash = outputMeetsSource({output}, {log.headerPath, log.dataPath}); !clash.empty()) {
+        std::fprintf(stderr, "quelt render: %s\n", clash.c_str());
+        return kExitUsage;
+    }
     const LogHeader& header = context.header;
     const SondeEntry& sonde = context.sondes->current();
     ReplayDecoder replay(settings, header, log.layout, sonde.rotationOffset);

@@ -9,6 +9,7 @@
 #include "config/SondeDatabase.h"
 #include "export/ExportAdapters.h"
 #include "export/Resampling.h"
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace quelt::cli {
@@ -95,8 +96,14 @@ int runResample(const GlobalOptions& options, const std::vector<std::string>& ar
     if (!rs.LoadInput(header)) return kExitFailure;
     if (!outDir.empty()) rs.SetOutputFolder(outDir);
     if (deviation >= 0) rs.SetDeviation(deviation);
-    if (!from.empty() && !rs.SetFrom(parseLeadingDouble(from))) return kExitUsage;
-    if (!to.empty() && !rs.SetTo(parseLeadingDouble(to))) return kExitUsage;
+    if (std::string clash = outputMeetsSource({rs.outputDataPath(), rs.outputHeaderPath(), preview},
+                                              {rs.sourceHeaderPath(), rs.sourceDataPath()});
+        !clash.empty()) {
+        std::fprintf(stderr, "quelt resample: %s\n", clash.c_str());
+        return kExitUsage;
+    }
+    if (!from.empty() && !rs.SetFrom(numberArgument(from))) return kExitUsage;
+    if (!to.empty() && !rs.SetTo(numberArgument(to))) return kExitUsage;
     std::fprintf(stderr, "Orientation: %s\nDirection: %s\nAverage source file depth sampling : %s %s\n",
                  rs.orientationText().c_str(), rs.directionText().c_str(), rs.sampling().averageText.c_str(),
                  rs.sampling().unitText.c_str());

@@ -1,6 +1,8 @@
 // quelt: the command line of QueltLogger.
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,6 +20,12 @@ bool wantsHelp(const std::vector<std::string>& args) {
     for (const auto& a : args)
         if (a == "--help" || a == "-h") return true;
     return false;
+}
+
+double numberArgument(const std::string& text) {
+    char* end = nullptr;
+    double v = std::strtod(text.c_str(), &end);
+    return text.empty() || !end || *end != '\0' ? std::nan("") : v;
 }
 
 bool parseOptions(const std::vector<std::string>& args, const OptionTable& table, const char* command,

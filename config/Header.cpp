@@ -10,6 +10,7 @@
 
 #include "config/Diagnostics.h"
 #include "config/Ini.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "platform/Units.h"
@@ -79,10 +80,8 @@ struct KeyValue {
 bool updateHeaderKeys(const std::string& headerPath, const std::vector<KeyValue>& changes) {
     std::string path = CIni::ResolveFileName(headerPath, 1);
     std::lock_guard<std::mutex> lock(headerFileMutex());
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
+    std::string bytes;
+    if (readRegularFile(path, bytes) != ReadFileResult::Ok) return false;
     IniDocument doc = IniDocument::parse(bytes);
     for (const auto& c : changes)
         doc.set(c.section, c.key, c.value);

@@ -6,11 +6,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <sstream>
 
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
@@ -53,11 +52,12 @@ std::string oneLine(std::string_view text) {
     return out;
 }
 
+// A file that is not a regular file (a folder, a FIFO, a device) reads as a missing one: its
+// defaults are used. The loaders that own such a file say so.
 std::string readWholeFile(const std::string& path, bool& exists) {
-    std::ifstream in(path, std::ios::binary);
-    exists = static_cast<bool>(in);
-    if (!exists) return {};
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string bytes;
+    exists = readRegularFile(path, bytes) == ReadFileResult::Ok;
+    return bytes;
 }
 }  // namespace
 
@@ -72,7 +72,11 @@ void setProgramDirectory(const std::string& dir) {
 
 IniDocument IniDocument::parse(std::string_view bytes) {
     IniDocument doc;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    // A byte-order mark is kept for the write: dropping it would make a second one the file's first.
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+        doc.bom_ = true;
+    }
     bool sawCrlf = false, sawLf = false;
     size_t start = 0;
     while (start < bytes.size()) {
@@ -90,11 +94,38 @@ IniDocument IniDocument::parse(std::string_view bytes) {
         start = nl + 1;
     }
     if (sawLf && !sawCrlf) doc.eol_ = "\n";
+    doc.reindex();
     return doc;
 }
 
+namespace {
+std::string keyIndexName(std::string_view upperSection, std::string_view key) {
+    std::string name(upperSection);
+    name += '\n';
+    name += toUpper(key);
+    return name;
+}
+}  // namespace
+
+void IniDocument::reindex() {
+    sectionLines_.clear();
+    keyLines_.clear();
+    std::string current;
+    bool indexing = false;  // only the first section of a name is ever read
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        std::string t = trim(lines_[i]);
+        if (isSectionLine(t)) {
+            current = toUpper(sectionName(t));
+            indexing = sectionLines_.emplace(current, i).second;
+            continue;
+        }
+        if (!indexing) continue;
+        if (auto k = lineKey(t)) keyLines_.emplace(keyIndexName(current, *k), i);
+    }
+}
+
 std::string IniDocument::serialize() const {
-    std::string out;
+    std::string out = bom_ ? "\xEF\xBB\xBF" : "";
     for (const auto& line : lines_) {
         out += line;
         out += eol_;
@@ -103,12 +134,8 @@ std::string IniDocument::serialize() const {
 }
 
 size_t IniDocument::findSection(std::string_view section) const {
-    std::string wanted = trim(section);
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        std::string t = trim(lines_[i]);
-        if (isSectionLine(t) && equalsNoCase(sectionName(t), wanted)) return i;
-    }
-    return std::string::npos;
+    auto it = sectionLines_.find(toUpper(trim(section)));
+    return it == sectionLines_.end() ? std::string::npos : it->second;
 }
 
 size_t IniDocument::sectionEnd(size_t header) const {
@@ -119,17 +146,10 @@ size_t IniDocument::sectionEnd(size_t header) const {
 }
 
 std::optional<std::string> IniDocument::get(std::string_view section, std::string_view key) const {
-    size_t header = findSection(section);
-    if (header == std::string::npos) return std::nullopt;
-    std::string wanted = trim(key);
-    for (size_t i = header + 1, end = sectionEnd(header); i < end; ++i) {
-        auto k = lineKey(lines_[i]);
-        if (k && equalsNoCase(*k, wanted)) {
-            const std::string& line = lines_[i];
-            return trim(std::string_view(line).substr(line.find('=') + 1));
-        }
-    }
-    return std::nullopt;
+    auto it = keyLines_.find(keyIndexName(toUpper(trim(section)), trim(key)));
+    if (it == keyLines_.end()) return std::nullopt;
+    const std::string& line = lines_[it->second];
+    return trim(std::string_view(line).substr(line.find('=') + 1));
 }
 
 void IniDocument::set(std::string_view section, std::string_view key, std::string_view value) {
@@ -138,22 +158,21 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
     if (header == std::string::npos) {
         lines_.push_back("[" + oneLine(section) + "]");
         lines_.push_back(entry);
+        reindex();
         return;
     }
-    size_t end = sectionEnd(header);
-    std::string wanted = trim(key);
-    for (size_t i = header + 1; i < end; ++i) {
-        auto k = lineKey(lines_[i]);
-        if (k && equalsNoCase(*k, wanted)) {
-            lines_[i] = entry;
-            return;
-        }
+    auto it = keyLines_.find(keyIndexName(toUpper(trim(section)), trim(key)));
+    if (it != keyLines_.end()) {
+        lines_[it->second] = entry;
+        return;
     }
     // Append after the section's last non-blank line.
+    size_t end = sectionEnd(header);
     size_t insertAt = end;
     while (insertAt > header + 1 && trim(lines_[insertAt - 1]).empty())
         --insertAt;
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
+    reindex();
 }
 
 std::vector<std::string> IniDocument::sections() const {
@@ -222,6 +241,8 @@ std::string readProfileString(const std::string& file, std::string_view section,
 
 bool writeProfileString(const std::string& file, std::string_view section, std::string_view key,
                         std::string_view value) {
+    // A folder, FIFO or device under the file's name was put there by someone: it is not replaced.
+    if (!notRegularFileReason(file).empty()) return false;
     std::lock_guard<std::mutex> lock(profileWriteMutex());
     {
         ParsedFileCache& cache = parsedFileCache();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quelt {
@@ -36,9 +37,15 @@ class IniDocument {
     size_t findSection(std::string_view section) const;
     // One past the last line that belongs to the section starting at `header`.
     size_t sectionEnd(size_t header) const;
+    // Indexes the first occurrence of each section and of each key inside it, so that a lookup costs
+    // no pass over the lines: a header or settings load asks for hundreds of keys of one document.
+    void reindex();
 
     std::vector<std::string> lines_;
     std::string eol_ = "\r\n";
+    bool bom_ = false;
+    std::unordered_map<std::string, size_t> sectionLines_;  // lower-case name -> header line
+    std::unordered_map<std::string, size_t> keyLines_;      // lower-case "section\nkey" -> line
 };
 
 // Private-profile reads and writes of one file, safe to call from several threads.

@@ -10,6 +10,8 @@
 #include <iterator>
 
 #include "config/Diagnostics.h"
+#include "config/SondeDatabase.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
@@ -116,9 +118,15 @@ void CPreferences::LoadAll(const std::string& programDir) {
     paths_.programDir = programDir_;
     if (settings_.loaded) return;
 
+    // A folder, FIFO or device under the name of one of the program's files is read as a missing
+    // file (its defaults), with a message that names it.
+    for (const char* name : {kSettingsFileName, kPlacementFileName, kSondeDatabaseFileName, "Palette.ini"}) {
+        std::string why = notRegularFileReason(resolveNoCase(programDir_ + name).string());
+        if (!why.empty()) operator_.message(why + " Its defaults are used.", MessageKind::Warning);
+    }
     std::string placementFile = resolveNoCase(programDir_ + kPlacementFileName).string();
-    std::ifstream dat(placementFile, std::ios::binary);
-    bool datOpened = static_cast<bool>(dat);
+    std::string datBytes;
+    bool datOpened = readRegularFile(placementFile, datBytes) == ReadFileResult::Ok;
 
     LoadSettings();
     if (loadSondeDatabase) loadSondeDatabase();
@@ -126,8 +134,8 @@ void CPreferences::LoadAll(const std::string& programDir) {
     bool placementsRead = false;
     if (datOpened) {
         PlacementRecord record;
-        dat.read(reinterpret_cast<char*>(record.bytes.data()), PlacementRecord::kSize);
-        if (dat.gcount() == static_cast<std::streamsize>(PlacementRecord::kSize)) {
+        if (datBytes.size() >= PlacementRecord::kSize) {
+            std::copy_n(datBytes.begin(), PlacementRecord::kSize, record.bytes.begin());
             placements_ = record;
             placementsRead = true;
         }

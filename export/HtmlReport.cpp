@@ -123,7 +123,17 @@ bool CHtmlReport::MakeHtmlReport(ReportLineSource& source, const LogHeader& head
     raster_.ClearRaster();
     std::error_code ec;
     fs::path folder = reportFolder(logName);
-    fs::create_directories(folder, ec);
+    const bool createdFolder = fs::create_directories(folder, ec);
+    // A report that fails leaves none of its pictures, nor a folder it made.
+    auto abandon = [&] {
+        setStatus("HTML generation aborded !!! ");
+        std::error_code rc;
+        for (const auto& name : pictures_)
+            fs::remove(folder / name, rc);
+        pictures_.clear();
+        if (createdFolder && fs::is_empty(folder, rc)) fs::remove(folder, rc);
+        return false;
+    };
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
         std::string ext = toUpper(entry.path().extension().string());
         if (entry.is_regular_file() && (ext == ".JPG" || ext == ".HTML")) fs::remove(entry.path(), ec);
@@ -206,10 +216,7 @@ bool CHtmlReport::MakeHtmlReport(ReportLineSource& source, const LogHeader& head
 
         if (++row == kReportPictureRows) {
             std::string name = reportPictureName(logName, first, j);
-            if (!raster_.SaveJpeg((folder / name).string(), kReportPictureRows, upward)) {
-                setStatus("HTML generation aborded !!! ");
-                return false;
-            }
+            if (!raster_.SaveJpeg((folder / name).string(), kReportPictureRows, upward)) return abandon();
             pictures_.push_back(name);
             lastRows_ = kReportPictureRows;
             raster_.DrawTrackBase();
@@ -218,26 +225,18 @@ bool CHtmlReport::MakeHtmlReport(ReportLineSource& source, const LogHeader& head
     }
     if (row > 0) {
         std::string name = reportPictureName(logName, first, std::fabs(header.endDepth / 1000.0));
-        if (!raster_.SaveJpeg((folder / name).string(), row, upward)) {
-            setStatus("HTML generation aborded !!! ");
-            return false;
-        }
+        if (!raster_.SaveJpeg((folder / name).string(), row, upward)) return abandon();
         pictures_.push_back(name);
         lastRows_ = row;
     }
     if (progress) progress(0);
-    if (!WriteHtmlPage(static_cast<int>(pictures_.size()), lastRows_, logName, upward)) {
-        setStatus("HTML generation aborded !!! ");
-        return false;
-    }
+    if (!WriteHtmlPage(static_cast<int>(pictures_.size()), lastRows_, logName, upward)) return abandon();
     setStatus(pagePath(logName));
     return true;
 }
 
 bool CHtmlReport::WriteHtmlPage(int pictureCount, int lastRows, const std::string& logName, bool upward) {
     std::string path = pagePath(logName);
-    std::error_code ec;
-    fs::remove(path, ec);
     std::string page;
     page += "<html><head><title>QueltLogger VEXA</title>\n";
     page += "<meta http-equiv='Content-Type' content='text/html; charset=iso-8859-1'>\n";
@@ -258,11 +257,7 @@ bool CHtmlReport::WriteHtmlPage(int pictureCount, int lastRows, const std::strin
                 urlEncodePath(pictures_[static_cast<size_t>(i)]) + "' border='0'  nosave><br>\n";
     }
     page += "</td>\n</tr>\n</table>\n</body>\n</html>";
-    std::FILE* f = std::fopen(path.c_str(), "a");
-    if (!f) return false;
-    bool ok = std::fwrite(page.data(), 1, page.size(), f) == page.size();
-    if (std::fclose(f) != 0) ok = false;
-    return ok;
+    return replaceFileAtomically(path, page);
 }
 
 }  // namespace quelt

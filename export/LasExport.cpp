@@ -1,15 +1,18 @@
 #include "export/LasExport.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 
 #include "config/Diagnostics.h"
 #include "config/Ini.h"
+#include "export/DepthEntry.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "stream/DataFile.h"
+#include "stream/LogFile.h"
 
 namespace quelt {
 namespace {
@@ -22,22 +25,19 @@ constexpr const char* kSeparator =
 constexpr const char* kTmpCreate = "Trouble for create tempory file .\n Aborded ...";
 constexpr const char* kTmpOpen = "Trouble for open tempory file .\n Aborded ...";
 constexpr const char* kBadFormat = "Bad file format.\nExport file failled...";
-constexpr size_t kHeadBytes = 37;
+// An export larger than this is refused before it starts: a header whose depths disagree with its
+// lines can ask for billions of grid lines.
+constexpr std::int64_t kMaxLasLines = 50'000'000;
 
 double hundredths(double x) {
     return roundHalfAway(x * 100.0);
 }
 
-std::int16_t i16(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(p[0] | (p[1] << 8));
-}
-std::uint16_t u16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-std::int32_t i32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+// The index of the first channel of `kind` in the layout.
+std::optional<size_t> channelIndex(const LineLayout& layout, int kind) {
+    for (size_t i = 0; i < layout.channels.size(); ++i)
+        if (layout.channels[i].kind == kind) return i;
+    return std::nullopt;
 }
 
 // The mean of the last up to N values.
@@ -148,37 +148,37 @@ double CLasExport::stepInLogUnit(int stepIndex) const {
 bool CLasExport::LoadInput(const std::string& headerPathIn) {
     namespace fs = std::filesystem;
     loaded_ = false;
+    createdFolder_ = false;
     LasContext c;
-    c.tmpPath = programDirectory() + "las~.tmp";
-    c.laPath = programDirectory() + "las~.la~";
     c.displayUnit = settings_.SetDepthUnit == 1 ? 1 : 0;
 
-    fs::path header = resolveNoCase(nativePath(headerPathIn));
-    fs::path data = header;
-    data.replace_extension("viv");
-    data = resolveNoCase(data);
-    c.headerPath = header.string();
-    c.dataPath = data.string();
+    auto unusable = [&](const std::string& text) {
+        setStatus("export file failled...");
+        return text.empty() ? false : fail(text);
+    };
+    // The log is opened as every command opens it: the same checks and the same reasons.
+    LogHeader logHeader;
+    OpenedLog log;
+    {
+        CHeader reader(settings_, paths_, placements_, operator_, logHeader, sondes_);
+        if (openLog(headerPathIn, reader, operator_, log, /*repair=*/false) != OpenLogResult::Ok)
+            return unusable("");
+    }
+    fs::path header = log.headerPath;
+    c.headerPath = log.headerPath;
+    c.dataPath = log.dataPath;
+    c.layout = log.layout;
     fs::path folder = header.parent_path();
     fs::path las20 = folder / "LAS20";
     fs::path out = las20 / header.filename();
     out.replace_extension("las");
     c.outputPath = out.string();
+    for (int kind : {channel::DPTH, channel::NGAM, channel::GCLK, channel::HX, channel::GX, channel::HY,
+                     channel::GY, channel::HZ, channel::GZ})
+        if (!channelIndex(c.layout, kind)) return unusable(kBadFormat);
 
     std::error_code ec;
-    auto unusable = [&](const std::string& text) {
-        setStatus("export file failled...");
-        return fail(text);
-    };
-    if (!fs::is_regular_file(data, ec)) return unusable("Data file not present.");
-    if (!fs::is_regular_file(header, ec)) return unusable("Bad header file.");
-    fs::create_directories(las20, ec);
-
-    LogHeader logHeader;
-    {
-        CHeader reader(settings_, paths_, placements_, operator_, logHeader, sondes_);
-        if (!reader.ReadHeader(c.headerPath)) return unusable(kBadFormat);
-    }
+    createdFolder_ = fs::create_directories(las20, ec);
     c.logUnit = logHeader.depthUnit == 1 ? 1 : 0;
     c.magneticDeclination = logHeader.magneticDeclination;
 
@@ -209,26 +209,13 @@ bool CLasExport::LoadInput(const std::string& headerPathIn) {
     for (size_t i = 0; i < 11; ++i)
         c.wellTexts[i] = *kWellKeys[i] ? logHeader.text(kWellKeys[i]) : std::string();
 
-    int fileCount = std::max(logHeader.dataFiles, 1);
-    for (int i = 1; i <= fileCount; ++i) {
-        std::string section = format("File%d", i);
-        LasDataFile f;
-        f.fileName = trim(readProfileString(c.headerPath, section, "FileName", ""));
-        double start = parseLeadingDouble(readProfileString(c.headerPath, section, "StartDepth", "0"));
-        double end = parseLeadingDouble(readProfileString(c.headerPath, section, "EndDepth", "0"));
-        f.startDepth = (start - c.d0 * 1000.0) / 1000.0;
-        f.endDepth = (end - c.d0 * 1000.0) / 1000.0;
-        f.recLineSize = parseLeadingInt(readProfileString(c.headerPath, section, "RecLineSize", "0"));
-        // A line shorter than its fixed head (or none at all) cannot be read.
-        if (f.recLineSize < static_cast<int>(kHeadBytes)) return unusable(kBadFormat);
-        fs::path p =
-            f.fileName.empty() ? data : resolveNoCase(folder / fs::path(nativePath(f.fileName)).filename());
-        if (i == 1 && !fs::is_regular_file(p, ec)) p = data;
-        f.fileName = p.string();
-        auto size = fs::file_size(p, ec);
-        if (!ec) c.records += static_cast<std::int64_t>(size / static_cast<std::uintmax_t>(f.recLineSize));
-        c.files.push_back(std::move(f));
-    }
+    LasDataFile f;
+    f.fileName = log.dataPath;
+    f.startDepth = (logHeader.fileStartDepth - c.d0 * 1000.0) / 1000.0;
+    f.endDepth = (logHeader.fileEndDepth - c.d0 * 1000.0) / 1000.0;
+    f.recLineSize = static_cast<int>(c.layout.lineSize);
+    c.records = static_cast<std::int64_t>(log.reader.wholeLines());
+    c.files.push_back(std::move(f));
     if (c.records <= 0) return unusable("The data file holds no whole line.\nExport file failled...");
 
     double first = c.files.front().startDepth, last = c.files.back().endDepth;
@@ -264,46 +251,47 @@ bool CLasExport::LoadInput(const std::string& headerPathIn) {
 
 bool CLasExport::SetFrom(double displayValue) {
     double v = toLog(displayValue);
-    double lo = std::min(hundredths(ctx_.firstDepth), hundredths(ctx_.lastDepth));
-    double hi = std::max(hundredths(ctx_.firstDepth), hundredths(ctx_.lastDepth));
-    double h = hundredths(v);
     std::string error;
-    if (h < lo || h > hi)
-        error = format("Bad entry value (begining %#.2f ending %#.2f) \n", toDisplay(ctx_.firstDepth),
-                       toDisplay(ctx_.lastDepth));
-    else if (ctx_.mode == kLasModeDown && h > hundredths(ctx_.to))
-        error = "Bad entry value, the depth of beginning must be smaller than the depth of stop";
-    else if (ctx_.mode == kLasModeUp && h < hundredths(ctx_.to))
-        error = "Bad entry value, the depth of stop must be smaller than the depth of beginning";
-    if (!error.empty()) {
-        operator_.message(error, MessageKind::Error);
-        ctx_.from = ctx_.firstDepth;
-        return false;
+    switch (checkDepthEntry(v, ctx_.firstDepth, ctx_.lastDepth, ctx_.to, ctx_.mode == kLasModeDown, true)) {
+        case DepthEntryFault::None:
+            ctx_.from = v;
+            return true;
+        case DepthEntryFault::OutOfRange:
+            error = format("Bad entry value (begining %#.2f ending %#.2f) \n", toDisplay(ctx_.firstDepth),
+                           toDisplay(ctx_.lastDepth));
+            break;
+        case DepthEntryFault::WrongOrder:
+            error = ctx_.mode == kLasModeDown
+                        ? "Bad entry value, the depth of beginning must be smaller than the depth of stop"
+                        : "Bad entry value, the depth of stop must be smaller than the depth of beginning";
+            break;
     }
-    ctx_.from = v;
-    return true;
+    operator_.message(error, MessageKind::Error);
+    ctx_.from = ctx_.firstDepth;
+    return false;
 }
 
 bool CLasExport::SetTo(double displayValue) {
     double v = toLog(displayValue);
-    double lo = std::min(hundredths(ctx_.firstDepth), hundredths(ctx_.lastDepth));
-    double hi = std::max(hundredths(ctx_.firstDepth), hundredths(ctx_.lastDepth));
-    double h = hundredths(v);
     std::string error;
-    if (h < lo || h > hi)
-        error = format("Bad entry value (begining %#.2f ending %#.2f) \n", toDisplay(ctx_.firstDepth),
-                       toDisplay(ctx_.lastDepth));
-    else if (ctx_.mode == kLasModeDown && h < hundredths(ctx_.from))
-        error = "Bad entry value, the depth of beginning must be smaller than the depth of stop";
-    else if (ctx_.mode == kLasModeUp && h > hundredths(ctx_.from))
-        error = "Bad entry value, the depth of stop must be smaller than the depth of beginning";
-    if (!error.empty()) {
-        operator_.message(error, MessageKind::Error);
-        ctx_.to = ctx_.lastDepth;
-        return false;
+    switch (
+        checkDepthEntry(v, ctx_.firstDepth, ctx_.lastDepth, ctx_.from, ctx_.mode == kLasModeDown, false)) {
+        case DepthEntryFault::None:
+            ctx_.to = v;
+            return true;
+        case DepthEntryFault::OutOfRange:
+            error = format("Bad entry value (begining %#.2f ending %#.2f) \n", toDisplay(ctx_.firstDepth),
+                           toDisplay(ctx_.lastDepth));
+            break;
+        case DepthEntryFault::WrongOrder:
+            error = ctx_.mode == kLasModeDown
+                        ? "Bad entry value, the depth of beginning must be smaller than the depth of stop"
+                        : "Bad entry value, the depth of stop must be smaller than the depth of beginning";
+            break;
     }
-    ctx_.to = v;
-    return true;
+    operator_.message(error, MessageKind::Error);
+    ctx_.to = ctx_.lastDepth;
+    return false;
 }
 
 bool CLasExport::Start(const LasChoices& choices, bool replaceExisting) {
@@ -330,45 +318,61 @@ bool CLasExport::GenerateLASFormatFile(const LasChoices& choicesIn, bool replace
     if (!loaded_) return fail(kBadFormat);
     LasChoices choices = choicesIn;
     if (!ctx_.gammaOnBoard) choices.curves.gamma = false;
-    try {
+    const fs::path outputFolder = fs::path(ctx_.outputPath).parent_path();
+    // The scratch files and the unfinished output live inside this call only: whatever way it ends,
+    // they are gone when it returns.
+    auto attempt = [&]() -> bool {
         setProgress(0, ctx_.records);
         setStatus("");
+        if (std::string clash = outputMeetsSource({ctx_.outputPath}, {ctx_.headerPath, ctx_.dataPath});
+            !clash.empty())
+            return fail(clash);
+        const double step = stepInLogUnit(choices.stepIndex);
+        const double gridLines = std::fabs(ctx_.to - ctx_.from) / step + 1;
+        if (!(gridLines <= static_cast<double>(kMaxLasLines)))
+            return fail(format("The export from %.2f to %.2f would make %.0f lines (at most %lld): refused.",
+                               toDisplay(ctx_.from), toDisplay(ctx_.to), gridLines,
+                               static_cast<long long>(kMaxLasLines)));
         std::error_code ec;
         if (fs::exists(ctx_.outputPath, ec)) {
             if (!replaceExisting && !operator_.askYesNo("Same file name exist, do you want replace this ?"))
                 return fail("Migration to LAS file aborted. ", MessageKind::Information);
-            fs::remove(ctx_.outputPath, ec);
         }
         setStatus("Create tempory file ...");
-        if (!ReadDataFile()) return false;
+        // Scratch files of this run only, beside the output: two exports at once never share one, and
+        // the program folder need not be writable.
+        TempFile tmp, la;
+        if (!tmp.create(outputFolder, "las~") || !la.create(outputFolder, "las~"))
+            return fail(std::string(kTmpCreate) + "\n" + (tmp.error().empty() ? la.error() : tmp.error()));
+        ctx_.tmpPath = tmp.path().string();
+        ctx_.laPath = la.path().string();
+        if (!ReadDataFile(tmp.file())) return false;
         setStatus("Create LAS file ...");
-        std::FILE* out = std::fopen(ctx_.outputPath.c_str(), "a");
-        if (!out) return fail("Trouble opening or create file. " + ctx_.outputPath);
-        WriteHeaderLASFile(out, choices);
-        bool ok = resamplingPass(out, choices);
-        if (ok && choices.curves.gamma) ok = gammaPass(out, choices);
-        ok = !std::ferror(out) && ok;
-        if (std::fclose(out) != 0) ok = false;
-        if (!ok) {
-            // A partial LAS file would pass for a whole one in the client's software.
-            fs::remove(ctx_.outputPath, ec);
-            return false;
-        }
+        AtomicOutput out(ctx_.outputPath);
+        if (!out.open()) return fail("Trouble opening or create file. " + out.error());
+        WriteHeaderLASFile(out.file(), choices);
+        // A partial LAS file would pass for a whole one in the client's software: it never gets the name.
+        if (!resamplingPass(out.file(), tmp.file(), la.file(), choices)) return false;
+        if (choices.curves.gamma && !gammaPass(out.file(), la.file(), choices)) return false;
+        if (!out.commit()) return fail("Trouble opening or create file. " + out.error());
         setStatus("File migred.");
         return true;
+    };
+    bool ok = false;
+    try {
+        ok = attempt();
     } catch (...) {
         ReportException("CLasExport::GenerateLASFormatFile", "LasExport.cpp", __LINE__);
         WriteCaughtException("CLasExport::GenerateLASFormatFile");
-        return false;
     }
+    std::error_code ec;
+    // A folder this export made and left empty goes with a failed export.
+    if (!ok && createdFolder_ && fs::is_empty(outputFolder, ec)) fs::remove(outputFolder, ec);
+    return ok;
 }
 
-bool CLasExport::ReadDataFile() {
+bool CLasExport::ReadDataFile(std::FILE* tmp) {
     try {
-        std::remove(ctx_.tmpPath.c_str());
-        std::remove(ctx_.laPath.c_str());
-        std::FILE* tmp = std::fopen(ctx_.tmpPath.c_str(), "ab");
-        if (!tmp) return fail(kTmpCreate);
         setProgress(0, ctx_.records);
         RunningMean<75> speed;
         std::array<RunningMean<2>, 6> axes;  // hx gx hy gy hz gz
@@ -376,41 +380,47 @@ bool CLasExport::ReadDataFile() {
         double previous = 0;
         std::int64_t count = 0;
         std::vector<std::uint8_t> line;
+        ParsedLine parsed;
+        const LineLayout& layout = ctx_.layout;
+        const size_t depthAt = *channelIndex(layout, channel::DPTH);
+        const size_t gammaAt = *channelIndex(layout, channel::NGAM);
+        const size_t clockAt = *channelIndex(layout, channel::GCLK);
+        const size_t axisAt[6] = {*channelIndex(layout, channel::HX), *channelIndex(layout, channel::GX),
+                                  *channelIndex(layout, channel::HY), *channelIndex(layout, channel::GY),
+                                  *channelIndex(layout, channel::HZ), *channelIndex(layout, channel::GZ)};
         for (const LasDataFile& f : ctx_.files) {
             DataFileReader reader;
-            if (!reader.open(f.fileName, static_cast<size_t>(f.recLineSize))) {
-                std::fclose(tmp);
+            if (!reader.open(f.fileName, layout.lineSize))
                 return fail("Trouble opening file.\nFile busy or bad file !!!");
-            }
             for (std::uint64_t pos = 0; reader.readLine(pos, line); pos += reader.lineSize()) {
-                const std::uint8_t* p = line.data();
+                parseDataLine(line, layout, parsed);
+                auto value = [&](size_t i) { return static_cast<double>(parsed.values[i]); };
                 LasRecord r;
-                r.depth = roundHalfAway((i32(p) / 1000.0 - ctx_.d0) * 1000.0) / 1000.0;
+                r.depth = roundHalfAway((value(depthAt) / 1000.0 - ctx_.d0) * 1000.0) / 1000.0;
                 if (firstRecord) previous = r.depth;
                 firstRecord = false;
-                int t = p[34];
+                double t = value(clockAt);
                 // A record without counting time has no speed of its own; it stays out of the mean.
                 if (t > 0) speed.add((r.depth - previous) / t * 60000.0);
                 previous = r.depth;
                 r.speed = speed.mean();
-                r.gamma = t == 0 ? -999.25 : u16(p + 32) / static_cast<double>(t) * 1000.0 * ctx_.gammaCoef;
+                r.gamma = t == 0 ? -999.25 : value(gammaAt) / t * 1000.0 * ctx_.gammaCoef;
                 for (size_t a = 0; a < 6; ++a)
-                    axes[a].add(i16(p + 20 + 2 * a));
+                    axes[a].add(value(axisAt[a]));
                 r.hx = axes[0].mean();
                 r.gx = axes[1].mean();
                 r.hy = axes[2].mean();
                 r.gy = axes[3].mean();
                 r.hz = axes[4].mean();
                 r.gz = axes[5].mean();
-                if (std::fwrite(&r, sizeof r, 1, tmp) != 1) {
-                    std::fclose(tmp);
-                    return fail(kTmpCreate);
-                }
+                if (std::fwrite(&r, sizeof r, 1, tmp) != 1)
+                    return fail(std::string(kTmpCreate) + "\n" + systemErrorText(ctx_.tmpPath, errno));
                 if (++count % 200 == 0) setProgress(count, ctx_.records);
             }
         }
         setProgress(count, ctx_.records);
-        if (std::fclose(tmp) != 0) return fail(kTmpCreate);
+        if (std::fflush(tmp) != 0)
+            return fail(std::string(kTmpCreate) + "\n" + systemErrorText(ctx_.tmpPath, errno));
         return true;
     } catch (...) {
         ReportException("CLasExport::ReadDataFile", "LasExport.cpp", __LINE__);
@@ -454,14 +464,7 @@ LasRecord CLasExport::averagedLine(double depth, const LasRecord& sum, int n) co
     return r;
 }
 
-bool CLasExport::resamplingPass(std::FILE* out, const LasChoices& choices) {
-    std::FILE* tmp = std::fopen(ctx_.tmpPath.c_str(), "rb");
-    if (!tmp) return fail(kTmpOpen);
-    std::FILE* la = std::fopen(ctx_.laPath.c_str(), "ab");
-    if (!la) {
-        std::fclose(tmp);
-        return fail(kTmpCreate);
-    }
+bool CLasExport::resamplingPass(std::FILE* out, std::FILE* tmp, std::FILE* la, const LasChoices& choices) {
     std::fseek(tmp, 0, SEEK_END);
     std::int64_t n = std::ftell(tmp) / 128;
     std::fseek(tmp, 0, SEEK_SET);
@@ -485,7 +488,8 @@ bool CLasExport::resamplingPass(std::FILE* out, const LasChoices& choices) {
         // Nothing goes beyond the far end of the range the header announces.
         if ((r.depth - end) * sign > kEps) return;
         if (gamma) {
-            if (std::fwrite(&r, sizeof r, 1, la) != 1) ok = false;
+            if (ok && std::fwrite(&r, sizeof r, 1, la) != 1)
+                ok = fail(std::string(kTmpCreate) + "\n" + systemErrorText(ctx_.laPath, errno));
         } else {
             WriteLineAscFile(out, r, choices.curves);
         }
@@ -547,20 +551,17 @@ bool CLasExport::resamplingPass(std::FILE* out, const LasChoices& choices) {
     // The records gathered for the last grid depth of the range are not lost at the end of the log.
     if (ok && count > 0 && sumInRange) emit(averagedLine(gridAt(gridIndex), sum, count));
     setProgress(n, n);
-    std::fclose(tmp);
-    if (std::fclose(la) != 0) ok = false;
-    if (!ok) return false;
-    return true;
+    if (ok && std::fflush(la) != 0)
+        ok = fail(std::string(kTmpCreate) + "\n" + systemErrorText(ctx_.laPath, errno));
+    return ok;
 }
 
-bool CLasExport::gammaPass(std::FILE* out, const LasChoices& choices) {
-    std::FILE* la = std::fopen(ctx_.laPath.c_str(), "rb");
-    if (!la) return fail(kTmpOpen);
+bool CLasExport::gammaPass(std::FILE* out, std::FILE* la, const LasChoices& choices) {
+    if (std::fseek(la, 0, SEEK_SET) != 0) return fail(kTmpOpen);
     std::vector<LasRecord> recs;
     LasRecord r;
     while (std::fread(&r, sizeof r, 1, la) == 1)
         recs.push_back(r);
-    std::fclose(la);
     if (recs.empty()) return true;
     setStatus("I write the gamma curve,wait ...");
     // The shift keeps the sign of G0. The gamma detector sits G0 above the deviation sensor, the depth

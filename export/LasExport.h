@@ -17,7 +17,9 @@
 
 #include "config/Header.h"
 #include "config/SondeDatabase.h"
+#include "platform/Files.h"
 #include "platform/Operator.h"
+#include "stream/DataLine.h"
 
 namespace quelt {
 
@@ -75,7 +77,8 @@ struct LasContext {
     double d0 = 0, g0 = 0, gammaCoef = 1;  // offsets in U
     double magneticDeclination = 0;
     std::array<std::string, 11> wellTexts;  // COMP WELL FLD LOC CTRY CNTY STAT SRVC DATE UWI API
-    std::string tmpPath, laPath;            // program directory + "las~.tmp" / "las~.la~"
+    std::string tmpPath, laPath;            // the private scratch files of the running export
+    LineLayout layout;                      // the data lines, as the header declares them
     double from = 0, to = 0;                // export range, U
     std::string intervalText;               // average sampling of the log, "%.2f" in mm or inches
     std::string intervalUnit;               // "mm" or the inch sign
@@ -119,7 +122,8 @@ class CLasExport {
     // "&Close": the export flags to Settings and section LASGenerator of ZORAK.cfg.
     void Close(const LasCurves& curves);
 
-    bool ReadDataFile();
+    // The data lines into the scratch file `tmp` (128-byte records).
+    bool ReadDataFile(std::FILE* tmp);
     void WriteHeaderLASFile(std::FILE* out, const LasChoices& choices) const;
     void WriteLineAscFile(std::FILE* out, const LasRecord& r, const LasCurves& curves) const;
 
@@ -130,8 +134,8 @@ class CLasExport {
 
   private:
     bool fail(const std::string& text, MessageKind kind = MessageKind::Error);
-    bool resamplingPass(std::FILE* out, const LasChoices& choices);
-    bool gammaPass(std::FILE* out, const LasChoices& choices);
+    bool resamplingPass(std::FILE* out, std::FILE* tmp, std::FILE* la, const LasChoices& choices);
+    bool gammaPass(std::FILE* out, std::FILE* la, const LasChoices& choices);
     LasRecord averagedLine(double depth, const LasRecord& sum, int n) const;
     void setStatus(const std::string& s) const {
         if (status) status(s);
@@ -150,6 +154,7 @@ class CLasExport {
     OrientationRoutine orientation_;
     LasContext ctx_;
     bool loaded_ = false;
+    bool createdFolder_ = false;  // the output folder was made for this export
 };
 
 }  // namespace quelt

@@ -1,14 +1,18 @@
 #include "export/Resampling.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "config/Diagnostics.h"
 #include "config/Ini.h"
+#include "export/DepthEntry.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
@@ -47,11 +51,6 @@ int shiftFor(double degrees, int n) {
 int into360(int a) {
     a %= 360;
     return a < 0 ? a + 360 : a;
-}
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -112,15 +111,17 @@ bool CFileResampling::LoadInput(const std::string& headerPathIn) {
     base_ = stem;
     outFolder_ = (header.parent_path() / "RESAMPLING").string() + "/";
     std::error_code ec;
-    fs::create_directories(outFolder_, ec);
+    createdFolder_ = fs::create_directories(outFolder_, ec);
 
-    auto unusable = [&](const std::string& text) { return fail(text); };
-    if (!fs::is_regular_file(data, ec)) return unusable("Data file not present.");
-    if (!fs::is_regular_file(header, ec)) return unusable("Bad header file.");
+    auto unusable = [&](const std::string& text) { return text.empty() ? false : fail(text); };
+    // The log is opened as every command opens it: the same checks and the same reasons.
     {
         CHeader hr(settings_, paths_, placements_, operator_, header_, sondes_);
-        if (!hr.ReadHeader(headerPath_)) return unusable(kBadFormat);
+        if (openLog(headerPath_, hr, operator_, log_, /*repair=*/false) != OpenLogResult::Ok)
+            return unusable("");
     }
+    headerPath_ = log_.headerPath;
+    dataPath_ = log_.dataPath;
     logUnit_ = header_.depthUnit == 1 ? 1 : 0;
     deviation_ = header_.horizontalMode == 1 ? 2 : std::clamp(header_.screenMode, 0, 2);
     BuildOutputNames();
@@ -137,26 +138,18 @@ bool CFileResampling::LoadInput(const std::string& headerPathIn) {
     }
     h_ = sonde.heightOffset / 100.0 * (logUnit_ == 1 ? kMetresToFeet : 1.0);
 
-    // The line layout: the usual channel order with four-byte samples and the 16-bit sum.
-    std::vector<LineChannel> channels;
-    for (const auto& c : header_.channels)
-        channels.push_back({c.kind, c.sampleType, std::max(c.sampleCount, 1), 0, 0});
-    layout_ = makeLayout(channels);
+    // The resampled lines are written as the head, four-byte samples and the 16-bit sum.
+    layout_ = log_.layout;
     int samples = 0;
     for (const auto& c : layout_.channels)
         if (c.sampleType == 11 || c.sampleType == 12) samples = c.sampleCount;
-    if (header_.recLineSize <= 0 || !checkLayout(layout_, static_cast<size_t>(header_.recLineSize)).empty() ||
-        layout_.lineSize != 37 + 4 * static_cast<size_t>(samples) + 2 || samples == 0)
+    if (layout_.lineSize != 37 + 4 * static_cast<size_t>(samples) + 2 || samples == 0)
         return unusable(kBadFormat);
-    if (!reader_.open(dataPath_, layout_.lineSize) || reader_.wholeLines() == 0)
+    if (reader_.wholeLines() == 0)
         return unusable("The data file holds no whole line.\nExport file failled...");
 
-    int n = std::max(header_.dataFiles, 1);
-    auto sectionDepth = [&](int file, const char* key) {
-        double v = parseLeadingDouble(readProfileString(headerPath_, format("File%d", file), key, "0"));
-        return (v - h_ * 1000.0) / 1000.0;
-    };
-    double first = sectionDepth(1, "StartDepth"), last = sectionDepth(n, "EndDepth");
+    double first = (header_.fileStartDepth - h_ * 1000.0) / 1000.0;
+    double last = (header_.fileEndDepth - h_ * 1000.0) / 1000.0;
     down_ = first < last;
     double rf = roundHalfAway(first * 100.0) / 100.0, rl = roundHalfAway(last * 100.0) / 100.0;
     if (down_) {
@@ -178,15 +171,12 @@ bool CFileResampling::LoadInput(const std::string& headerPathIn) {
 
 bool CFileResampling::SetFrom(double displayValue) {
     double v = toLog(displayValue);
-    double hv = roundHalfAway(v * 100), lo = roundHalfAway(std::min(first_, last_) * 100),
-           hi = roundHalfAway(std::max(first_, last_) * 100), ht = roundHalfAway(to_ * 100);
-    std::string error;
-    if (hv < lo || hv > hi)
-        error = format("Bad entry value (begining %#.2f ending %#.2f) \n", shown(first_), shown(last_));
-    else if (down_ ? hv > ht : hv < ht)
-        error = "Bad entry value, the depth of beginning must be smaller than the depth of stop";
-    if (!error.empty()) return fail(error);
-    bool changed = hv != roundHalfAway(from_ * 100);
+    DepthEntryFault fault = checkDepthEntry(v, first_, last_, to_, down_, true);
+    if (fault == DepthEntryFault::OutOfRange)
+        return fail(format("Bad entry value (begining %#.2f ending %#.2f) \n", shown(first_), shown(last_)));
+    if (fault == DepthEntryFault::WrongOrder)
+        return fail("Bad entry value, the depth of beginning must be smaller than the depth of stop");
+    bool changed = roundHalfAway(v * 100) != roundHalfAway(from_ * 100);
     from_ = v;
     if (changed) ComputeSampling();
     return true;
@@ -194,15 +184,12 @@ bool CFileResampling::SetFrom(double displayValue) {
 
 bool CFileResampling::SetTo(double displayValue) {
     double v = toLog(displayValue);
-    double hv = roundHalfAway(v * 100), lo = roundHalfAway(std::min(first_, last_) * 100),
-           hi = roundHalfAway(std::max(first_, last_) * 100), hf = roundHalfAway(from_ * 100);
-    std::string error;
-    if (hv < lo || hv > hi)
-        error = format("Bad entry value (begining %#.2f ending %#.2f) \n", shown(first_), shown(last_));
-    else if (down_ ? hv < hf : hv > hf)
-        error = "Bad entry value, the depth of beginning must be smaller than the depth of stop";
-    if (!error.empty()) return fail(error);
-    bool changed = hv != roundHalfAway(to_ * 100);
+    DepthEntryFault fault = checkDepthEntry(v, first_, last_, from_, down_, false);
+    if (fault == DepthEntryFault::OutOfRange)
+        return fail(format("Bad entry value (begining %#.2f ending %#.2f) \n", shown(first_), shown(last_)));
+    if (fault == DepthEntryFault::WrongOrder)
+        return fail("Bad entry value, the depth of beginning must be smaller than the depth of stop");
+    bool changed = roundHalfAway(v * 100) != roundHalfAway(to_ * 100);
     to_ = v;
     if (changed) ComputeSampling();
     return true;
@@ -286,6 +273,9 @@ bool CFileResampling::CheckInterval(const std::string& typed) {
     const char* unit = displayUnit_ == 0 ? "mm" : "mil";
     double s = std::fabs(average_);
     int minimum = view_.minimum, maximum = view_.maximum;
+    // nan, a negative interval and -inf are below the range; +inf is above it.
+    if (std::isnan(v) || v < 0) return fail(format("Minimal interval : %d %s", minimum, unit));
+    if (std::isinf(v)) return fail(format("Maximal interval : %d %s", maximum, unit));
     bool refusedLow = false, refusedHigh = false;
     if (displayUnit_ == 0 && logUnit_ == 0) {
         v = std::fabs(v);
@@ -405,25 +395,31 @@ void CFileResampling::CreateViewerBMP(PreviewRaster& raster, int rows) {
 
 bool CFileResampling::Resample(bool replaceExisting) {
     if (!loaded_) return fail(kBadFormat);
-    try {
+    // The unfinished outputs live inside this call only: whatever way it ends, they are gone when it
+    // returns.
+    auto attempt = [&]() -> bool {
         abort = false;
         written_ = 0;
         BuildOutputNames();
+        if (std::string clash = outputMeetsSource({outData_, outHeader_}, {headerPath_, dataPath_});
+            !clash.empty()) {
+            return fail(clash);
+        }
         std::error_code ec;
         if (fs::exists(outData_, ec)) {
             if (!replaceExisting && !operator_.askYesNo("Same file name exist, do you want replace this ?"))
                 return fail("Resample file aborted. ", MessageKind::Information);
-            fs::remove(outData_, ec);
-            fs::remove(outHeader_, ec);
         }
-        std::FILE* out = std::fopen(outData_.c_str(), "ab");
-        if (!out) return fail("Trouble for create the new file .\n Aborded ...");
-
         const double step = std::fabs(interval_);
-        if (step <= 0) {
-            std::fclose(out);
+        if (!(step > 0) || !std::isfinite(step))
             return fail("Trouble for create the new file .\n Aborded ...");
+        // Both files are written under private names and renamed when complete.
+        AtomicOutput data(outData_);
+        if (!data.open()) {
+            fail("Trouble for create the new file .\n Aborded ...\n" + data.error());
+            return false;
         }
+        std::FILE* out = data.file();
         const std::int64_t range = static_cast<std::int64_t>(std::fabs(to_ - from_) / step);
         if (progress) progress(0, range);
 
@@ -475,9 +471,8 @@ bool CFileResampling::Resample(bool replaceExisting) {
         std::uint64_t pos = position_;
         ResampleLine prev, cur;
         if (!readLine(pos, cur)) {
-            std::fclose(out);
-            fs::remove(outData_, ec);
-            return fail("The data file holds no whole line.\nExport file failled...");
+            fail("The data file holds no whole line.\nExport file failled...");
+            return false;
         }
         unrotate(cur);
         prev = cur;
@@ -545,23 +540,53 @@ bool CFileResampling::Resample(bool replaceExisting) {
             t = next;
             if (progress) progress(written_ - 1, range);
         }
-        bool closed = std::fclose(out) == 0;
-        if (!ok || !closed) return fail("Trouble for create the new file .\n Aborded ...");
-        if (aborted) return false;  // the lines written stay readable; no header describes them
+        if (aborted) return false;  // nothing of a cancelled export is left
+        if (!ok) {
+            errno = 0;
+            std::fflush(out);
+            fail("Trouble for create the new file .\n Aborded ...\n" +
+                 systemErrorText(outData_, errno ? errno : EIO));
+            return false;
+        }
         std::int32_t lastTime = le32(lastHead.data() + 4);
-        if (!rewriteHeader(firstDepth, firstTime, lastDepth, lastTime))
-            return fail("Trouble for create the new file .\n Aborded ...");
+        AtomicOutput headerOut(outHeader_);
+        std::string headerText;
+        if (!outputHeaderText(firstDepth, firstTime, lastDepth, lastTime, headerText) || !headerOut.open() ||
+            std::fwrite(headerText.data(), 1, headerText.size(), headerOut.file()) != headerText.size()) {
+            fail("Trouble for create the new file .\n Aborded ...\n" + headerOut.error());
+            return false;
+        }
+        if (!data.commit()) {
+            fail("Trouble for create the new file .\n Aborded ...\n" + data.error());
+            return false;
+        }
+        if (!headerOut.commit()) {
+            // The data without its header would be a log no program can open.
+            ::unlink(outData_.c_str());
+            fail("Trouble for create the new file .\n Aborded ...\n" + headerOut.error());
+            return false;
+        }
         if (progress) progress(range, range);
         return true;
+    };
+    bool done = false;
+    try {
+        done = attempt();
     } catch (...) {
         ReportException("CFileResampling::Resample", "Resampling.cpp", __LINE__);
-        return false;
     }
+    std::error_code ec;
+    const fs::path folder = fs::path(outData_).parent_path();
+    // A folder made for this log and left empty goes with a failed export.
+    if (!done && createdFolder_ && fs::is_empty(folder, ec)) fs::remove(folder, ec);
+    return done;
 }
 
-bool CFileResampling::rewriteHeader(std::int32_t firstDepth, std::int32_t firstTime, std::int32_t lastDepth,
-                                    std::int32_t lastTime) {
-    IniDocument doc = IniDocument::parse(readAll(headerPath_));
+bool CFileResampling::outputHeaderText(std::int32_t firstDepth, std::int32_t firstTime,
+                                       std::int32_t lastDepth, std::int32_t lastTime, std::string& text) {
+    std::string source;
+    if (readRegularFile(headerPath_, source) != ReadFileResult::Ok) return false;
+    IniDocument doc = IniDocument::parse(source);
     int choice = deviation_;
     doc.set("General", "ScreenMode", format("%d", choice));
     doc.set("General", "HorizontalMode", format("%d", std::max(choice - 1, 0)));
@@ -595,7 +620,8 @@ bool CFileResampling::rewriteHeader(std::int32_t firstDepth, std::int32_t firstT
         stepValue = std::abs(intervalCopy_);
     doc.set("WellInfo", "step", format("%d", stepValue));
     doc.set("File1", "Interval", format("%d", stepValue));
-    return replaceFileAtomically(outHeader_, doc.serialize());
+    text = doc.serialize();
+    return true;
 }
 
 }  // namespace quelt

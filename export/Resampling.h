@@ -19,6 +19,7 @@
 #include "platform/Operator.h"
 #include "stream/DataFile.h"
 #include "stream/DataLine.h"
+#include "stream/LogFile.h"
 
 namespace quelt {
 
@@ -92,6 +93,8 @@ class CFileResampling {
     const std::string& outputFolder() const { return outFolder_; }
     const std::string& outputDataPath() const { return outData_; }
     const std::string& outputHeaderPath() const { return outHeader_; }
+    const std::string& sourceHeaderPath() const { return headerPath_; }
+    const std::string& sourceDataPath() const { return dataPath_; }
     int deviation() const { return deviation_; }
     double from() const { return from_; }
     double to() const { return to_; }
@@ -110,8 +113,9 @@ class CFileResampling {
     void detectOrientation();
     double shown(double logValue) const;
     double toLog(double displayValue) const;
-    bool rewriteHeader(std::int32_t firstDepth, std::int32_t firstTime, std::int32_t lastDepth,
-                       std::int32_t lastTime);
+    // The output header: the source header with its start, end, unit and step values rewritten.
+    bool outputHeaderText(std::int32_t firstDepth, std::int32_t firstTime, std::int32_t lastDepth,
+                          std::int32_t lastTime, std::string& text);
 
     Settings& settings_;
     ProgramPaths& paths_;
@@ -122,7 +126,8 @@ class CFileResampling {
 
     LogHeader header_;
     LineLayout layout_;
-    DataFileReader reader_;
+    OpenedLog log_;
+    DataFileReader& reader_ = log_.reader;
     std::uint64_t position_ = 0;  // the line of From
     std::string headerPath_, dataPath_, base_, outFolder_, outData_, outHeader_, outDataName_;
     int logUnit_ = 0, displayUnit_ = 0;
@@ -131,6 +136,7 @@ class CFileResampling {
     double average_ = 0, interval_ = 0;
     int intervalCopy_ = 0;  // whole-number interval for the header step
     bool down_ = true, loaded_ = false;
+    bool createdFolder_ = false;  // the RESAMPLING folder was made for this log
     int deviation_ = 0;
     SamplingView view_;
     std::string orientationText_, directionText_;

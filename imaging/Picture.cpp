@@ -8,6 +8,8 @@
 #include <iterator>
 #include <new>
 
+#include "platform/Files.h"
+
 namespace quelt {
 
 namespace {
@@ -45,14 +47,18 @@ bool decodeJpeg(const std::uint8_t* bytes, size_t size, std::vector<std::uint32_
 
 bool CPicture::Load(const std::string& path) {
     Release();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        operator_.message(std::strerror(errno), MessageKind::Error);
+    std::string bytes, why;
+    ReadFileResult read = readRegularFile(path, bytes, &why);
+    if (read == ReadFileResult::Missing) {
+        operator_.message(std::strerror(ENOENT), MessageKind::Error);
         return false;
     }
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (read != ReadFileResult::Ok) {
+        operator_.message(why, MessageKind::Error);
+        return false;
+    }
     fileSize = bytes.size();
-    return LoadFromMemory(bytes.data(), bytes.size());
+    return LoadFromMemory(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
 bool CPicture::LoadFromMemory(const std::uint8_t* bytes, size_t size) {

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace quelt {
@@ -166,29 +167,10 @@ std::string systemTempDir() {
 }
 
 bool replaceFileAtomically(const fs::path& path, std::string_view bytes) {
-    static std::atomic<unsigned> counter{0};
-    fs::path tmp = path;
-    tmp += format(".tmp%d.%u", static_cast<int>(getpid()), counter++);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+    AtomicOutput out(path);
+    if (!out.open()) return false;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), out.file()) != bytes.size()) return false;
+    return out.commit();
 }
 
 bool copyFileAtomically(const fs::path& from, const fs::path& to, std::string& error) {

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
@@ -22,8 +23,10 @@ SwitchStore::SwitchStore() {
 }
 
 std::optional<TechnicalSwitches> SwitchStore::read() const {
-    std::ifstream in(file_, std::ios::binary);
-    if (!in) return std::nullopt;
+    // A folder, FIFO or device under the file's name reads as no file: every switch off.
+    std::string bytes;
+    if (readRegularFile(file_.string(), bytes) != ReadFileResult::Ok) return std::nullopt;
+    std::istringstream in(bytes);
     std::map<std::string, std::string> values;
     std::string line;
     while (std::getline(in, line)) {

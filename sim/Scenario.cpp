@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "config/Ini.h"
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace quelt::sim {
@@ -123,9 +124,9 @@ bool builtinScenario(const std::string& name, std::uint64_t seed, Scenario& out)
 }
 
 bool loadScenarioFile(const std::string& path, Scenario& out, std::string& error) {
-    std::ifstream probe(path, std::ios::binary);
-    if (!probe) {
-        error = "cannot read scenario file " + path;
+    std::string bytes, why;
+    if (readRegularFile(path, bytes, &why) != ReadFileResult::Ok) {
+        error = "cannot read scenario file " + path + (why.empty() ? "" : " (" + why + ")");
         return false;
     }
     CIni ini(path, 0);

@@ -5,28 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace quelt {
 
 namespace {
 constexpr Millis kSyncInterval = 1000;
-
-// A file-size limit (ulimit -f) kills a process that writes past it unless SIGXFSZ is ignored; ignored,
-// the write fails with EFBIG and is handled like a full disk. A handler someone installed is kept.
-void turnFileSizeLimitIntoAnError() {
-    struct sigaction current {};
-    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        ::sigemptyset(&ignore.sa_mask);
-        ::sigaction(SIGXFSZ, &ignore, nullptr);
-    }
-}
 }  // namespace
 
 bool LogWriterLock::acquire(const std::string& dataPath) {
@@ -199,9 +188,11 @@ bool DataFileReader::open(const std::string& path, size_t lineSize) {
         error_ = "The log declares no line size.";
         return false;
     }
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string why;
+    fd_ = openRegularFile(path, why, &openedSize_);
     if (fd_ < 0) {
-        error_ = "Trouble opening file.";
+        // A missing file keeps the system's plain text; anything else says what the name is.
+        error_ = errno == ENOENT ? "Trouble opening file." : "Trouble opening file.\n" + why;
         return false;
     }
     return true;
@@ -215,7 +206,7 @@ void DataFileReader::close() {
 std::uint64_t DataFileReader::size() const {
     struct stat st {};
     if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
-    return static_cast<std::uint64_t>(st.st_size);
+    return std::min(static_cast<std::uint64_t>(st.st_size), openedSize_);
 }
 
 static bool readFully(int fd, std::uint8_t* out, size_t count, std::uint64_t at) {
@@ -230,7 +221,7 @@ static bool readFully(int fd, std::uint8_t* out, size_t count, std::uint64_t at)
 }
 
 bool DataFileReader::readLine(std::uint64_t position, std::vector<std::uint8_t>& line) const {
-    if (fd_ < 0 || lineSize_ == 0) return false;
+    if (fd_ < 0 || lineSize_ == 0 || position + lineSize_ > openedSize_) return false;
     line.resize(lineSize_);
     return readFully(fd_, line.data(), lineSize_, position);
 }

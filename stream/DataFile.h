@@ -95,7 +95,8 @@ class DataFileReader {
     DataFileReader(const DataFileReader&) = delete;
     DataFileReader& operator=(const DataFileReader&) = delete;
 
-    // False with error() "Trouble opening file." when it cannot be opened, or when lineSize is 0.
+    // False with error() "Trouble opening file." and the reason on a second line when it cannot be
+    // opened or is not a regular file (a folder, a FIFO, a device), or when lineSize is 0.
     bool open(const std::string& path, size_t lineSize);
     void close();
     bool isOpen() const { return fd_ >= 0; }
@@ -118,6 +119,7 @@ class DataFileReader {
   private:
     int fd_ = -1;
     size_t lineSize_ = 0;
+    std::uint64_t openedSize_ = 0;  // nothing past the size the file had when it was opened is read
     std::string error_;
 };
 

@@ -1,7 +1,9 @@
 #include "stream/LogFile.h"
 
+#include <cstdlib>
 #include <filesystem>
 
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
@@ -33,6 +35,22 @@ std::string dataPathForHeader(const std::string& headerPath) {
     return fs::exists(resolved) ? resolved.string() : p.string();
 }
 
+std::string checkDepthsAgainstLines(const LogHeader& header, const DataFileReader& reader) {
+    const std::uint64_t lines = reader.wholeLines();
+    std::int32_t first = 0, last = 0;
+    if (lines == 0 || !reader.readDepthField(0, first) ||
+        !reader.readDepthField((lines - 1) * reader.lineSize(), last))
+        return {};
+    auto near = [](std::int64_t a, std::int64_t b) { return std::llabs(a - b) <= kHeaderDepthSlack; };
+    // A recording that never ended has no end depth yet: only its start is checked.
+    const bool startOk = near(header.fileStartDepth, first);
+    const bool endOk = header.corrupt || near(header.fileEndDepth, last);
+    if (startOk && endOk) return {};
+    return format("Its depths (%.3f to %.3f) do not describe its data file (lines from %.3f to %.3f).",
+                  header.fileStartDepth / 1000.0, header.fileEndDepth / 1000.0, first / 1000.0,
+                  last / 1000.0);
+}
+
 OpenLogResult openLog(const std::string& headerPath, CHeader& headerIo, Operator& op, OpenedLog& out,
                       bool repair) {
     out.reader.close();
@@ -51,6 +69,11 @@ OpenLogResult openLog(const std::string& headerPath, CHeader& headerIo, Operator
     }
     out.headerPath = path;
     out.dataPath = dataPath;
+    // A folder, FIFO or device under the header's name would hang or abort the reader.
+    if (std::string why = notRegularFileReason(path); !why.empty()) {
+        op.message("Bad header file. " + why, MessageKind::Error);
+        return OpenLogResult::HeaderUnreadable;
+    }
 
     LogHeader& header = headerIo.header();
     header.corrupt = true;
@@ -68,7 +91,7 @@ OpenLogResult openLog(const std::string& headerPath, CHeader& headerIo, Operator
         return OpenLogResult::BadLayout;
     }
     if (!out.reader.open(dataPath, out.layout.lineSize)) {
-        op.message("Trouble opening file.", MessageKind::Error);
+        op.message(out.reader.error(), MessageKind::Error);
         return OpenLogResult::DataUnreadable;
     }
 
@@ -87,6 +110,11 @@ OpenLogResult openLog(const std::string& headerPath, CHeader& headerIo, Operator
                     lastTime = static_cast<std::int32_t>(parsed.values[i]);
             out.repaired = RepairHeader(path, lineDepthField(first), lineDepthField(last), lastTime, header);
         }
+    }
+    if (std::string problem = checkDepthsAgainstLines(header, out.reader); !problem.empty()) {
+        out.reader.close();
+        op.message("Bad header file. " + problem, MessageKind::Error);
+        return OpenLogResult::BadLayout;
     }
     return OpenLogResult::Ok;
 }

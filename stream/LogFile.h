@@ -3,6 +3,7 @@
 // the pair, refuses what cannot be read safely with a plain message, and repairs the header of a
 // recording that never ended from the lines its data file holds.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,14 @@ LineLayout layoutFromHeader(const LogHeader& header);
 // The data file beside a header: the header's folder and base name with ".viv" (an existing file is
 // matched without regard to case, so "RUN1.VIV" is found for "run1.hed").
 std::string dataPathForHeader(const std::string& headerPath);
+
+// How far (thousandths of the depth unit) the start and end depths of a header may lie from the depths
+// of the first and last lines of its data file: one metre or one foot.
+inline constexpr std::int64_t kHeaderDepthSlack = 1000;
+
+// Why the header's start and end depths do not describe the lines of its data file; empty when they
+// do (or the file holds no line). Exports size their output from these depths.
+std::string checkDepthsAgainstLines(const LogHeader& header, const DataFileReader& reader);
 
 struct OpenedLog {
     std::string headerPath;

@@ -68,6 +68,16 @@ TEST(IniDocument, CrlfAndLfFilesReadTheSameAndKeepTheirLineEnds) {
     EXPECT_EQ(lf.serialize(), "[S]\nK=v\nL=w\n");
 }
 
+TEST(IniDocument, AByteOrderMarkIsKeptSoThatASecondOneNeverBecomesTheFirst) {
+    // Found by the fuzzer: the mark was dropped on writing, and a second mark after it turned a line
+    // that is no section into the first section of the file written.
+    const std::string text = "\xEF\xBB\xBF\xEF\xBB\xBF[QUELTLOGGER\nK=1\n";
+    IniDocument doc = IniDocument::parse(text);
+    EXPECT_EQ(doc.serialize(), text);
+    doc.set("QueltLogger", "UpGain", "25");
+    EXPECT_EQ(IniDocument::parse(doc.serialize()).get("QueltLogger", "UpGain"), "25");
+}
+
 TEST(IniDocument, LineBreaksInAValueCannotAddKeys) {
     IniDocument doc;
     doc.set("S", "K", "a\r\n[Evil]\nX=1");

@@ -91,16 +91,23 @@ struct FixtureLog {
             h << k << "=" << v << "\r\n";
         h << "[File1]\r\nFileName=" << viv << "\r\nStartDepth=" << first << "\r\nEndDepth=" << last
           << "\r\nReferenceUnit=" << depthUnit << "\r\nRecLineSize=" << recLineSize << "\r\n";
-        if (recLineSize == kFixtureFullLine) {
+        // The 37-byte head as 21 channels; the full line adds the samples and the sum, the 40-byte
+        // line three one-byte fields the readers skip.
+        if (recLineSize == kFixtureFullLine || recLineSize == 40) {
+            const bool full = recLineSize == kFixtureFullLine;
             static const char* const kNames[] = {
                 "DPTH", "TIME", "SHAN", "BLNK", "PEAK", "GAIN", "RESO", "STEP", "BAUD", "PULS", "N/U", "HX",
                 "GX",   "HY",   "GY",   "HZ",   "GZ",   "NGAM", "GCLK", "TTEM", "PTEM", "SCAN", "CSUM"};
+            static const char* const kPadNames[] = {"PAD1", "PAD2", "PAD3"};
             static const int kTypes[] = {4, 4, 2, 3, 3, 1, 1, 1, 1, 1,  1, 2,
                                          2, 2, 2, 2, 2, 3, 1, 1, 1, 12, 3};
-            for (int c = 0; c < 23; ++c)
-                h << "[Channel" << c << "]\r\nTitle=" << kNames[c] << "\r\nTitleShort=" << kNames[c]
-                  << "\r\nSampleType=" << kTypes[c] << "\r\nSampleCount=" << (c == 21 ? kFixtureSamples : 1)
-                  << "\r\n";
+            for (int c = 0; c < (full ? 23 : 24); ++c) {
+                const char* name = c < 21 || full ? kNames[c] : kPadNames[c - 21];
+                int type = c < 21 || full ? kTypes[c] : 1;
+                h << "[Channel" << c << "]\r\nTitle=" << name << "\r\nTitleShort=" << name
+                  << "\r\nSampleType=" << type
+                  << "\r\nSampleCount=" << (full && c == 21 ? kFixtureSamples : 1) << "\r\n";
+            }
         }
         h.close();
         std::ofstream d(dir / viv, std::ios::binary);

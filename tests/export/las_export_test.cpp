@@ -385,8 +385,8 @@ TEST_F(LasExportTest, UnusableInputsAreRefusedWithAMessageAndWriteNothing) {
         const char* message;
     };
     const Case cases[] = {
-        {"nosize", 0, 20, false, "Bad file format.\nExport file failled..."},
-        {"short", 20, 20, false, "Bad file format.\nExport file failled..."},
+        {"nosize", 0, 20, false, "Bad header file. The header declares no line size (RecLineSize is 0)."},
+        {"short", 20, 20, false, "Bad header file. The header declares no channel."},
         {"empty", 40, 0, false, "The data file holds no whole line.\nExport file failled..."},
         {"nodata", 40, 20, true, "Data file not present."},
     };

@@ -177,15 +177,19 @@ TEST_F(ResamplingTest, NamesFollowTheDeviationWithoutStackingSuffixes) {
     EXPECT_EQ(fs::path(r->outputHeaderPath()).filename(), "well_H.hed");
 }
 
-TEST_F(ResamplingTest, CancelStopsBeforeTheNextLine) {
+TEST_F(ResamplingTest, CancelStopsBeforeTheNextLineAndLeavesNothing) {
     auto r = load(fullLog(10000, 11000, 5));
     ASSERT_TRUE(r->CheckInterval("5"));
+    std::int64_t seen = 0;
     r->progress = [&](std::int64_t, std::int64_t) {
-        if (r->linesWritten() == 4) r->abort = true;
+        seen = r->linesWritten();
+        if (seen == 4) r->abort = true;
     };
     EXPECT_FALSE(r->Resample(true));
-    EXPECT_EQ(outputLines(*r).size(), 4u);
+    EXPECT_EQ(seen, 4);
+    EXPECT_FALSE(fs::exists(r->outputDataPath()));
     EXPECT_FALSE(fs::exists(r->outputHeaderPath()));
+    EXPECT_FALSE(fs::exists(fs::path(r->outputDataPath()).parent_path())) << "the folder it made goes too";
 }
 
 TEST_F(ResamplingTest, TheDetectedOrientationComparesModesWithTheRecordedRotation) {

@@ -115,3 +115,21 @@ TEST_F(LasDialog, WritesTheSameFileAsTheCommandLine) {
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(readText(las), fromDialog);
 }
+
+TEST_F(LasDialog, AnOutputThatIsTheSourceIsRefused) {
+    // The dialog's output name is a link to the log's own data file.
+    std::string hed = centimetreLog(10000, 12000).write(sandbox / "logs", "well");
+    const fs::path viv = sandbox / "logs" / "well.VIV";
+    const std::string before = readText(viv);
+    fs::create_directories(sandbox / "logs" / "LAS20");
+    fs::create_symlink(viv, sandbox / "logs" / "LAS20" / "well.las");
+    CLasExportDlg dlg(context, op);
+    op.answerPath(hed);
+    dlg.BrowseInput();
+    op.clear();
+    op.defaultAnswer = true;  // "replace this ?"
+    EXPECT_FALSE(dlg.StartExport());
+    ASSERT_FALSE(op.messages().empty());
+    EXPECT_NE(op.messages().back().find("is the source file"), std::string::npos) << op.messages().back();
+    EXPECT_EQ(readText(viv), before);
+}

@@ -136,3 +136,29 @@ TEST_F(ResamplingDialog, CancelStopsTheExportBeforeTheNextLine) {
     dlg.cancelButton()->click();
     EXPECT_FALSE(dlg.isVisible());
 }
+
+TEST_F(ResamplingDialog, AnOutputOntoTheSourceIsRefused) {
+    // A log named as its own resampling without orientation, exported into its own folder.
+    FixtureLog log;
+    log.recLineSize = kFixtureFullLine;
+    log.screenMode = 0;
+    for (int d = 10000; d <= 11000; d += 5) {
+        FixtureLine l;
+        l.depth = d;
+        log.lines.push_back(l);
+    }
+    const std::string self = log.write(sandbox / "logs", "self_X");
+    const fs::path viv = sandbox / "logs" / "self_X.VIV";
+    const std::string before = readText(self) + readText(viv);
+    CFileResamplingDlg dlg(context, op);
+    op.answerPath(self);
+    dlg.BrowseInput();
+    op.answerPath((sandbox / "logs").string());
+    dlg.BrowseOutput();
+    op.clear();
+    op.defaultAnswer = true;  // "replace this ?"
+    EXPECT_FALSE(dlg.Export());
+    ASSERT_FALSE(op.messages().empty());
+    EXPECT_NE(op.messages().back().find("is the source file"), std::string::npos) << op.messages().back();
+    EXPECT_EQ(readText(self) + readText(viv), before);
+}
