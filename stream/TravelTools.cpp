@@ -52,8 +52,8 @@ double entryToDiameter(double entry, bool imperial) {
 }
 
 std::string diameterText(double mm, bool imperial) {
-    if (imperial) return format("%.1f", diameterToEntry(mm, true));
-    return format("%d", static_cast<int>(truncTolerant(mm)));
+    if (imperial) return format("%.1f", roundHalfAway(diameterToEntry(mm, true) * 10.0) / 10.0);
+    return format("%d", static_cast<int>(roundHalfAway(mm)));
 }
 
 std::string diameterMessageText(double mm, bool imperial) {

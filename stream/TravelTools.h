@@ -66,9 +66,9 @@ double travelOffsetMicros(const SondeDatabase& db, const OffsetSource& source);
 // A diameter in the unit of the entries (mm, or inches in imperial units) and back to mm.
 double diameterToEntry(double mm, bool imperial);
 double entryToDiameter(double entry, bool imperial);
-// The entry's text: whole mm, or inches with one decimal.
+// The entry's text: the nearest whole mm, or inches with one decimal.
 std::string diameterText(double mm, bool imperial);
-// A diameter in a message: " %d mm", or "  %#.1f inch".
+// A diameter in a message: " %d mm" (whole millimetres, cut), or "  %#.1f inch".
 std::string diameterMessageText(double mm, bool imperial);
 
 // The phantom echo interval [begin, end] in microseconds, from the offset in us and the velocity in m/s.

@@ -80,7 +80,7 @@ TEST(TravelScaleTest, ImperialEntriesAndTexts) {
         const char* message;
     } cases[] = {
         {42.0, false, "42", " 42 mm"},
-        {505.5, false, "505", " 505 mm"},
+        {505.5, false, "506", " 505 mm"},  // the entry rounds, the message cuts
         {191.99999999999997, false, "192", " 192 mm"},
         {42.0, true, "1.7", "  1.7 inch"},
         {505.5, true, "19.9", "  19.9 inch"},
