@@ -30,6 +30,7 @@
 #include "ui/setup/PRecordingMode.h"
 #include "ui/setup/PSetDepthDlg.h"
 #include "ui/setup/PSetDepthPlayer.h"
+#include "ui/travel/TravelWindowDlg.h"
 #include "ui/widgets/ColorStaticST.h"
 #include "ui/widgets/DephtDlg.h"
 #include "ui/widgets/PaletteDlg.h"
@@ -72,6 +73,9 @@ class MainWindow::Ports final : public ProbePanelPorts {
         if (w_.power_->stop->isEnabled()) w_.onStop();
     }
     void modeMessage(const std::string& text) override { w_.modeMessage(text); }
+    void refreshTravelTools() override {
+        if (w_.travel_) w_.travel_->refreshNotification();
+    }
 
   private:
     MainWindow& w_;
@@ -158,6 +162,24 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     alert_ = new ui::CAlertDlg(this);
     tools_ = new ui::CToolsProbeDlg(this);
     tools_->onLeave = [this] { context_.placements.set(PlacementSlot::ToolsBox, ui::placementOf(tools_)); };
+    ui::TravelHost travelHost;
+    travelHost.sendF5 = [this] { static_cast<ProbePanelPorts&>(*acq_).sendF5(); };
+    travelHost.linkState = [this] {
+        TravelLinkState s;
+        s.framesArriving = linkStatus_.load() == kLinkFullData;
+        s.sondePowered = panel_.powered();
+        s.replay = flags_.replayLoaded;
+        s.recording = flags_.recording || flags_.recordPaused;
+        s.autoCheck = acq_->linkFlags.decimate;
+        live_.read([&s](const LiveValues& v) {
+            s.blanking = v.blanking;
+            s.window = v.window;
+            s.gain = v.gain;
+        });
+        return s;
+    };
+    travelHost.offsetEditOpen = [this] { return panel_.offsetEditing.load(); };
+    travel_ = new ui::CTravelWindowDlg(context_, op_, clock_, std::move(travelHost), this);
 
     buildMenus();
     buildStatusBar();
@@ -170,6 +192,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     connect(power_->play, &QToolButton::clicked, this, [this] { onPlay(); });
     connect(power_->rewind, &QToolButton::clicked, this, [this] { onRewind(); });
     connect(power_->setLogger, &QToolButton::clicked, this, [this] { ToolBox(); });
+    connect(power_->travelWindow, &QToolButton::clicked, this, [this] { TravelTools(); });
     connect(power_->speed, &QSlider::valueChanged, this,
             [this](int v) { transport_.pacer().setPosition(v); });
 
@@ -190,6 +213,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
         lastStepMm_ = image_.step;  // the line is written on this thread; the window reads the copy
         controller_->addImageLine(direction != 0, code, image_, rowInputs(v, context_.settings),
                                   v.imageDepth);
+        travel_->postLine(image_, v.rotation, true);
     };
     acq_->onMessage = [this, queued](const std::string& text) {
         queued([this, text] { op_.message(text, MessageKind::Error); });
@@ -300,7 +324,7 @@ void MainWindow::buildMenus() {
     QMenu* options = menuBar()->addMenu("&Options");
     options->setToolTipsVisible(true);
     later(add(options, "loggerSetup", "&Logger Setup", nullptr));
-    later(add(options, "travelTools", "&Travel and LevelTime tools", nullptr));
+    add(options, "travelTools", "&Travel and LevelTime tools", [this] { TravelTools(); });
     add(options, "toolBox", "Tool &Box", [this] { ToolBox(); });
     QAction* imperial = add(options, "imperial", "&Imperial Depth", [this] { ImperialDepth(); });
     imperial->setCheckable(true);
@@ -481,6 +505,11 @@ void MainWindow::ImperialDepth() {
     clearPicture();
     controller_->schedulePaint(true);
     RefreshDataView(1024);
+    travel_->unitChanged();
+}
+
+void MainWindow::TravelTools() {
+    travel_->open(this);
 }
 
 void MainWindow::showAlarm(int type) {
@@ -754,6 +783,7 @@ void MainWindow::drawReplayLine(const ParsedLine& parsed) {
     const LiveValues v = live_.snapshot();
     controller_->drawReplayLine(context_.header.descending, v.resolutionCode, image_,
                                 rowInputs(v, replaySettings_), v.fileDepth);
+    travel_->postLine(image_, v.rotation, false);
 }
 
 bool MainWindow::replayTick(Millis now) {

@@ -22,6 +22,7 @@
 #include "platform/Paths.h"
 #include "stream/DataFile.h"
 #include "stream/LogFile.h"
+#include "ui/travel/TravelWindowDlg.h"
 #include "ui/widgets/DephtDlg.h"
 #include "ui/widgets/GraphicCounterCtrl.h"
 #include "ui/widgets/PictureView.h"
@@ -119,7 +120,7 @@ TEST_F(WindowTest, StartsInAcquisitionModeWithTheTitleAndTheLaterWindowsDisabled
     window->mainTick(clock.now());
     EXPECT_EQ(window->statusPart(0), "Acquisition Mode.");
     EXPECT_EQ(window->statusPart(2), "Not hardware detected.");
-    for (const char* name : {"openHtml", "loggerSetup", "travelTools"}) {
+    for (const char* name : {"openHtml", "loggerSetup"}) {
         SCOPED_TRACE(name);
         ASSERT_NE(window->action(name), nullptr);
         EXPECT_FALSE(window->action(name)->isEnabled());
@@ -131,6 +132,17 @@ TEST_F(WindowTest, StartsInAcquisitionModeWithTheTitleAndTheLaterWindowsDisabled
     EXPECT_TRUE(window->action("resampling")->isEnabled());
     EXPECT_FALSE(window->action("newLog")->isEnabled());
     EXPECT_EQ(std::string(setlocale(LC_NUMERIC, nullptr)), "C");
+}
+
+TEST_F(WindowTest, TravelToolsOpenFromTheMenuAndFromTheProbePanel) {
+    ASSERT_NE(window->travelTools(), nullptr);
+    EXPECT_FALSE(window->travelTools()->isVisible());
+    window->action("travelTools")->trigger();
+    EXPECT_TRUE(window->travelTools()->isVisible());
+    window->travelTools()->close();
+    EXPECT_FALSE(window->travelTools()->isVisible());
+    window->powerPanel()->travelWindow->click();
+    EXPECT_TRUE(window->travelTools()->isVisible());
 }
 
 TEST_F(WindowTest, OpenAndPlayDrawsTheLogsRowsAndShowsItsDepthInReplayColour) {
