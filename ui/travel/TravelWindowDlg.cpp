@@ -385,7 +385,7 @@ void CTravelWindowDlg::tick(Millis now) {
 }
 
 void CTravelWindowDlg::postLine(const ImageLine& line, double orientation, bool acquisition) {
-    if (!isVisible()) return;
+    if (!open_) return;
     const int n = std::clamp(line.samplesPerTurn, 0, 360);
     Revolution r;
     r.travel.assign(line.rawLine.begin(), line.rawLine.begin() + n);
@@ -413,6 +413,7 @@ void CTravelWindowDlg::open(const QWidget* beside) {
     update200(now);
     QDialog::show();
     raise();
+    open_ = true;
     viewTimer_.start(static_cast<int>(CrossSectionView::kPeriod));
 }
 
@@ -439,6 +440,7 @@ void CTravelWindowDlg::closeEvent(QCloseEvent* event) {
     }
     context_.placements.set(PlacementSlot::TravelTime, placementOf(this));
     viewTimer_.stop();
+    open_ = false;
     QDialog::closeEvent(event);
 }
 

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QToolButton>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -84,6 +85,8 @@ class CTravelWindowDlg : public QDialog, private TravelToolsPorts {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Escape closes as the close box does: refused during an offset edit, the placement stored.
+    void reject() override { close(); }
 
   private:
     // TravelToolsPorts
@@ -115,6 +118,7 @@ class CTravelWindowDlg : public QDialog, private TravelToolsPorts {
     std::vector<std::uint8_t> amplitudes_;
     double levelOrientation_ = 0;
     bool levelFresh_ = false;
+    std::atomic<bool> open_{false};  // read by the reader thread: lines are copied only while shown
 };
 
 }  // namespace quelt::ui
