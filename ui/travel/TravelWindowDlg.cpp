@@ -441,7 +441,7 @@ void CTravelWindowDlg::closeEvent(QCloseEvent* event) {
     context_.placements.set(PlacementSlot::TravelTime, placementOf(this));
     viewTimer_.stop();
     open_ = false;
-    QDialog::closeEvent(event);
+    event->accept();  // hidden, kept for the next opening (the dialog's own close would run reject())
 }
 
 void CTravelWindowDlg::sendF5() {
