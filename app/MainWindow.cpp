@@ -40,6 +40,7 @@
 #include "ui/setup/PSetDepthDlg.h"
 #include "ui/setup/PSetDepthPlayer.h"
 #include "ui/setup/PropertyLoggerDlg.h"
+#include "ui/travel/TravelWindowDlg.h"
 #include "ui/widgets/ColorStaticST.h"
 #include "ui/widgets/DephtDlg.h"
 #include "ui/widgets/PaletteDlg.h"
@@ -82,6 +83,9 @@ class MainWindow::Ports final : public ProbePanelPorts {
         if (w_.power_->stop->isEnabled()) w_.onStop();
     }
     void modeMessage(const std::string& text) override { w_.modeMessage(text); }
+    void refreshTravelTools() override {
+        if (w_.travel_) w_.travel_->refreshNotification();
+    }
 
   private:
     MainWindow& w_;
@@ -179,6 +183,24 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     alert_ = new ui::CAlertDlg(this);
     tools_ = new ui::CToolsProbeDlg(this);
     tools_->onLeave = [this] { context_.placements.set(PlacementSlot::ToolsBox, ui::placementOf(tools_)); };
+    ui::TravelHost travelHost;
+    travelHost.sendF5 = [this] { static_cast<ProbePanelPorts&>(*acq_).sendF5(); };
+    travelHost.linkState = [this] {
+        TravelLinkState s;
+        s.framesArriving = linkStatus_.load() == kLinkFullData;
+        s.sondePowered = panel_.powered();
+        s.replay = flags_.replayLoaded;
+        s.recording = flags_.recording || flags_.recordPaused;
+        s.autoCheck = acq_->linkFlags.decimate;
+        live_.read([&s](const LiveValues& v) {
+            s.blanking = v.blanking;
+            s.window = v.window;
+            s.gain = v.gain;
+        });
+        return s;
+    };
+    travelHost.offsetEditOpen = [this] { return panel_.offsetEditing.load(); };
+    travel_ = new ui::CTravelWindowDlg(context_, op_, clock_, std::move(travelHost), this);
     ui::LoggerSetup::Hooks setupHooks;
     setupHooks.setOrientationLabels = [this](int code) { setOrientationLabels(code); };
     setupHooks.refreshToolsBox = [this] {
@@ -187,6 +209,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     setupHooks.runCommCheck = [this](int sheetWidth) {
         ui::CCheckCommDlg::run(*acq_, op_, clock_, this, sheetWidth);
     };
+    setupHooks.travelToolsOffsetEdit = [this](int code) { travel_->offsetEditNotification(code); };
     setup_ = std::make_unique<ui::LoggerSetup>(*acq_, op_, clock_, context_.placements, setupHooks, this);
 
     buildMenus();
@@ -201,6 +224,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     connect(power_->rewind, &QToolButton::clicked, this, [this] { onRewind(); });
     connect(power_->setLogger, &QToolButton::clicked, this, [this] { ToolBox(); });
     connect(power_->comm, &QToolButton::clicked, this, [this] { setup_->dialog()->open(); });
+    connect(power_->travelWindow, &QToolButton::clicked, this, [this] { TravelTools(); });
     connect(power_->speed, &QSlider::valueChanged, this,
             [this](int v) { transport_.pacer().setPosition(v); });
 
@@ -230,6 +254,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
                 setup_->dialog()->offsetViewLine(line.data(), static_cast<int>(line.size()), r);
             });
         }
+        travel_->postLine(image_, v.rotation, true);
     };
     acq_->onMessage = [this, queued](const std::string& text) {
         queued([this, text] { op_.message(text, MessageKind::Error); });
@@ -302,11 +327,6 @@ void MainWindow::buildMenus() {
             connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    auto later = [](QAction* a) {
-        a->setEnabled(false);
-        a->setToolTip("This window is not available yet.");
-        a->setStatusTip(a->toolTip());
-    };
     QMenu* file = menuBar()->addMenu("&File");
     file->setToolTipsVisible(true);
     add(file, "newLog", "&New log.", [this] { NewLog(); });
@@ -341,7 +361,7 @@ void MainWindow::buildMenus() {
     options->setToolTipsVisible(true);
     // Enabled by the status poll once the panel runs.
     add(options, "loggerSetup", "&Logger Setup", [this] { setup_->dialog()->open(); })->setEnabled(false);
-    later(add(options, "travelTools", "&Travel and LevelTime tools", nullptr));
+    add(options, "travelTools", "&Travel and LevelTime tools", [this] { TravelTools(); });
     add(options, "toolBox", "Tool &Box", [this] { ToolBox(); });
     QAction* imperial = add(options, "imperial", "&Imperial Depth", [this] { ImperialDepth(); });
     imperial->setCheckable(true);
@@ -678,6 +698,11 @@ void MainWindow::ImperialDepth() {
     clearPicture();
     controller_->schedulePaint(true);
     RefreshDataView(1024);
+    travel_->unitChanged();
+}
+
+void MainWindow::TravelTools() {
+    travel_->open(this);
 }
 
 void MainWindow::showAlarm(int type) {
@@ -1001,6 +1026,7 @@ void MainWindow::drawReplayLine(const ParsedLine& parsed) {
     const LiveValues v = live_.snapshot();
     controller_->drawReplayLine(context_.header.descending, v.resolutionCode, image_,
                                 rowInputs(v, replaySettings_), v.fileDepth);
+    travel_->postLine(image_, v.rotation, false);
 }
 
 bool MainWindow::replayTick(Millis now) {

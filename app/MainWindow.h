@@ -42,6 +42,7 @@ class PictureView;
 class CDephtDlg;
 class CAlertDlg;
 class CToolsProbeDlg;
+class CTravelWindowDlg;
 class CTechnicalToolsDlg;
 class LoggerSetup;
 struct DepthInputs;
@@ -115,6 +116,9 @@ class MainWindow : public QMainWindow {
     ui::DepthInputs depthInputs() const;
     ui::CAlertDlg* alertWindow() const { return alert_; }
     void ImperialDepth();
+    // "&Travel and LevelTime tools" and the probe panel's TravelWindow button.
+    void TravelTools();
+    ui::CTravelWindowDlg* travelTools() { return travel_; }
     void showAbout();
     // The leaving rule: true when the program may close (Exit and the close box).
     bool leavingAllowed();
@@ -221,6 +225,7 @@ class MainWindow : public QMainWindow {
     CPowerDlg* power_ = nullptr;
     ui::CAlertDlg* alert_ = nullptr;
     ui::CToolsProbeDlg* tools_ = nullptr;
+    ui::CTravelWindowDlg* travel_ = nullptr;
     CEndProcessDlg* end_ = nullptr;
     std::unique_ptr<ui::LoggerSetup> setup_;
     KeyChord chord_;

@@ -24,6 +24,7 @@
 #include "platform/Paths.h"
 #include "sim/SimDevice.h"
 #include "ui/setup/PSetDepthPlayer.h"
+#include "ui/travel/TravelWindowDlg.h"
 
 int main(int argc, char** argv) {
     // --help and --version print and leave: they need no display.
@@ -60,6 +61,9 @@ int main(int argc, char** argv) {
     QCommandLineOption powerOnOption("power-on", "Switch the sonde on as soon as the logger is found.");
     QCommandLineOption screenshotOption("screenshot", "Save a picture of the main window as PNG into FILE.",
                                         "FILE");
+    QCommandLineOption travelOption("travel-tools",
+                                    "Open the \"Travel and LevelTime tools\" at start; with --screenshot, "
+                                    "their picture goes to FILE with \"_travel\" before the extension.");
     QCommandLineOption screenshotAfter("screenshot-after", "Take the --screenshot after MS milliseconds.",
                                        "MS", "5000");
     QCommandLineOption replayOption(
@@ -83,6 +87,7 @@ int main(int argc, char** argv) {
     parser.addOption(replaySpeedOption);
     parser.addOption(screenshotOption);
     parser.addOption(screenshotAfter);
+    parser.addOption(travelOption);
     parser.addOption(quitAfter);
     parser.addOption(statsOption);
     parser.process(application);
@@ -178,6 +183,15 @@ int main(int argc, char** argv) {
         const QString file = parser.value(screenshotOption);
         QTimer::singleShot(parser.value(screenshotAfter).toInt(), &window,
                            [&window, file] { window.grab().save(file, "PNG"); });
+    }
+    if (parser.isSet(travelOption)) {
+        QTimer::singleShot(0, &window, [&window] { window.TravelTools(); });
+        if (parser.isSet(screenshotOption)) {
+            QFileInfo shot(parser.value(screenshotOption));
+            const QString file = shot.dir().filePath(shot.completeBaseName() + "_travel." + shot.suffix());
+            QTimer::singleShot(parser.value(screenshotAfter).toInt(), &window,
+                               [&window, file] { window.travelTools()->grab().save(file, "PNG"); });
+        }
     }
     // The counters of the live link, printed once: before the scripted power-off, else on leaving.
     bool statsDue = parser.isSet(statsOption);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the pictures of docs/screenshots under Xvfb: the main window during a live log on the simulated
-# logger, the main window replaying the demonstration log, and the log dialogs and the communication
-# auto-check window (grabbed by test_ui).
+# logger, the travel-time tools during that log, the same log on two screen sizes, the main window
+# replaying the demonstration log, and the log dialogs and the communication auto-check window (grabbed
+# by test_ui).
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/release, built when it is missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,6 +34,14 @@ echo "main_live.png" >&2
 home "$tmp/live" PicOriented=2 PicResolution=4 UpBaudDivisor=2 MotorPeriod=21 UpholePulseWidth=8 UpGain=31
 run "$bin/queltlogger" --home "$tmp/live" --device sim --scenario deviated --seed 7 --power-on \
   --screenshot "$out/main_live.png" --screenshot-after 40000 --quit-after 42000
+
+# The travel-time and level tools during the same live log: the window 60 .. 200 mm of diameter.
+echo "main_live_travel.png" >&2
+home "$tmp/travel" PicOriented=2 PicResolution=4 UpBaudDivisor=2 MotorPeriod=21 UpholePulseWidth=8 UpGain=31 \
+  UpBlanking=1441 UpWindow=944 DisplayBlanking=1441 DisplayWindow=944 ShowPhantom=1
+run "$bin/queltlogger" --home "$tmp/travel" --device sim --scenario deviated --seed 7 --power-on --travel-tools \
+  --screenshot "$tmp/travel_main.png" --screenshot-after 20000 --quit-after 22000
+mv "$tmp/travel_main_travel.png" "$out/travel_tools_live.png"
 
 # The same live log on a field laptop's 1024 x 768 screen and on a 1920 x 1080 one: the window takes the
 # screen's width when it is narrower than the picture and the panels (the panel column scrolls), and the

@@ -234,7 +234,8 @@ std::vector<Echo> Borehole::scan(double depth, double seconds, int n, const Acqu
         double t = travelOfDiameter(2.0 * range, w.d42Travel, spec_.waterVelocity) +
                    1.2 * tnoise.normal(revolution * 400 + static_cast<std::uint64_t>(i));
         Echo e{clipTravel(t), refl};
-        if (t > hi) e.reflectivity = 0.0;  // the echo came after the window closed
+        // An echo outside the window is not seen: the sonde reports the end of its window, as in air.
+        if (t > hi || t < lo) e = {clipTravel(hi), 0.0};
         out[static_cast<size_t>(i)] = e;
     }
     return out;

@@ -394,12 +394,16 @@ std::vector<std::uint8_t> SimLogger::dataBody(Millis at, std::uint8_t status) {
     AcquisitionWindow w{sonde_.blanking, sonde_.window, scenario_.sonde.d42Travel};
     auto echoes = hole_.scan(depth, t, n, w, revolution_);
     double gainLin = std::pow(10.0, (sonde_.gain & 0x7F) / 20.0);
+    // Automatic gain sets the revolution's strongest echo near 80% of the 16-bit range.
+    double agcScale = 45000.0;
+    for (const auto& e : echoes)
+        agcScale = std::min(agcScale, 0.8 * 65535.0 / std::max(e.reflectivity, 1e-6));
     for (int k = 0; k < n; ++k) {
         size_t at0 = kHeaderSize + static_cast<size_t>(stride * k);
         put16(b, at0, echoes[static_cast<size_t>(k)].travel);
         double r = echoes[static_cast<size_t>(k)].reflectivity;
         if (agc) {
-            put16(b, at0 + 2, static_cast<std::uint16_t>(std::clamp(std::round(r * 45000.0), 0.0, 65535.0)));
+            put16(b, at0 + 2, static_cast<std::uint16_t>(std::clamp(std::round(r * agcScale), 0.0, 65535.0)));
         } else {
             b[at0 + 2] = byteOf(r * 60.0 * gainLin);
         }

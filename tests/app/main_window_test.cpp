@@ -25,6 +25,7 @@
 #include "stream/DataFile.h"
 #include "stream/LogFile.h"
 #include "ui/setup/PropertyLoggerDlg.h"
+#include "ui/travel/TravelWindowDlg.h"
 #include "ui/widgets/DephtDlg.h"
 #include "ui/widgets/GraphicCounterCtrl.h"
 #include "ui/widgets/PictureView.h"
@@ -45,12 +46,6 @@ TEST_F(WindowTest, StartsInAcquisitionModeWithTheTitleAndTheLaterWindowsDisabled
     EXPECT_TRUE(window->action("loggerSetup")->isEnabled());
     EXPECT_FALSE(window->action("loggerSetup")->toolTip().contains("not available"));
     EXPECT_TRUE(window->powerPanel()->comm->isEnabled());
-    for (const char* name : {"travelTools"}) {
-        SCOPED_TRACE(name);
-        ASSERT_NE(window->action(name), nullptr);
-        EXPECT_FALSE(window->action(name)->isEnabled());
-        EXPECT_EQ(window->action(name)->toolTip(), "This window is not available yet.");
-    }
     // Sonde off: replay, the report and the exports allowed, no new log.
     EXPECT_TRUE(window->action("openPlay")->isEnabled());
     EXPECT_TRUE(window->action("openHtml")->isEnabled());
@@ -58,6 +53,17 @@ TEST_F(WindowTest, StartsInAcquisitionModeWithTheTitleAndTheLaterWindowsDisabled
     EXPECT_TRUE(window->action("resampling")->isEnabled());
     EXPECT_FALSE(window->action("newLog")->isEnabled());
     EXPECT_EQ(std::string(setlocale(LC_NUMERIC, nullptr)), "C");
+}
+
+TEST_F(WindowTest, TravelToolsOpenFromTheMenuAndFromTheProbePanel) {
+    ASSERT_NE(window->travelTools(), nullptr);
+    EXPECT_FALSE(window->travelTools()->isVisible());
+    window->action("travelTools")->trigger();
+    EXPECT_TRUE(window->travelTools()->isVisible());
+    window->travelTools()->close();
+    EXPECT_FALSE(window->travelTools()->isVisible());
+    window->powerPanel()->travelWindow->click();
+    EXPECT_TRUE(window->travelTools()->isVisible());
 }
 
 TEST_F(WindowTest, OpenAndPlayDrawsTheLogsRowsAndShowsItsDepthInReplayColour) {

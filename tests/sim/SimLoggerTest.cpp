@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -472,6 +473,12 @@ TEST(SimLogger, SampleFormatsFollowTheGainMode) {
             for (int i = 0; i < 180; ++i)
                 above += u16(b, static_cast<size_t>(40 + 4 * i + 2)) > 255;
             EXPECT_GT(above, 90);
+            // Automatic gain keeps the strongest echo of the revolution near 80% of the range, never clipped.
+            int top = 0;
+            for (int i = 0; i < 180; ++i)
+                top = std::max(top, static_cast<int>(u16(b, static_cast<size_t>(40 + 4 * i + 2))));
+            EXPECT_GT(top, 30000);
+            EXPECT_LE(top, 52428);
         }
     }
 }
