@@ -188,6 +188,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     connect(power_->play, &QToolButton::clicked, this, [this] { onPlay(); });
     connect(power_->rewind, &QToolButton::clicked, this, [this] { onRewind(); });
     connect(power_->setLogger, &QToolButton::clicked, this, [this] { ToolBox(); });
+    addTransportShortcuts();
     connect(power_->speed, &QSlider::valueChanged, this,
             [this](int v) { transport_.pacer().setPosition(v); });
 
@@ -367,6 +368,40 @@ QString MainWindow::statusPart(int part) const {
 
 QString MainWindow::orientationLabel(int i) const {
     return orientation_.at(static_cast<size_t>(i))->text();
+}
+
+// The keys of the probe panel's buttons, in a menu of their own. A key presses its button, so it
+// obeys the button's rules; Record with the button off (no sonde ready) says why instead of nothing,
+// since the key has no greyed button to show it.
+void MainWindow::addTransportShortcuts() {
+    auto* menu = new QMenu("&Sonde", this);
+    struct Key {
+        const char* name;
+        const char* text;
+        const char* key;
+        QToolButton* button;
+    };
+    for (const Key& k :
+         {Key{"powerKey", "&Power", "F2", power_->power}, Key{"recordKey", "&Record", "F5", power_->record},
+          Key{"pauseKey", "P&ause", "F6", power_->pause}, Key{"stopKey", "&Stop", "F7", power_->stop},
+          Key{"playKey", "P&lay", "F8", power_->play}}) {
+        QAction* a = menu->addAction(k.text);
+        a->setObjectName(k.name);
+        a->setShortcut(QKeySequence(k.key));
+        QToolButton* button = k.button;
+        connect(a, &QAction::triggered, this, [this, button] {
+            if (button->isEnabled()) {
+                button->click();
+            } else if (button == power_->record && !flags_.recording) {
+                op_.message(kSwitchOnToRecord, MessageKind::Error);
+            }
+        });
+    }
+    QAction* help = nullptr;
+    for (QAction* m : menuBar()->actions())
+        if (m->text() == "&Help") help = m;
+    menuBar()->insertMenu(help, menu);
+    if (QAction* exit = action("exit")) exit->setShortcut(QKeySequence("Ctrl+Q"));
 }
 
 QAction* MainWindow::action(const char* name) const {

@@ -171,6 +171,7 @@ class MainWindow : public QMainWindow {
     void htmlDone(bool ok, const std::string& page);
     void waitForHtml();
     void buildMenus();
+    void addTransportShortcuts();
     void buildStatusBar();
     void scheduleReplay();
     void drawReplayLine(const ParsedLine& parsed);
