@@ -404,6 +404,35 @@ void MainWindow::addTransportShortcuts() {
     if (QAction* exit = action("exit")) exit->setShortcut(QKeySequence("Ctrl+Q"));
 }
 
+// The recording's own figures beside the status parts, while recording.
+void MainWindow::showRecordingFigures() {
+    if (!recordingFigures_) {
+        recordingFigures_ = new QLabel(this);
+        recordingFigures_->setObjectName("recordingFigures");
+        statusBar()->addPermanentWidget(recordingFigures_);
+    }
+    const bool recording = flags_.recording;
+    if (recording) recordingFigures_->setText(QString::fromStdString(recordingFiguresNow()));
+    recordingFigures_->setVisible(recording);
+}
+
+std::string MainWindow::recordingFiguresNow() const {
+    std::error_code ec;
+    const std::uintmax_t bytes =
+        std::filesystem::file_size(dataPathForHeader(transport_.recordingHeader()), ec);
+    return recordingFiguresText(acq_->recordingQuality(), ec ? 0 : bytes, acq_->recordingReplaced(),
+                                context_.settings.SetDepthUnit);
+}
+
+// The figures of the recording just stopped, in one window with the log's paths.
+void MainWindow::showRecordingSummary() {
+    if (recordingFigures_) recordingFigures_->hide();
+    const std::string& header = transport_.recordingHeader();
+    op_.message("Recording stopped: " + recordingFiguresNow() + ".\nHeader: " + header +
+                    "\nData file: " + dataPathForHeader(header),
+                MessageKind::Information);
+}
+
 QAction* MainWindow::action(const char* name) const {
     return findChild<QAction*>(name);
 }
@@ -916,7 +945,9 @@ void MainWindow::onStop() {
     setOrientationLabels(context_.settings.PicOriented);
     power_->rewind->setEnabled(false);
     modeMessage(kAcquisitionMode);
+    const bool wasRecording = flags_.recording;
     acq_->stopRecording(op_);
+    if (wasRecording) showRecordingSummary();
     transport_.Stop(live_.read([](const LiveValues& v) { return v.depth; }), op_, now);
     shared_.channelIdOfIndex = nullptr;
     replayStream_.reset();
@@ -977,6 +1008,7 @@ bool MainWindow::replayTick(Millis now) {
         endTimeShown_ = linkStatus_.load() <= 1;
         power_->rewind->setEnabled(true);
         RefreshDataView(1024);
+        modeMessage(kEndOfLog);
     }
     return drawn;
 }
@@ -991,6 +1023,7 @@ void MainWindow::modelTick(Millis now) {
 
 void MainWindow::mainTick(Millis now) {
     (void)now;
+    showRecordingFigures();
     const bool powered = panel_.powered();
     action("openPlay")->setEnabled(!powered && !htmlBusy_);
     action("openHtml")->setEnabled(!powered && !htmlBusy_);

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/Text.h"
+#include "platform/Units.h"
+
 namespace quelt {
 namespace {
 
@@ -157,6 +160,23 @@ void LogQuality::add(const QualityLine& line) {
             judge(b, line.magnetic < b.low || line.magnetic > b.high, line.depth, magneticOpen_);
     }
     last_ = line;
+}
+
+std::string recordingFiguresText(const LogQuality& q, std::uint64_t fileBytes, std::uint64_t replaced,
+                                 int depthUnit) {
+    const char* u = depthUnit == units::kFeet ? "ft" : "m";
+    std::string size = fileBytes >= 1024 * 1024
+                           ? format("%.1f MB", static_cast<double>(fileBytes) / (1024.0 * 1024.0))
+                           : format("%.0f kB", static_cast<double>(fileBytes) / 1024.0);
+    std::string text = format("%llu lines, %s", static_cast<unsigned long long>(q.lines()), size.c_str());
+    if (q.lines())
+        text += format(", %.3f - %.3f %s", units::toDisplay(q.minDepth(), depthUnit),
+                       units::toDisplay(q.maxDepth(), depthUnit), u);
+    text += format(", %llu replaced, %llu gaps", static_cast<unsigned long long>(replaced),
+                   static_cast<unsigned long long>(q.gaps().count));
+    if (q.gaps().count)
+        text += format(" (largest %.3f %s)", units::toDisplay(q.gaps().largest, depthUnit), u);
+    return text;
 }
 
 }  // namespace quelt

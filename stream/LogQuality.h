@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -135,5 +136,10 @@ class LogQuality {
     // Recent (time, depth) of the lines, for a speed derived over about a second.
     std::deque<std::pair<double, double>> recent_;
 };
+
+// The recording's own figures in one line, depths in `depthUnit` (0 metres, 1 feet): lines written,
+// file size, depth range, replaced lines, gaps and the largest.
+std::string recordingFiguresText(const LogQuality& q, std::uint64_t fileBytes, std::uint64_t replaced,
+                                 int depthUnit);
 
 }  // namespace quelt

@@ -81,3 +81,16 @@ TEST_F(WindowTest, TransportKeysObeyTheButtonRules) {
     EXPECT_EQ(op.messages(), std::vector<std::string>{"Sonde must be switched off before leaving program."});
     window->linkStatus() = 0;
 }
+
+TEST_F(WindowTest, TheEndOfAReplayIsToldInTheModeMessage) {
+    op.answerPath(makeLog(3));
+    window->OpenAndPlay();
+    window->onPlay();
+    EXPECT_EQ(window->statusPart(0), "Data file : well.VIV");
+    while (nextLine()) {
+    }
+    EXPECT_FALSE(window->modeFlags().playing);
+    EXPECT_EQ(window->statusPart(0), "End of log.");
+    window->onPlay();  // played again from the first line
+    EXPECT_EQ(window->statusPart(0), "Data file : well.VIV");
+}

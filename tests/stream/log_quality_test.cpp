@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Units.h"
 #include "stream/LogQuality.h"
 
 namespace quelt {
@@ -200,6 +201,25 @@ TEST(LogQuality, ListsStopGrowingButCountsGoOn) {
     EXPECT_EQ(q.gapList().size(), LogQuality::kMaxListed);
     EXPECT_EQ(q.gravity().rangeCount, LogQuality::kMaxListed / 2 + 5);
     EXPECT_EQ(q.gravity().ranges.size(), LogQuality::kMaxListed / 2 + 5);
+}
+
+}  // namespace
+}  // namespace quelt
+
+namespace quelt {
+namespace {
+
+TEST(LogQuality, RecordingFiguresInOneLine) {
+    LogQuality q(testLimits());
+    EXPECT_EQ(recordingFiguresText(q, 0, 0, units::kMetres), "0 lines, 0 kB, 0 replaced, 0 gaps");
+    std::vector<QualityLine> lines = cleanLines();
+    shiftFrom(lines, 10, 25);
+    for (const QualityLine& l : lines)
+        q.add(l);
+    EXPECT_EQ(recordingFiguresText(q, 40 * 2948, 2, units::kMetres),
+              "40 lines, 115 kB, 100.000 - 100.220 m, 2 replaced, 1 gaps (largest 0.030 m)");
+    EXPECT_EQ(recordingFiguresText(q, 3 * 1024 * 1024, 0, units::kFeet),
+              "40 lines, 3.0 MB, 328.083 - 328.805 ft, 0 replaced, 1 gaps (largest 0.098 ft)");
 }
 
 }  // namespace
