@@ -225,6 +225,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     connect(power_->setLogger, &QToolButton::clicked, this, [this] { ToolBox(); });
     connect(power_->comm, &QToolButton::clicked, this, [this] { setup_->dialog()->open(); });
     connect(power_->travelWindow, &QToolButton::clicked, this, [this] { TravelTools(); });
+    addTransportShortcuts();
     connect(power_->speed, &QSlider::valueChanged, this,
             [this](int v) { transport_.pacer().setPosition(v); });
 
@@ -432,6 +433,69 @@ void MainWindow::useSimulatedLogger(bool on) {
     std::string error;
     if (!panel_.powered() && !source_.setSimulated(on, error)) op_.message(error, MessageKind::Error);
     showDevice();
+}
+
+// The keys of the probe panel's buttons, in a menu of their own. A key presses its button, so it
+// obeys the button's rules; Record with the button off (no sonde ready) says why instead of nothing,
+// since the key has no greyed button to show it.
+void MainWindow::addTransportShortcuts() {
+    auto* menu = new QMenu("&Sonde", this);
+    struct Key {
+        const char* name;
+        const char* text;
+        const char* key;
+        QToolButton* button;
+    };
+    for (const Key& k :
+         {Key{"powerKey", "&Power", "F2", power_->power}, Key{"recordKey", "&Record", "F5", power_->record},
+          Key{"pauseKey", "P&ause", "F6", power_->pause}, Key{"stopKey", "&Stop", "F7", power_->stop},
+          Key{"playKey", "P&lay", "F8", power_->play}}) {
+        QAction* a = menu->addAction(k.text);
+        a->setObjectName(k.name);
+        a->setShortcut(QKeySequence(k.key));
+        QToolButton* button = k.button;
+        connect(a, &QAction::triggered, this, [this, button] {
+            if (button->isEnabled()) {
+                button->click();
+            } else if (button == power_->record && !flags_.recording) {
+                op_.message(kSwitchOnToRecord, MessageKind::Error);
+            }
+        });
+    }
+    QAction* help = nullptr;
+    for (QAction* m : menuBar()->actions())
+        if (m->text() == "&Help") help = m;
+    menuBar()->insertMenu(help, menu);
+    if (QAction* exit = action("exit")) exit->setShortcut(QKeySequence("Ctrl+Q"));
+}
+
+// The recording's own figures beside the status parts, while recording.
+void MainWindow::showRecordingFigures() {
+    if (!recordingFigures_) {
+        recordingFigures_ = new QLabel(this);
+        recordingFigures_->setObjectName("recordingFigures");
+        statusBar()->addPermanentWidget(recordingFigures_);
+    }
+    const bool recording = flags_.recording;
+    if (recording) recordingFigures_->setText(QString::fromStdString(recordingFiguresNow()));
+    recordingFigures_->setVisible(recording);
+}
+
+std::string MainWindow::recordingFiguresNow() const {
+    std::error_code ec;
+    const std::uintmax_t bytes =
+        std::filesystem::file_size(dataPathForHeader(transport_.recordingHeader()), ec);
+    return recordingFiguresText(acq_->recordingQuality(), ec ? 0 : bytes, acq_->recordingReplaced(),
+                                context_.settings.SetDepthUnit);
+}
+
+// The figures of the recording just stopped, in one window with the log's paths.
+void MainWindow::showRecordingSummary() {
+    if (recordingFigures_) recordingFigures_->hide();
+    const std::string& header = transport_.recordingHeader();
+    op_.message("Recording stopped: " + recordingFiguresNow() + ".\nHeader: " + header +
+                    "\nData file: " + dataPathForHeader(header),
+                MessageKind::Information);
 }
 
 QAction* MainWindow::action(const char* name) const {
@@ -978,7 +1042,9 @@ void MainWindow::onStop() {
     setOrientationLabels(context_.settings.PicOriented);
     power_->rewind->setEnabled(false);
     modeMessage(kAcquisitionMode);
+    const bool wasRecording = flags_.recording;
     acq_->stopRecording(op_);
+    if (wasRecording) showRecordingSummary();
     transport_.Stop(live_.read([](const LiveValues& v) { return v.depth; }), op_, now);
     shared_.channelIdOfIndex = nullptr;
     replayStream_.reset();
@@ -1040,6 +1106,7 @@ bool MainWindow::replayTick(Millis now) {
         endTimeShown_ = linkStatus_.load() <= 1;
         power_->rewind->setEnabled(true);
         RefreshDataView(1024);
+        modeMessage(kEndOfLog);
     }
     return drawn;
 }
@@ -1054,6 +1121,7 @@ void MainWindow::modelTick(Millis now) {
 
 void MainWindow::mainTick(Millis now) {
     (void)now;
+    showRecordingFigures();
     const bool powered = panel_.powered();
     action("openPlay")->setEnabled(!powered && !htmlBusy_);
     action("openHtml")->setEnabled(!powered && !htmlBusy_);

@@ -67,6 +67,7 @@ inline constexpr const char* kSwitchOnToRecord =
 inline constexpr const char* kSameFileName = "Same file name exist, do you want replace this ?";
 inline constexpr const char* kHtmlLatency =
     "latency exceeded for the creation of images JPEG, await or start again the application.";
+inline constexpr const char* kEndOfLog = "End of log.";
 inline constexpr const char* kHeaderFilter = "Header files (*.hed *.HED)";
 
 // "VEXA Acquisition software version" + a non-breaking space + "4.10".
@@ -178,6 +179,10 @@ class MainWindow : public QMainWindow {
     void htmlDone(bool ok, const std::string& page);
     void waitForHtml();
     void buildMenus();
+    void addTransportShortcuts();
+    void showRecordingFigures();
+    std::string recordingFiguresNow() const;
+    void showRecordingSummary();
     void buildStatusBar();
     void scheduleReplay();
     void drawReplayLine(const ParsedLine& parsed);
@@ -248,7 +253,9 @@ class MainWindow : public QMainWindow {
     QProgressBar* progress_ = nullptr;
     std::unique_ptr<HtmlJob> html_;
     bool htmlBusy_ = false;
-    QString htmlRemembered_;  // status part 0 before the report, put back when it fails
+    QString htmlRemembered_;
+    QLabel* recordingFigures_ = nullptr;  // the recording's own figures, shown while recording  // status
+                                          // part 0 before the report, put back when it fails
 };
 
 }  // namespace quelt::app

@@ -179,6 +179,7 @@ void Acquisition::writeDataFile() {
         const LiveValues v = live.snapshot();
         if (rec.writeLine({currentFrame_, currentLength_}, v.depth, v.rotation, now, image.step)) {
             const std::int64_t ms = rec.recordedMs();
+            noteRecordedLine(v, ms);
             live.update(
                 [&](LiveValues& l) { stream.assignChannel(l, channel::TIME, static_cast<int>(ms), false); });
             return;
@@ -277,8 +278,38 @@ bool Acquisition::startRecording(const std::string& headerPath, bool down, Opera
         lastReplaced_ = counters.fullReplaced.load();
         lastMissed_ = counters.missed.load();
         flow_.arm(now);
+        QualityLimits limits;
+        limits.revolutionMs = revolutionMsOf(context_.settings.MotorPeriod);
+        std::lock_guard<std::mutex> q(qualityMutex_);
+        recordingQuality_ = LogQuality(limits);
+        replacedAtStart_ = counters.fullReplaced.load();
     }
     return ok;
+}
+
+void Acquisition::noteRecordedLine(const LiveValues& v, std::int64_t recordedMs) {
+    QualityLine line;
+    line.depth = v.depth;
+    line.time = static_cast<double>(recordedMs) / 1000.0;
+    line.tilt = v.tilt;
+    line.azimuth = v.azimuth;
+    line.speed = v.speed;
+    line.gamma = v.gamma;
+    line.gravity = v.gravityTotal;
+    line.magnetic = v.magneticTotal;
+    std::lock_guard<std::mutex> q(qualityMutex_);
+    recordingQuality_.add(line);
+}
+
+LogQuality Acquisition::recordingQuality() const {
+    std::lock_guard<std::mutex> q(qualityMutex_);
+    return recordingQuality_;
+}
+
+std::uint32_t Acquisition::recordingReplaced() const {
+    const std::uint32_t now = counters.fullReplaced.load();
+    std::lock_guard<std::mutex> q(qualityMutex_);
+    return now >= replacedAtStart_ ? now - replacedAtStart_ : now;  // the counter restarts at power-up
 }
 
 void Acquisition::stopRecording(Operator& op) {

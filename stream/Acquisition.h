@@ -19,6 +19,7 @@
 #include "stream/DataFlowWatch.h"
 #include "stream/ImageLine.h"
 #include "stream/LiveState.h"
+#include "stream/LogQuality.h"
 #include "stream/ProbePanel.h"
 #include "stream/StreamPorts.h"
 #include "stream/ToolsStream.h"
@@ -101,6 +102,10 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     // recording-mode choice, then the log pair.
     bool startRecording(const std::string& headerPath, bool down, Operator& op);
     void stopRecording(Operator& op);
+    // The quality figures of the lines written since the recording started (a copy, for any thread),
+    // and the lines the logger replaced meanwhile (drawn, never written).
+    LogQuality recordingQuality() const;
+    std::uint32_t recordingReplaced() const;
 
     ProgramContext& context() { return context_; }
     LiveState live;
@@ -161,6 +166,7 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     }
 
     bool send(const CommandFrame& f);
+    void noteRecordedLine(const LiveValues& v, std::int64_t recordedMs);
     template <size_t N>
     std::array<std::uint8_t, N> sent(const CommandFrame& f) {
         std::array<std::uint8_t, N> out{};
@@ -187,6 +193,9 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     DatabaseSondeInfo sonde_;
     mutable std::mutex f1Mutex_;
     std::mutex recordMutex_;  // the data file: written on the reader thread, opened and closed elsewhere
+    mutable std::mutex qualityMutex_;
+    LogQuality recordingQuality_;
+    std::uint32_t replacedAtStart_ = 0;
     CommandFrame lastF1_;
     bool haveF1_ = false;
     const std::uint8_t* currentFrame_ = nullptr;

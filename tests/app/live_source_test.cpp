@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -146,9 +147,23 @@ TEST_F(LiveSimulatedLogger, IsFoundPowersUpDrawsRecordsAndReplays) {
             quelt::newLogHeaderPath((sandbox / "h" / "live").string(), context.settings.PicOriented);
         EXPECT_EQ(window.statusPart(0), QString::fromStdString("Data file : " + header.filename().string()));
         QTest::qWait(2500);
+        window.mainTick(0);
+        const QLabel* figures = window.findChild<QLabel*>("recordingFigures");
+        ASSERT_NE(figures, nullptr);
+        EXPECT_FALSE(figures->isHidden());
+        EXPECT_TRUE(figures->text().contains(" lines, ")) << figures->text().toStdString();
         window.onStop();
         EXPECT_FALSE(window.modeFlags().recording);
+        EXPECT_TRUE(figures->isHidden());
         const fs::path data = quelt::dataPathForHeader(header.string());
+        // Stop shows the recording's figures and the log's paths in one window.
+        ASSERT_EQ(op.messages().size(), 1u);
+        EXPECT_EQ(op.messages()[0].rfind("Recording stopped: ", 0), 0u) << op.messages()[0];
+        EXPECT_NE(op.messages()[0].find(" replaced, 0 gaps.\nHeader: " + header.string() +
+                                        "\nData file: " + data.string()),
+                  std::string::npos)
+            << op.messages()[0];
+        op.clear();
         ASSERT_TRUE(fs::exists(data));
         EXPECT_GT(fs::file_size(data), 0u);
         EXPECT_NE(iniValue(header, "EndDepth"), "CORRUPT");

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -207,4 +208,102 @@ TEST_F(CliTest, MonitorPowersTheSimulatedSondeUpFollowsTheWinchAndPowersDown) {
     EXPECT_NEAR(number(lines[29], "speed"), 3.0, 0.1);
     EXPECT_NEAR(d30 - d25, 3.0 * 5 / 60, 0.01);
     EXPECT_GT(number(lines[29], "valid"), number(lines[0], "valid"));
+}
+
+namespace {
+
+// The number after "key": in a JSON text; NaN when absent.
+double jsonValue(const std::string& json, const std::string& key) {
+    size_t at = json.find("\"" + key + "\": ");
+    if (at == std::string::npos) return std::nan("");
+    return std::strtod(json.c_str() + at + key.size() + 4, nullptr);
+}
+
+// Records a log with the simulated logger on simulated time; gives its header path.
+std::string recordSimLog(const fs::path& sandbox, const fs::path& home, const std::string& name,
+                         const std::string& scenario) {
+    RunResult r = runQuelt(sandbox, "--home '" + home.string() + "' --device sim acquire --fast --out '" +
+                                        (sandbox / name).string() + "' --scenario " + scenario +
+                                        " --seed 1 --lines 400 --json");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    size_t at = r.out.find("\"header\": \"");
+    if (at == std::string::npos) return {};
+    at += 11;
+    return r.out.substr(at, r.out.find('"', at) - at);
+}
+
+}  // namespace
+
+TEST_F(CliTest, QcOfACleanSimulatorLog) {
+    fs::path home = sandbox / "home";
+    const std::string header = recordSimLog(sandbox, home, "clean", "clean");
+    ASSERT_FALSE(header.empty());
+    const std::string qc = "--home '" + home.string() + "' qc '" + header + "'";
+
+    RunResult r = runQuelt(sandbox, qc + " --json");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    // The simulator turns at 200 ms a revolution: 5 mm a revolution is 1.5 m/min, and its winch runs at
+    // 3 m/min, one line every 10 mm: twice the step, no gap, but above the limit.
+    EXPECT_EQ(jsonValue(r.out, "lines"), 400);
+    EXPECT_EQ(jsonValue(r.out, "replaced"), 0);
+    EXPECT_NEAR(jsonValue(r.out, "revolutionMs"), 200.0, 1.0);
+    EXPECT_NEAR(jsonValue(r.out, "speedLimit"), 1.5, 0.01);
+    EXPECT_EQ(jsonValue(r.out, "gaps"), 0) << r.out;
+    EXPECT_NEAR(jsonValue(r.out, "highestSpeed"), 3.0, 0.1);
+    EXPECT_GT(jsonValue(r.out, "linesOverSpeed"), 300);
+    EXPECT_NEAR(jsonValue(r.out, "firstDepth"), 10.0, 1e-9);
+    EXPECT_NEAR(jsonValue(r.out, "mean"), 1.0, 0.001);  // |g| comes first
+    EXPECT_NE(r.out.find("\"outside\": 0, \"ranges\": []}, \"magnetic\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"outside\": 0, \"ranges\": [], \"reference\": 0.47"), std::string::npos) << r.out;
+
+    // A smaller step wanted: 10 mm a line is now a gap, the limit lower.
+    RunResult fine = runQuelt(sandbox, qc + " --step 2 --json");
+    ASSERT_EQ(fine.exitCode, 0);
+    EXPECT_NEAR(jsonValue(fine.out, "speedLimit"), 0.6, 0.01);
+    EXPECT_GT(jsonValue(fine.out, "gaps"), 300);
+
+    struct Case {
+        std::string args;
+        int exitCode;
+    };
+    for (const Case& c :
+         {Case{"--step 0", 2}, Case{"--step x", 2}, Case{"--field -1", 2}, Case{"--bogus", 2}}) {
+        EXPECT_EQ(runQuelt(sandbox, qc + " " + c.args).exitCode, c.exitCode) << c.args;
+    }
+    EXPECT_EQ(runQuelt(sandbox, "--home '" + home.string() + "' qc").exitCode, 2);
+    EXPECT_EQ(runQuelt(sandbox, "--home '" + home.string() + "' qc '" + (home / "none.HED").string() + "'")
+                  .exitCode,
+              1);
+}
+
+TEST_F(CliTest, QcListsTheGapsOfTheNoisyScenariosLogWithTheirDepths) {
+    fs::path home = sandbox / "home";
+    const std::string header = recordSimLog(sandbox, home, "noisy", "noisy");
+    ASSERT_FALSE(header.empty());
+
+    // The gaps as the line listing shows them: successive depths more than 10 mm apart.
+    RunResult lines = runQuelt(sandbox, "--home '" + home.string() + "' lines '" + header + "' --json");
+    ASSERT_EQ(lines.exitCode, 0);
+    std::vector<double> depths;
+    for (size_t at = lines.out.find("\"depth\": "); at != std::string::npos;
+         at = lines.out.find("\"depth\": ", at + 1))
+        depths.push_back(std::strtod(lines.out.c_str() + at + 9, nullptr));
+    ASSERT_EQ(depths.size(), 400u);
+    std::vector<std::string> expected;
+    for (size_t i = 1; i < depths.size(); ++i) {
+        if (std::lround(std::fabs(depths[i] - depths[i - 1]) * 1000.0) <= 10) continue;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "    %.3f > %.3f m\n", depths[i - 1], depths[i]);
+        expected.push_back(buf);
+    }
+    ASSERT_GT(expected.size(), 10u) << "the noisy link loses frames";
+
+    RunResult r = runQuelt(sandbox, "--home '" + home.string() + "' qc '" + header + "'");
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("Gaps      " + std::to_string(expected.size()) + ", largest "), std::string::npos)
+        << r.out;
+    std::string listed;
+    for (const std::string& gap : expected)
+        listed += gap;
+    EXPECT_NE(r.out.find(listed), std::string::npos) << r.out;
 }

@@ -121,6 +121,13 @@ TEST_F(AcquisitionTest, PowersUpLogsAndRecordsAPlausibleHole) {
     }
     EXPECT_EQ(context.header.startDepth, first);
     EXPECT_NEAR(context.header.endDepth, last, 1);
+    // The recording's own figures saw every line written, with the depths the file holds.
+    const LogQuality quality = acq->recordingQuality();
+    EXPECT_EQ(quality.lines(), written);
+    EXPECT_NEAR(quality.firstDepth(), first / 1000.0, 0.0005);
+    EXPECT_NEAR(quality.maxDepth(), last / 1000.0, 0.0005);
+    EXPECT_NEAR(quality.gravity().mean(), 1.0, 0.01);
+    EXPECT_EQ(acq->recordingReplaced(), 0u);
 }
 
 TEST_F(AcquisitionTest, DecodesEveryFrameAtTheFastestLegalRate) {
