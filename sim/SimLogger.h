@@ -19,8 +19,9 @@
 //    0x04) status frames with " - Sonde Parametring"; for 150 ms after 0x03 or 0x05 the comm status
 //    carries " - Updating" beside its other bits.
 // Frame byte 0 carries the alarm bits (0x40 encoder, 0x80 low battery), the winch mode of command 0x01 in
-// bits 4 and 5, and the sonde activity bits in its low nibble (0x01 motor turning, 0x02 acoustics running). Full data frames always carry four-byte samples
-// and report format 4, as the sonde does, unless the scenario asks for literal three-byte samples.
+// bits 4 and 5, and the sonde activity bits in its low nibble (0x01 motor turning, 0x02 acoustics running).
+// Full data frames always carry four-byte samples and report format 4, as the sonde does, unless the scenario
+// asks for literal three-byte samples.
 //
 // The engine runs on simulated time: tick(now) emits every frame due up to now. Everything it emits is a
 // function of the scenario, its seed and the times of the commands, so a run is reproducible.
