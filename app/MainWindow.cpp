@@ -225,6 +225,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     connect(power_->setLogger, &QToolButton::clicked, this, [this] { ToolBox(); });
     connect(power_->comm, &QToolButton::clicked, this, [this] { setup_->dialog()->open(); });
     connect(power_->travelWindow, &QToolButton::clicked, this, [this] { TravelTools(); });
+    power_->travelWindow->setEnabled(true);  // its window exists from here on
     addTransportShortcuts();
     connect(power_->speed, &QSlider::valueChanged, this,
             [this](int v) { transport_.pacer().setPosition(v); });
@@ -485,7 +486,7 @@ std::string MainWindow::recordingFiguresNow() const {
     std::error_code ec;
     const std::uintmax_t bytes =
         std::filesystem::file_size(dataPathForHeader(transport_.recordingHeader()), ec);
-    return recordingFiguresText(acq_->recordingQuality(), ec ? 0 : bytes, acq_->recordingReplaced(),
+    return recordingFiguresText(acq_->recordingLogQuality(), ec ? 0 : bytes, acq_->recordingReplaced(),
                                 context_.settings.SetDepthUnit);
 }
 

@@ -113,8 +113,8 @@ CPowerDlg::CPowerDlg(QWidget* parent) : QWidget(parent) {
     v->addWidget(status);
     v->addStretch();
 
-    // As the panel opens: everything but the icon buttons off, the variator hidden. TravelWindow stays
-    // off while the travel and level tools it opens do not exist.
+    // As the panel opens: everything but the icon buttons off, the variator hidden. TravelWindow is
+    // enabled by the window that owns the travel and level tools it opens.
     for (QToolButton* b : {power, stop, play, record, rewind, pause, comm, travelWindow})
         b->setEnabled(false);
     speed->hide();

@@ -11,6 +11,7 @@
 #include "export/HtmlReport.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
+#include "platform/Units.h"
 #include "stream/DepthSetting.h"
 #include "stream/LogFile.h"
 
@@ -91,14 +92,16 @@ int runHtml(const GlobalOptions& options, const std::vector<std::string>& args) 
     // Depths: the display unit on the command line, metres in the lines, the log's unit in the file.
     const int displayUnit = context.settings.SetDepthUnit;
     const bool logInFeet = header.depthUnit == 1;
-    auto toMetres = [&](double display) { return displayUnit == 1 ? display * 0.3048 : display; };
-    auto shown = [&](double metres) { return displayUnit == 1 ? metres * 3.28083 : metres; };
+    auto toMetres = [&](double display) {
+        return displayUnit == 1 ? display * units::kMetresPerFoot : display;
+    };
+    auto shown = [&](double metres) { return displayUnit == 1 ? metres * units::kFeetPerMetre : metres; };
     std::int32_t firstRaw = 0;
     if (!log.reader.readDepthField(0, firstRaw)) {
         std::fprintf(stderr, "quelt html: the log holds no line\n");
         return kExitFailure;
     }
-    const double unit = logInFeet ? 0.3048 : 1.0;
+    const double unit = logInFeet ? units::kMetresPerFoot : 1.0;
     const double first = firstRaw / 1000.0 * unit, last = header.endDepth / 1000.0 * unit;
     const bool down = header.descending;
     const double lo = std::min(first, last), hi = std::max(first, last);

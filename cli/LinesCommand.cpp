@@ -11,6 +11,7 @@
 #include "cli/LiveOutput.h"
 #include "config/ProgramContext.h"
 #include "platform/Text.h"
+#include "platform/Units.h"
 #include "stream/LogFile.h"
 #include "stream/ReplayLine.h"
 
@@ -80,7 +81,7 @@ int runLines(const GlobalOptions& options, const std::vector<std::string>& args)
     // Depths are stored in the log's own unit (ReferenceUnit of the data file's section).
     const bool logInFeet = h.referenceUnit == 1;
     const char* logUnit = logInFeet ? "ft" : "m";
-    const double metresPerLogUnit = logInFeet ? 0.3048 : 1.0;
+    const double metresPerLogUnit = logInFeet ? units::kMetresPerFoot : 1.0;
 
     std::vector<std::uint8_t> line;
     ParsedLine parsed;

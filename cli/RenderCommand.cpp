@@ -17,6 +17,7 @@
 #include "imaging/RowCapture.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
+#include "platform/Units.h"
 #include "stream/LogFile.h"
 #include "stream/ReplayLine.h"
 
@@ -237,11 +238,11 @@ int runRender(const GlobalOptions& options, const std::vector<std::string>& args
     ReplayDecoder replay(settings, header, log.layout, sonde.rotationOffset);
 
     // Depths of the command line are in the display unit; the lines give metres.
-    auto metres = [&](double d) { return settings.SetDepthUnit == 1 ? d * 0.3048 : d; };
+    auto metres = [&](double d) { return settings.SetDepthUnit == 1 ? d * units::kMetresPerFoot : d; };
     const bool down = header.descending;
     std::uint64_t position = 0;
     if (!fromText.empty()) {
-        const double unit = header.referenceUnit == 1 ? 0.3048 : 1.0;
+        const double unit = header.referenceUnit == 1 ? units::kMetresPerFoot : 1.0;
         const auto target = static_cast<std::int32_t>(std::lround(metres(from) / unit * 1000.0));
         position = log.reader.seekDepthField(0, target, down);
     }

@@ -6,6 +6,7 @@
 
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "platform/Units.h"
 
 namespace quelt {
 namespace {
@@ -35,7 +36,7 @@ bool DataFileLineSource::readLine(ReportLine& line) {
     position_ += reader_.lineSize();
     parseDataLine(bytes_, layout_, line.parsed);
     double stored = lineDepthField(bytes_) / 1000.0;
-    line.depthMetres = depthUnit_ == 1 ? stored * 0.3048 : stored;
+    line.depthMetres = depthUnit_ == 1 ? stored * units::kMetresPerFoot : stored;
     line.resolutionCode = line.parsed.head[15];
     return true;
 }
@@ -165,7 +166,7 @@ bool CHtmlReport::MakeHtmlReport(ReportLineSource& source, const LogHeader& head
             if (progress) progress(steps);
         }
         raster_.ComposeRow(row, line);
-        j = displayUnit_ == 1 ? line.depthMetres * 3.28083 : line.depthMetres;
+        j = displayUnit_ == 1 ? line.depthMetres * units::kFeetPerMetre : line.depthMetres;
         if (row == 0) first = j;
 
         if (lineNo == 1) previous = j;

@@ -11,14 +11,13 @@
 #include "export/DepthEntry.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "platform/Units.h"
 #include "stream/DataFile.h"
 #include "stream/LogFile.h"
 
 namespace quelt {
 namespace {
 
-constexpr double kMetresToFeet = 3.28083;
-constexpr double kFeetToMetres = 0.3048;
 constexpr double kEps = 1e-7;
 constexpr const char* kSeparator =
     "#------------------------------------------------------------------------------\n";
@@ -131,12 +130,12 @@ bool CLasExport::fail(const std::string& text, MessageKind kind) {
 
 double CLasExport::toDisplay(double v) const {
     if (ctx_.displayUnit == ctx_.logUnit) return v;
-    return ctx_.displayUnit == 1 ? v * kMetresToFeet : v * kFeetToMetres;
+    return ctx_.displayUnit == 1 ? v * units::kFeetPerMetre : v * units::kMetresPerFoot;
 }
 
 double CLasExport::toLog(double v) const {
     if (ctx_.displayUnit == ctx_.logUnit) return v;
-    return ctx_.logUnit == 1 ? v * kMetresToFeet : v * kFeetToMetres;
+    return ctx_.logUnit == 1 ? v * units::kFeetPerMetre : v * units::kMetresPerFoot;
 }
 
 double CLasExport::stepInLogUnit(int stepIndex) const {
@@ -199,8 +198,8 @@ bool CLasExport::LoadInput(const std::string& headerPathIn) {
     c.g0 = gv - dv;
     c.d0 = dv - (length - height);
     if (c.logUnit == 1) {
-        c.d0 *= kMetresToFeet;
-        c.g0 *= kMetresToFeet;
+        c.d0 *= units::kFeetPerMetre;
+        c.g0 *= units::kFeetPerMetre;
     }
 
     static const char* const kWellKeys[11] = {"Company", "Wellname", "Fieldname", "Location",
@@ -237,10 +236,10 @@ bool CLasExport::LoadInput(const std::string& headerPathIn) {
     double perRecord = std::fabs((rl - rf) / static_cast<double>(c.records));
     double shown;
     if (c.displayUnit == 0) {
-        shown = perRecord * (c.logUnit == 0 ? 1000.0 : kFeetToMetres * 1000.0);
+        shown = perRecord * (c.logUnit == 0 ? 1000.0 : units::kMetresPerFoot * 1000.0);
         c.intervalUnit = "mm";
     } else {
-        shown = perRecord * (c.logUnit == 1 ? 12.0 : 39.37);
+        shown = perRecord * (c.logUnit == 1 ? 12.0 : units::kInchesPerMetre);
         c.intervalUnit = "\"";
     }
     c.intervalText = format("%.2f", shown);
@@ -624,7 +623,7 @@ void CLasExport::WriteHeaderLASFile(std::FILE* out, const LasChoices& choices) c
         double stop = choices.reverse ? ctx_.from : ctx_.to;
         auto shown = [&](double v) {
             if (ctx_.displayUnit == ctx_.logUnit) return hundredths(v) / 100.0;
-            return ctx_.displayUnit == 0 ? v * kFeetToMetres : v * kMetresToFeet;
+            return ctx_.displayUnit == 0 ? v * units::kMetresPerFoot : v * units::kFeetPerMetre;
         };
         double s = shown(start), e = shown(stop);
         double step =

@@ -15,14 +15,13 @@
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "platform/Units.h"
 
 namespace quelt {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double kMetresToFeet = 3.28083;
-constexpr double kFeetToMetres = 0.3048;
 constexpr const char* kBadFormat = "Bad file format.\nExport file failled...";
 
 std::int32_t le32(const std::uint8_t* p) {
@@ -85,12 +84,12 @@ bool CFileResampling::fail(const std::string& text, MessageKind kind) {
 
 double CFileResampling::toLog(double v) const {
     if (displayUnit_ == logUnit_) return v;
-    return logUnit_ == 1 ? v * kMetresToFeet : v * kFeetToMetres;
+    return logUnit_ == 1 ? v * units::kFeetPerMetre : v * units::kMetresPerFoot;
 }
 
 double CFileResampling::shown(double v) const {
     if (displayUnit_ == logUnit_) return v;
-    return displayUnit_ == 1 ? v * kMetresToFeet : v * kFeetToMetres;
+    return displayUnit_ == 1 ? v * units::kFeetPerMetre : v * units::kMetresPerFoot;
 }
 
 bool CFileResampling::LoadInput(const std::string& headerPathIn) {
@@ -136,7 +135,7 @@ bool CFileResampling::LoadInput(const std::string& headerPathIn) {
                    header_.serialNumber, sondes_.current().serialNumber),
             MessageKind::Information);
     }
-    h_ = sonde.heightOffset / 100.0 * (logUnit_ == 1 ? kMetresToFeet : 1.0);
+    h_ = sonde.heightOffset / 100.0 * (logUnit_ == 1 ? units::kFeetPerMetre : 1.0);
 
     // The resampled lines are written as the head, four-byte samples and the 16-bit sum.
     layout_ = log_.layout;
@@ -242,17 +241,17 @@ void CFileResampling::updateView() {
         v.rangeText = format("(%d - %d)", v.minimum, v.maximum);
         intervalCopy_ = v.intervalShown;
     } else if (displayUnit_ == 0) {
-        int mm = static_cast<int>(truncTolerant(s * kFeetToMetres * 1000.0));
+        int mm = static_cast<int>(truncTolerant(s * units::kMetresPerFoot * 1000.0));
         v.averageText = format("%d", mm);
         v.unitText = "mm";
-        v.intervalShown = static_cast<int>(truncTolerant(iv * 1000.0 * kFeetToMetres));
+        v.intervalShown = static_cast<int>(truncTolerant(iv * 1000.0 * units::kMetresPerFoot));
         v.minimum = static_cast<int>(std::trunc(0.5 * mm));
         v.maximum = static_cast<int>(std::trunc(5.0 * mm));
         v.rangeText = format("(%d - %d)", v.minimum, v.maximum);
         intervalCopy_ = static_cast<int>(truncTolerant(iv * 1000.0));
     } else {
-        double mil = logUnit_ == 1 ? s * 1000.0 * 12.0 : s * 1000.0 * 39.37;
-        double ivMil = logUnit_ == 1 ? iv * 1000.0 * 12.0 : iv * 1000.0 * 39.37;
+        double mil = logUnit_ == 1 ? s * 1000.0 * 12.0 : s * 1000.0 * units::kInchesPerMetre;
+        double ivMil = logUnit_ == 1 ? iv * 1000.0 * 12.0 : iv * 1000.0 * units::kInchesPerMetre;
         v.averageText = logUnit_ == 1 ? format("%.1f", truncTolerant(mil))
                                       : format("%d", static_cast<int>(truncTolerant(mil)));
         v.unitText = "mil";
@@ -260,7 +259,8 @@ void CFileResampling::updateView() {
         v.minimum = static_cast<int>(std::trunc(0.5 * mil));
         v.maximum = static_cast<int>(std::trunc(5.0 * mil));
         v.rangeText = format("(%d - %d)", v.minimum, v.maximum);
-        intervalCopy_ = static_cast<int>(truncTolerant(iv * 1000.0 * (logUnit_ == 1 ? 1.0 : kMetresToFeet)));
+        intervalCopy_ =
+            static_cast<int>(truncTolerant(iv * 1000.0 * (logUnit_ == 1 ? 1.0 : units::kFeetPerMetre)));
     }
     view_ = v;
 }
@@ -294,9 +294,9 @@ bool CFileResampling::CheckInterval(const std::string& typed) {
     if (displayUnit_ == 0 && logUnit_ == 0)
         iv = v / 1000.0;
     else if (displayUnit_ == 0)
-        iv = v / 1000.0 * kMetresToFeet;
+        iv = v / 1000.0 * units::kFeetPerMetre;
     else if (logUnit_ == 0)
-        iv = v / 1000.0 * 0.02539996;
+        iv = v / 1000.0 * units::kMetresPerInch;
     else
         iv = v / 12000.0;
     interval_ = down_ ? iv : -iv;
@@ -439,8 +439,8 @@ bool CFileResampling::Resample(bool replaceExisting) {
             rotateSamples(l.amplitude, n, shiftFor(rot, n));
             std::int32_t stored = depth;
             if (displayUnit_ != logUnit_)
-                stored = static_cast<std::int32_t>(
-                    truncTolerant(depth * (displayUnit_ == 1 ? kMetresToFeet : kFeetToMetres)));
+                stored = static_cast<std::int32_t>(truncTolerant(
+                    depth * (displayUnit_ == 1 ? units::kFeetPerMetre : units::kMetresPerFoot)));
             put(l.head.data(), static_cast<std::uint32_t>(stored), 4);
             put(l.head.data() + 8, static_cast<std::uint32_t>(rot), 2);
             bytes.assign(l.head.begin(), l.head.end());
@@ -592,7 +592,7 @@ bool CFileResampling::outputHeaderText(std::int32_t firstDepth, std::int32_t fir
     doc.set("General", "HorizontalMode", format("%d", std::max(choice - 1, 0)));
     std::int32_t start = firstDepth, end = lastDepth;
     if (displayUnit_ != logUnit_) {
-        double f = displayUnit_ == 1 ? kMetresToFeet : kFeetToMetres;
+        double f = displayUnit_ == 1 ? units::kFeetPerMetre : units::kMetresPerFoot;
         start = static_cast<std::int32_t>(truncTolerant(firstDepth * f));
         end = static_cast<std::int32_t>(truncTolerant(lastDepth * f));
         doc.set("Channel0", "Unit", displayUnit_ == 1 ? "FEET" : "M");
@@ -615,7 +615,7 @@ bool CFileResampling::outputHeaderText(std::int32_t firstDepth, std::int32_t fir
     if (displayUnit_ == 0 && logUnit_ == 0)
         stepValue = static_cast<int>(truncTolerant(std::fabs(interval_ * 1000.0)));
     else if (displayUnit_ == 0)
-        stepValue = static_cast<int>(roundHalfAway(std::fabs(intervalCopy_ * kFeetToMetres)));
+        stepValue = static_cast<int>(roundHalfAway(std::fabs(intervalCopy_ * units::kMetresPerFoot)));
     else
         stepValue = std::abs(intervalCopy_);
     doc.set("WellInfo", "step", format("%d", stepValue));

@@ -301,7 +301,7 @@ void Acquisition::noteRecordedLine(const LiveValues& v, std::int64_t recordedMs)
     recordingQuality_.add(line);
 }
 
-LogQuality Acquisition::recordingQuality() const {
+LogQuality Acquisition::recordingLogQuality() const {
     std::lock_guard<std::mutex> q(qualityMutex_);
     return recordingQuality_;
 }

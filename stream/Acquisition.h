@@ -104,7 +104,7 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     void stopRecording(Operator& op);
     // The quality figures of the lines written since the recording started (a copy, for any thread),
     // and the lines the logger replaced meanwhile (drawn, never written).
-    LogQuality recordingQuality() const;
+    LogQuality recordingLogQuality() const;
     std::uint32_t recordingReplaced() const;
 
     ProgramContext& context() { return context_; }

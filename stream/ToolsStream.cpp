@@ -9,6 +9,7 @@
 #include "config/Diagnostics.h"
 #include "link/Frames.h"
 #include "platform/Text.h"
+#include "platform/Units.h"
 #include "stream/FrameFormat.h"
 
 namespace quelt {
@@ -254,7 +255,7 @@ void CToolsStream::assignChannel(LiveValues& v, int channel, int value, bool fro
         switch (id) {
             case channel::DPTH: {
                 double d = value / 1000.0;
-                if (fromFile && shared_.logInFeet.load()) d *= 0.3048;
+                if (fromFile && shared_.logInFeet.load()) d *= units::kMetresPerFoot;
                 v.fileDepth = d;
                 if (linkStatus_.load() < kLinkLogger) {
                     v.depth = v.imageDepth = d;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/Frames.h"
+#include "platform/Units.h"
 #include "stream/SetupPorts.h"
 
 namespace quelt {
@@ -14,7 +15,7 @@ inline constexpr int kMinPulsResolution = 500;
 inline constexpr int kMaxPulsResolution = 10000;
 inline constexpr double kMinCircumMm = 250.0, kMaxCircumMm = 1500.0;
 inline constexpr double kMinCircumInch = 10.0, kMaxCircumInch = 60.0;
-inline constexpr double kMmToInch = 0.03937;
+inline constexpr double kMmToInch = units::kInchesPerMillimetre;
 inline constexpr double kInchToMm = 25.4;
 
 // Whether a wheel and an encoder can count depth: 0.05 to 1 mm per pulse (3000 x mm per pulse within

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "sim/Cable.h"
-#include "ui/CliRun.h"
+#include "tests/support/QueltRun.h"
 
 namespace fs = std::filesystem;
 
@@ -28,7 +28,9 @@ class Checkcomm : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(sandbox); }
 
-    uitest::CliResult quelt(const std::string& args) { return uitest::runQuelt(sandbox, home, args); }
+    quelt::test::QueltRun quelt(const std::string& args) {
+        return quelt::test::runQuelt(sandbox, args, quelt::test::Stderr::Merged, home);
+    }
     // Adds keys to the settings file, as the operator would have set them before the check.
     void preset(const std::string& lines) { std::ofstream(home / "Zorak.cfg", std::ios::app) << lines; }
     fs::path scenarioFile(const std::string& text) {

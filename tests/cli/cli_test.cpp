@@ -15,30 +15,17 @@
 #include "sim/Scenario.h"
 #include "stream/DataFile.h"
 #include "stream/LogFile.h"
+#include "tests/support/QueltRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int exitCode;
-    std::string out;
-};
+using RunResult = quelt::test::QueltRun;
 
-// Runs quelt with a home, a user folder and a switch store of its own.
+// Runs quelt with a home, a user folder and a switch store of its own; standard error is not compared.
 RunResult runQuelt(const fs::path& sandbox, const std::string& args) {
-    std::string cmd = "HOME='" + sandbox.string() + "' XDG_CONFIG_HOME='" + (sandbox / "config").string() +
-                      "' QUELT_HOME= '" + QUELT_BIN + "' " + args + " 2>/dev/null";
-    RunResult r{-1, {}};
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    int status = ::pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return quelt::test::runQuelt(sandbox, args, quelt::test::Stderr::Discarded);
 }
 
 class CliTest : public ::testing::Test {

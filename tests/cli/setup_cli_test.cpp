@@ -11,37 +11,17 @@
 #include <string>
 
 #include "config/Ini.h"
+#include "tests/support/QueltRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int exitCode;
-    std::string out, err;
-};
-
 // Runs quelt on a home of its own; standard error is kept apart.
+using RunResult = quelt::test::QueltRun;
+
 RunResult runQuelt(const fs::path& sandbox, const std::string& args) {
-    const fs::path errFile = sandbox / "stderr.txt";
-    std::string cmd = "HOME='" + sandbox.string() + "' XDG_CONFIG_HOME='" + (sandbox / "config").string() +
-                      "' QUELT_HOME= '" + QUELT_BIN + "' --home '" + (sandbox / "home").string() + "' " +
-                      args + " 2>'" + errFile.string() + "'";
-    RunResult r{-1, {}, {}};
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    int status = ::pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (FILE* e = std::fopen(errFile.c_str(), "rb")) {
-        while ((n = std::fread(buf.data(), 1, buf.size(), e)) > 0)
-            r.err.append(buf.data(), n);
-        std::fclose(e);
-    }
-    return r;
+    return quelt::test::runQuelt(sandbox, args, quelt::test::Stderr::Separate, sandbox / "home");
 }
 
 class SetupCliTest : public ::testing::Test {

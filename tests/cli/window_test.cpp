@@ -14,7 +14,7 @@
 
 #include "imaging/CrossSection.h"
 #include "imaging/PngFile.h"
-#include "ui/CliRun.h"
+#include "tests/support/QueltRun.h"
 
 namespace fs = std::filesystem;
 
@@ -31,7 +31,9 @@ class WindowCommandTest : public ::testing::Test {
         home = sandbox / "home";
     }
     void TearDown() override { fs::remove_all(sandbox); }
-    uitest::CliResult run(const std::string& args) { return uitest::runQuelt(sandbox, home, args); }
+    quelt::test::QueltRun run(const std::string& args) {
+        return quelt::test::runQuelt(sandbox, args, quelt::test::Stderr::Merged, home);
+    }
 
     // A scenario in a 150 mm open hole without fractures or washouts, tilted by `tilt` degrees.
     std::string hole150(double tilt) {
@@ -45,7 +47,7 @@ class WindowCommandTest : public ::testing::Test {
 };
 
 TEST_F(WindowCommandTest, ShowsTheWindowsWithoutALogger) {
-    uitest::CliResult r = run("window --json 2>/dev/null");
+    quelt::test::QueltRun r = run("window --json 2>/dev/null");
     ASSERT_EQ(r.exitCode, 0) << r.out;
     // The installed sonde: offset 132 us; 1484 m/s; the default window 120.0 + 50.0 us.
     for (const char* member :
@@ -67,11 +69,11 @@ TEST_F(WindowCommandTest, RefusedValuesShowTheMessageAndStoreNothing) {
         {"--dmin 100 --dmax 90", "D-MAX = Min : 101 mm (see D-MIN)\n"},
     };
     for (const auto& c : cases) {
-        uitest::CliResult r = run(std::string("--device sim window --fast ") + c.args);
+        quelt::test::QueltRun r = run(std::string("--device sim window --fast ") + c.args);
         EXPECT_EQ(r.exitCode, 2) << c.args;
         EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << ": " << r.out;
         EXPECT_NE(r.out.find("corrected values:"), std::string::npos) << c.args;
-        uitest::CliResult after = run("window --json 2>/dev/null");
+        quelt::test::QueltRun after = run("window --json 2>/dev/null");
         EXPECT_NE(after.out.find("\"acquisition\": {\"blanking\": 120.0, \"window\": 50.0"),
                   std::string::npos)
             << c.args << ": stored anyway";
@@ -82,7 +84,7 @@ TEST_F(WindowCommandTest, RefusedValuesShowTheMessageAndStoreNothing) {
 }
 
 TEST_F(WindowCommandTest, AcceptedValuesAreStoredSentAndReadBack) {
-    uitest::CliResult r =
+    quelt::test::QueltRun r =
         run("--device sim window --fast --dmin 140 --dmax 300 --gain 20 --json 2>/dev/null");
     ASSERT_EQ(r.exitCode, 0) << r.out;
     // T(140) = 1320 + 98 x 10000 / 1484 = 1980; T(300) = 3059.
@@ -92,7 +94,7 @@ TEST_F(WindowCommandTest, AcceptedValuesAreStoredSentAndReadBack) {
         r.out.find("\"readBack\": {\"blanking\": 198.0, \"window\": 107.9, \"gain\": 20, \"matches\": true}"),
         std::string::npos)
         << r.out;
-    uitest::CliResult after = run("window --json 2>/dev/null");
+    quelt::test::QueltRun after = run("window --json 2>/dev/null");
     EXPECT_NE(after.out.find("\"blanking\": 198.0"), std::string::npos) << after.out;
     EXPECT_NE(after.out.find("\"gain\": 20"), std::string::npos) << after.out;
 

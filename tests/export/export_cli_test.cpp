@@ -7,29 +7,16 @@
 
 #include "LogFixture.h"
 #include "imaging/Picture.h"
+#include "tests/support/QueltRun.h"
 
 using namespace quelt::testing;
 
 namespace {
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-};
+using RunResult = quelt::test::QueltRun;
 
 RunResult runQuelt(const fs::path& sandbox, const std::string& args) {
-    std::string cmd = "HOME='" + sandbox.string() + "' XDG_CONFIG_HOME='" + (sandbox / "config").string() +
-                      "' '" + QUELT_BIN + "' --home '" + (sandbox / "home").string() + "' " + args + " 2>&1";
-    RunResult r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    int status = ::pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return quelt::test::runQuelt(sandbox, args, quelt::test::Stderr::Merged, sandbox / "home");
 }
 
 class ExportCliTest : public ::testing::Test {

@@ -8,11 +8,10 @@
 
 #include <map>
 
-#include "../ui/CliRun.h"
 #include "LogFixture.h"
+#include "tests/support/QueltRun.h"
 
 using namespace quelt::testing;
-using uitest::runQuelt;
 
 namespace {
 
@@ -40,20 +39,22 @@ class HostileFilesTest : public ::testing::Test {
         dir = freshDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
         home = dir / "home";
         logs = dir / "logs";
-        ASSERT_EQ(runQuelt(dir, home, "settings").exitCode, 0);
+        ASSERT_EQ(quelt::test::runQuelt(dir, "settings", quelt::test::Stderr::Merged, home).exitCode, 0);
         FixtureLog log = centimetreLog(10000, 12000);
         log.recLineSize = kFixtureFullLine;  // the layout every export takes
         hed = log.write(logs, "log");
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    uitest::CliResult run(const std::string& args) { return runQuelt(dir, home, "--yes " + args); }
+    quelt::test::QueltRun run(const std::string& args) {
+        return quelt::test::runQuelt(dir, "--yes " + args, quelt::test::Stderr::Merged, home);
+    }
 
     // A shell command line in the sandbox's environment, with quelt as $Q.
-    uitest::CliResult shell(const std::string& line) {
+    quelt::test::QueltRun shell(const std::string& line) {
         std::string cmd = "HOME='" + dir.string() + "' XDG_CONFIG_HOME='" + (dir / "config").string() +
                           "' Q='" + QUELT_BIN + "' H='" + home.string() + "' sh -c '" + line + "' 2>&1";
-        uitest::CliResult r;
+        quelt::test::QueltRun r;
         FILE* p = ::popen(cmd.c_str(), "r");
         if (!p) return r;
         char buf[4096];
@@ -140,7 +141,7 @@ TEST_F(HostileFilesTest, EveryReaderRefusesFoldersFifosAndDevicesByName) {
             for (auto at = args.find("%D"); at != std::string::npos; at = args.find("%D"))
                 args.replace(at, 2, dir.string());
             // A reader that blocked would hang here: the time limit turns that into a failure.
-            uitest::CliResult res = shell("exec timeout 20 \"$Q\" --home \"$H\" --yes " + args);
+            quelt::test::QueltRun res = shell("exec timeout 20 \"$Q\" --home \"$H\" --yes " + args);
             EXPECT_EQ(res.exitCode, r.exitCode) << res.out;
             EXPECT_NE(res.out.find(kindText(kind)), std::string::npos) << res.out;
             EXPECT_NE(res.out.find(hostile.filename().string()), std::string::npos) << res.out;
@@ -197,7 +198,7 @@ TEST_F(HostileFilesTest, NumbersFromOutsideAreCheckedBeforeAnythingIsWritten) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.args);
         auto before = snapshot(dir);
-        uitest::CliResult r = run(k.args);
+        quelt::test::QueltRun r = run(k.args);
         EXPECT_EQ(r.exitCode, k.exitCode) << r.out;
         EXPECT_NE(r.out.find(k.message), std::string::npos) << r.out;
         EXPECT_EQ(snapshot(dir), before) << "nothing written, nothing changed";
@@ -229,7 +230,7 @@ TEST_F(HostileFilesTest, AnOutputThatIsTheSourceIsRefusedBeforeAnythingIsOpened)
     for (const std::string& args : cases) {
         SCOPED_TRACE(args);
         auto before = snapshot(dir);
-        uitest::CliResult r = run(args);
+        quelt::test::QueltRun r = run(args);
         EXPECT_EQ(r.exitCode, 2) << r.out;
         EXPECT_NE(r.out.find("is the source file"), std::string::npos) << r.out;
         EXPECT_EQ(snapshot(dir), before);
@@ -238,11 +239,11 @@ TEST_F(HostileFilesTest, AnOutputThatIsTheSourceIsRefusedBeforeAnythingIsOpened)
 
 TEST_F(HostileFilesTest, AFailedExportLeavesNothingAndNamesTheSystemsCause) {
     // A file-size limit stands in for a full disk: the write fails with the system's reason.
-    uitest::CliResult alone = run("las " + hed);
+    quelt::test::QueltRun alone = run("las " + hed);
     ASSERT_EQ(alone.exitCode, 0) << alone.out;  // the reference: the export fits without the limit
     fs::remove_all(logs / "LAS20");
     auto before = snapshot(dir);
-    uitest::CliResult r = shell("ulimit -f 8; exec \"$Q\" --home \"$H\" --yes las " + hed);
+    quelt::test::QueltRun r = shell("ulimit -f 8; exec \"$Q\" --home \"$H\" --yes las " + hed);
     EXPECT_EQ(r.exitCode, 1) << r.out;
     EXPECT_NE(r.out.find("File too large"), std::string::npos) << r.out;
     EXPECT_FALSE(fs::exists(logs / "LAS20")) << "no partial file, no scratch file, no folder it made";
@@ -250,13 +251,13 @@ TEST_F(HostileFilesTest, AFailedExportLeavesNothingAndNamesTheSystemsCause) {
 }
 
 TEST_F(HostileFilesTest, TwoExportsAtOnceGiveTheBytesOfOneAlone) {
-    uitest::CliResult alone = run("las " + hed + " -o " + (dir / "alone.las").string());
+    quelt::test::QueltRun alone = run("las " + hed + " -o " + (dir / "alone.las").string());
     ASSERT_EQ(alone.exitCode, 0) << alone.out;
     const std::string reference = readText(dir / "alone.las");
     for (int round = 0; round < 10; ++round) {
         SCOPED_TRACE(round);
         // Both in one home, at the same moment.
-        uitest::CliResult r =
+        quelt::test::QueltRun r =
             shell("\"$Q\" --home \"$H\" --yes las " + hed + " -o " + (dir / "a.las").string() +
                   " & \"$Q\" --home \"$H\" --yes las " + hed + " -o " + (dir / "b.las").string() + " & wait");
         EXPECT_EQ(readText(dir / "a.las"), reference) << r.out;
@@ -272,7 +273,7 @@ TEST_F(HostileFilesTest, AnExportWrittenElsewhereNeedsNothingOfTheProgramFolder)
     // Nothing goes into the program folder, so a read-only one cannot stop the export.
     const std::string home0 = snapshot(home);
     fs::permissions(home, fs::perms::owner_read | fs::perms::owner_exec);
-    uitest::CliResult r = run("las " + hed + " -o " + (dir / "out.las").string());
+    quelt::test::QueltRun r = run("las " + hed + " -o " + (dir / "out.las").string());
     fs::permissions(home, fs::perms::owner_all);
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_TRUE(fs::exists(dir / "out.las"));

@@ -19,15 +19,13 @@
 #include "sim/Scenario.h"
 #include "stream/LogFile.h"
 #include "stream/ReplayLine.h"
+#include "tests/support/QueltRun.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-};
+using RunResult = quelt::test::QueltRun;
 
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -41,18 +39,7 @@ class RenderCli : public ::testing::Test {
     static int lines;
 
     static RunResult run(const std::string& args) {
-        std::string cmd = "HOME='" + dir.string() + "' XDG_CONFIG_HOME='" + (dir / "config").string() +
-                          "' '" + QUELT_BIN + "' --home '" + (dir / "home").string() + "' " + args + " 2>&1";
-        RunResult r;
-        FILE* p = ::popen(cmd.c_str(), "r");
-        if (!p) return r;
-        std::array<char, 4096> buf;
-        size_t n;
-        while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-            r.out.append(buf.data(), n);
-        int status = ::pclose(p);
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return r;
+        return quelt::test::runQuelt(dir, args, quelt::test::Stderr::Merged, dir / "home");
     }
 
     static void SetUpTestSuite() {

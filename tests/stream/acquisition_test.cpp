@@ -122,7 +122,7 @@ TEST_F(AcquisitionTest, PowersUpLogsAndRecordsAPlausibleHole) {
     EXPECT_EQ(context.header.startDepth, first);
     EXPECT_NEAR(context.header.endDepth, last, 1);
     // The recording's own figures saw every line written, with the depths the file holds.
-    const LogQuality quality = acq->recordingQuality();
+    const LogQuality quality = acq->recordingLogQuality();
     EXPECT_EQ(quality.lines(), written);
     EXPECT_NEAR(quality.firstDepth(), first / 1000.0, 0.0005);
     EXPECT_NEAR(quality.maxDepth(), last / 1000.0, 0.0005);

@@ -2,10 +2,10 @@
 
 #include <QTest>
 
-#include "CliRun.h"
 #include "UiFixture.h"
 #include "config/ProgramContext.h"
 #include "export/LogFixture.h"
+#include "tests/support/QueltRun.h"
 #include "ui/setup/LasExportDlg.h"
 
 using namespace quelt;
@@ -109,9 +109,9 @@ TEST_F(LasDialog, WritesTheSameFileAsTheCommandLine) {
     EXPECT_NE(fromDialog.find(" STRT.M           10.50"), std::string::npos);
     fs::remove(las);
 
-    auto r = uitest::runQuelt(
-        sandbox, sandbox / "h",
-        "las '" + hed + "' --step 5cm --reverse --raw --curves speed,tgrav --from 9.2 --to 10.5");
+    auto r = quelt::test::runQuelt(
+        sandbox, "las '" + hed + "' --step 5cm --reverse --raw --curves speed,tgrav --from 9.2 --to 10.5",
+        quelt::test::Stderr::Merged, sandbox / "h");
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(readText(las), fromDialog);
 }

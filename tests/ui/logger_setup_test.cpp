@@ -4,11 +4,13 @@
 #include <QComboBox>
 #include <QSpinBox>
 #include <QTabBar>
+#include <QTimer>
 
 #include "UiFixture.h"
 #include "platform/Clock.h"
 #include "stream/Acquisition.h"
 #include "ui/setup/PropertyLoggerDlg.h"
+#include "ui/widgets/ColorPen.h"
 
 namespace {
 
@@ -217,3 +219,25 @@ TEST_F(LoggerSetupWindow, WinchPage) {
 }
 
 }  // namespace
+
+TEST_F(LoggerSetupWindow, GammaColourIsChosenInTheColourPicker) {
+    // A cell of the picker becomes the gamma trace colour and is stored; "&Annuler" keeps the colour.
+    const int cell = 3;
+    for (bool pick : {false, true}) {
+        SCOPED_TRACE(pick);
+        const std::uint32_t before = setup->sheet().settings().PicColorRef[6];
+        QTimer::singleShot(0, [pick, cell] {
+            auto* pen = qobject_cast<ui::CColorPen*>(QApplication::activeModalWidget());
+            ASSERT_NE(pen, nullptr);
+            if (pick) {
+                pen->cell(cell)->click();
+            } else {
+                pen->cancelButton()->click();
+            }
+        });
+        emit dlg->probe->colour->clicked();
+        const std::uint32_t expected =
+            pick ? ui::CColorPen::kColours[static_cast<size_t>(ui::CColorPen::kCellEntries[cell])] : before;
+        EXPECT_EQ(setup->sheet().settings().PicColorRef[6], expected);
+    }
+}

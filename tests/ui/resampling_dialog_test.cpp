@@ -3,11 +3,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "CliRun.h"
 #include "UiFixture.h"
 #include "config/ProgramContext.h"
 #include "export/LogFixture.h"
 #include "platform/Text.h"
+#include "tests/support/QueltRun.h"
 #include "ui/setup/FileResamplingDlg.h"
 
 using namespace quelt;
@@ -55,7 +55,7 @@ TEST_F(ResamplingDialog, ShowsTheSourceAndChecksTheInterval) {
 
     op.answerPath((sandbox / "logs" / "missing.HED").string());
     dlg.BrowseInput();
-    EXPECT_EQ(op.messages().back(), "Data file not present.");
+    EXPECT_EQ(op.messages().back(), "Data file not present.\n" + (sandbox / "logs" / "missing.viv").string());
     EXPECT_EQ(status, std::vector<std::string>{"export file failled..."});
     EXPECT_FALSE(dlg.exportButton()->isEnabled());
 
@@ -111,8 +111,8 @@ TEST_F(ResamplingDialog, ExportWritesWhatTheCommandLineWrites) {
     ASSERT_FALSE(viv.empty());
     fs::remove_all(folder);
 
-    auto r =
-        uitest::runQuelt(sandbox, sandbox / "h", "resample '" + hed + "' --interval 10 --orientation none");
+    auto r = quelt::test::runQuelt(sandbox, "resample '" + hed + "' --interval 10 --orientation none",
+                                   quelt::test::Stderr::Merged, sandbox / "h");
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(readText(folder / "rs_X.viv"), viv);
     EXPECT_EQ(readText(folder / "rs_X.hed"), header);

@@ -12,6 +12,7 @@
 #include "export/ExportAdapters.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "platform/Units.h"
 #include "stream/ToolsStream.h"
 
 namespace quelt::ui {
@@ -205,7 +206,7 @@ CFileResamplingDlg::CFileResamplingDlg(ProgramContext& context, Operator& op, Ro
 double CFileResamplingDlg::shownDepth(double v) const {
     const int display = context_.settings.SetDepthUnit == 1 ? 1 : 0;
     if (display == logUnit_) return v;
-    return display == 1 ? v * 3.28083 : v * 0.3048;
+    return display == 1 ? v * units::kFeetPerMetre : v * units::kMetresPerFoot;
 }
 
 void CFileResamplingDlg::showRange() {

@@ -12,6 +12,7 @@
 
 #include "config/ProgramContext.h"
 #include "platform/Text.h"
+#include "platform/Units.h"
 
 namespace fs = std::filesystem;
 
@@ -167,7 +168,7 @@ void CLasExportDlg::setControlsEnabled(bool on) {
 double CLasExportDlg::shown(double logValue) const {
     const LasContext& c = las_.context();
     if (c.displayUnit == c.logUnit) return logValue;
-    return c.displayUnit == 1 ? logValue * 3.28083 : logValue * 0.3048;
+    return c.displayUnit == 1 ? logValue * units::kFeetPerMetre : logValue * units::kMetresPerFoot;
 }
 
 void CLasExportDlg::showRange() {

@@ -9,6 +9,7 @@
 
 #include "link/SpeedTables.h"
 #include "platform/Text.h"
+#include "ui/widgets/ColorPen.h"
 
 namespace quelt::ui {
 
@@ -178,6 +179,12 @@ void CPWinchDlg::applyControls(const ControlState& c) {
 
 CPProbeDlg::CPProbeDlg(SetupSheet& sheet, const Clock& clock, QWidget* parent)
     : QWidget(parent), sheet_(sheet), clock_(clock) {
+    // The gamma trace colour is one of the colour picker's twenty.
+    chooseColour = [this](std::uint32_t colour) {
+        CColorPen pen(colour, this);
+        pen.exec();
+        return colour;
+    };
     voltage = spin(this, "voltage", 0, 255);
     declination = edit(this, "declination");
     sondes = new QComboBox(this);

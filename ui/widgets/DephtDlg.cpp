@@ -9,14 +9,13 @@
 #include <cmath>
 
 #include "platform/Text.h"
+#include "platform/Units.h"
 #include "ui/widgets/ColorStaticST.h"
 #include "ui/widgets/GraphicCounterCtrl.h"
 
 namespace quelt::ui {
 
 namespace {
-constexpr double kFeetPerMetre = 3.28083;
-constexpr double kMilPerMillimetre = 39.37;
 constexpr double kUnknown = -32767;
 
 CGraphicCounterCtrl* digits(QWidget* parent, const char* name, int width, int height) {
@@ -34,7 +33,7 @@ DepthTexts depthTexts(const DepthInputs& in) {
     t.depthUnit = feet ? "ft" : "M";
     t.speedUnit = feet ? "ft/min" : "M/min";
     t.stepUnit = feet ? "mil" : "mm";
-    const double factor = feet ? kFeetPerMetre : 1.0;
+    const double factor = feet ? units::kFeetPerMetre : 1.0;
     const LiveValues& v = in.values;
 
     bool show = false;
@@ -57,8 +56,8 @@ DepthTexts depthTexts(const DepthInputs& in) {
     if (in.linkStatus > 32) {
         const double step = in.verticalStepMm;
         if (step > -9999)
-            t.step =
-                feet ? format("%d", static_cast<int>(step * kMilPerMillimetre)) : trim(format("%6.2f", step));
+            t.step = feet ? format("%d", static_cast<int>(step * units::kInchesPerMetre))
+                          : trim(format("%6.2f", step));
     }
 
     t.serial = in.serialNumber < 1 ? "SN : -" : format("SN: %d", in.serialNumber);
