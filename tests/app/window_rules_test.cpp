@@ -233,8 +233,8 @@ TEST_F(WindowTest, RecordAndPausePicturesBlinkWhileRecording) {
     window->modeFlags().recording = false;
     window->modeFlags().recordPaused = false;
     EXPECT_EQ(polls(1, true), "0");
-    // The travel and level tools do not exist yet: their button stays off.
-    EXPECT_FALSE(panel().travelWindow->isEnabled());
+    // The travel and level tools exist with the window: their button is on.
+    EXPECT_TRUE(panel().travelWindow->isEnabled());
 }
 
 TEST_F(WindowTest, OpeningALogRemembersItsPathsAndNamesAMissingDataFile) {
