@@ -17,17 +17,14 @@
 #include "config/ProgramContext.h"
 #include "stream/DataFile.h"
 #include "stream/LogFile.h"
+#include "tests/support/QtApplication.h"
 
 namespace windowtest {
 
 namespace fs = std::filesystem;
 
 inline QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);
-    return *app;
+    return quelt::test::qtApplication();
 }
 
 // A program folder of its own, the window on a fake clock and a scripted operator.

@@ -23,6 +23,7 @@
 #include "sim/SimDevice.h"
 #include "stream/LogFile.h"
 #include "stream/LogPaths.h"
+#include "tests/support/QtApplication.h"
 #include "ui/widgets/DephtDlg.h"
 #include "ui/widgets/PictureView.h"
 
@@ -31,12 +32,7 @@ namespace fs = std::filesystem;
 namespace {
 
 QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    static auto* app = QApplication::instance() ? static_cast<QApplication*>(QApplication::instance())
-                                                : new QApplication(argc, argv);
-    return *app;
+    return quelt::test::qtApplication();
 }
 
 std::string iniValue(const fs::path& file, const std::string& key) {

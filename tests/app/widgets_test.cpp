@@ -11,6 +11,7 @@
 
 #include "imaging/Palette.h"
 #include "platform/Operator.h"
+#include "tests/support/QtApplication.h"
 #include "ui/widgets/ColorPen.h"
 #include "ui/widgets/ColorStaticST.h"
 #include "ui/widgets/DephtDlg.h"
@@ -23,12 +24,7 @@ using namespace quelt::ui;
 
 namespace {
 QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    static auto* app = QApplication::instance() ? static_cast<QApplication*>(QApplication::instance())
-                                                : new QApplication(argc, argv);
-    return *app;
+    return quelt::test::qtApplication();
 }
 }  // namespace
 

@@ -15,15 +15,12 @@
 
 #include "config/ProgramContext.h"
 #include "platform/Operator.h"
+#include "tests/support/QtApplication.h"
 
 namespace uitest {
 
 inline QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    static auto* app = new QApplication(argc, argv);
-    return *app;
+    return quelt::test::qtApplication();
 }
 
 // With QUELT_GRAB_DIR set, saves the window as <dir>/<name>.png.
