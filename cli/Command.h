@@ -7,6 +7,11 @@
 #include <utility>
 #include <vector>
 
+namespace quelt {
+class Operator;
+struct ProgramContext;
+}  // namespace quelt
+
 namespace quelt::cli {
 
 // Exit codes shared by every subcommand.
@@ -40,6 +45,11 @@ struct CommandRegistration {
 };
 
 bool wantsHelp(const std::vector<std::string>& args);
+
+// Starts the program as every command does (the program folder, filled at a first start, and the
+// settings). Prints "quelt COMMAND: reason" and gives false when it cannot; prints each setting that was
+// out of its range and clamped on loading, so that a script's log shows it.
+bool startCommand(const char* command, const std::string& home, Operator& op, ProgramContext& context);
 // A number argument read as a whole ("12.5"); NaN for anything else ("12m", "abc"), so that the range
 // check that follows refuses it with its own message. "nan" and "inf" read as themselves.
 double numberArgument(const std::string& text);

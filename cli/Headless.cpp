@@ -115,13 +115,7 @@ bool Headless::simulated() const {
 
 bool Headless::start(const char* command) {
     command_ = command;
-    std::string error;
-    if (!startProgram(global_.home, op, context, error)) {
-        std::fprintf(stderr, "quelt %s: %s\n", command, error.c_str());
-        return false;
-    }
-    for (const std::string& note : context.preferences->loadNotes())
-        std::fprintf(stderr, "quelt %s: %s\n", command, note.c_str());
+    if (!startCommand(command, global_.home, op, context)) return false;
     if (options_.fast) {
         auto fake = std::make_unique<FakeClock>(0);
         fake_ = fake.get();

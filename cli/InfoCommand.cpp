@@ -34,10 +34,7 @@ int runInfo(const GlobalOptions& options, const std::vector<std::string>& args) 
     CliOperator op(options.yes);
     ProgramContext context;
     std::string error;
-    if (!startProgram(options.home, op, context, error)) {
-        std::fprintf(stderr, "quelt info: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    if (!startCommand("info", options.home, op, context)) return kExitFailure;
     OpenedLog log;
     OpenLogResult result = openLog(headerPath, *context.headerIo, op, log, /*repair=*/false);
     if (result != OpenLogResult::Ok && result != OpenLogResult::BadLayout) return kExitFailure;

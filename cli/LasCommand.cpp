@@ -79,10 +79,7 @@ int runLas(const GlobalOptions& options, const std::vector<std::string>& args) {
     CliOperator op(options.yes);
     ProgramContext context;
     std::string error;
-    if (!startProgram(options.home, op, context, error)) {
-        std::fprintf(stderr, "quelt las: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    if (!startCommand("las", options.home, op, context)) return kExitFailure;
     SondeDatabase sondes(context.settings, op);
     sondes.LoadSondeDatabase();
     CLasExport las(context.settings, context.paths, context.placements, op, sondes,

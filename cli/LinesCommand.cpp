@@ -60,10 +60,7 @@ int runLines(const GlobalOptions& options, const std::vector<std::string>& args)
     CliOperator op(options.yes);
     ProgramContext context;
     std::string error;
-    if (!startProgram(options.home, op, context, error)) {
-        std::fprintf(stderr, "quelt lines: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    if (!startCommand("lines", options.home, op, context)) return kExitFailure;
     OpenedLog log;
     if (openLog(headerPath, *context.headerIo, op, log) != OpenLogResult::Ok) return kExitFailure;
     if (log.repaired)

@@ -134,10 +134,7 @@ int runQc(const GlobalOptions& options, const std::vector<std::string>& args) {
     CliOperator op(options.yes);
     ProgramContext context;
     std::string error;
-    if (!startProgram(options.home, op, context, error)) {
-        std::fprintf(stderr, "quelt qc: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    if (!startCommand("qc", options.home, op, context)) return kExitFailure;
     OpenedLog log;
     if (openLog(headerPath, *context.headerIo, op, log, /*repair=*/false) != OpenLogResult::Ok)
         return kExitFailure;

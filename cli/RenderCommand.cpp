@@ -215,10 +215,7 @@ int runRender(const GlobalOptions& options, const std::vector<std::string>& args
     CliOperator op(options.yes);
     ProgramContext context;
     std::string error;
-    if (!startProgram(options.home, op, context, error)) {
-        std::fprintf(stderr, "quelt render: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    if (!startCommand("render", options.home, op, context)) return kExitFailure;
     Settings& settings = context.settings;
     if (palette >= 0) settings.PaletteInUse = static_cast<int>(palette);
     if (bw) settings.BlackAndWhite = true;

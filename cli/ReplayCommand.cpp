@@ -66,10 +66,7 @@ int runReplay(const GlobalOptions& options, const std::vector<std::string>& args
     CliOperator op(options.yes);
     ProgramContext context;
     std::string error;
-    if (!startProgram(options.home, op, context, error)) {
-        std::fprintf(stderr, "quelt replay: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    if (!startCommand("replay", options.home, op, context)) return kExitFailure;
     OpenedLog log;
     if (openLog(headerPath, *context.headerIo, op, log) != OpenLogResult::Ok) return kExitFailure;
     const LogHeader& h = context.header;

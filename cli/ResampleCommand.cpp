@@ -85,10 +85,7 @@ int runResample(const GlobalOptions& options, const std::vector<std::string>& ar
     CliOperator op(options.yes);
     ProgramContext context;
     std::string error;
-    if (!startProgram(options.home, op, context, error)) {
-        std::fprintf(stderr, "quelt resample: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    if (!startCommand("resample", options.home, op, context)) return kExitFailure;
     SondeDatabase sondes(context.settings, op);
     sondes.LoadSondeDatabase();
     CFileResampling rs(context.settings, context.paths, context.placements, op, sondes,

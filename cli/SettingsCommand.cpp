@@ -57,12 +57,7 @@ int runSettings(const GlobalOptions& options, const std::vector<std::string>& ar
     CliOperator op(options.yes);
     ProgramContext context;
     std::string error;
-    if (!startProgram(options.home, op, context, error)) {
-        std::fprintf(stderr, "quelt settings: %s\n", error.c_str());
-        return kExitFailure;
-    }
-    for (const std::string& note : context.preferences->loadNotes())
-        std::fprintf(stderr, "quelt settings: %s\n", note.c_str());
+    if (!startCommand("settings", options.home, op, context)) return kExitFailure;
     auto items = listSettings(context.settings, context.paths);
     const ProgramPaths& p = context.paths;
     const TechnicalSwitches& sw = context.settings.switches;

@@ -402,10 +402,7 @@ int runSet(const GlobalOptions& options, std::vector<std::string> args) {
     CliOperator cliOp(options.yes);
     ProgramContext context;
     std::string error;
-    if (!startProgram(options.home, cliOp, context, error)) {
-        std::fprintf(stderr, "quelt setup: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    if (!startCommand("setup", options.home, cliOp, context)) return kExitFailure;
 
     // The trial: every value through its page on a copy of the settings; one refusal and nothing is kept.
     {
@@ -503,10 +500,7 @@ int runSetup(const GlobalOptions& options, const std::vector<std::string>& argsI
         CliOperator op(options.yes);
         ProgramContext context;
         std::string error;
-        if (!startProgram(options.home, op, context, error)) {
-            std::fprintf(stderr, "quelt setup: %s\n", error.c_str());
-            return kExitFailure;
-        }
+        if (!startCommand("setup", options.home, op, context)) return kExitFailure;
         printPages(pages(context, std::nullopt), json, nullptr);
         return kExitOk;
     }

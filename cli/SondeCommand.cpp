@@ -130,10 +130,7 @@ int runSonde(const GlobalOptions& options, const std::vector<std::string>& args)
     FileOperator op(cliOp, arg);
     ProgramContext context;
     std::string error;
-    if (!startProgram(options.home, op, context, error)) {
-        std::fprintf(stderr, "quelt sonde: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    if (!startCommand("sonde", options.home, op, context)) return kExitFailure;
     SondeDatabase& db = *context.sondes;
     if (action == "list") return list(context, json);
 

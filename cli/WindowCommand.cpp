@@ -286,10 +286,7 @@ int runWindow(const GlobalOptions& global, const std::vector<std::string>& argsI
     CliOperator op(global.yes);
     ProgramContext context;
     std::string error;
-    if (!startProgram(global.home, op, context, error)) {
-        std::fprintf(stderr, "quelt window: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    if (!startCommand("window", global.home, op, context)) return kExitFailure;
     DeferredPorts ports;
     TravelTools tools(context.settings, *context.sondes, ports);
     tools.start(0);

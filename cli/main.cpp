@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/Command.h"
+#include "config/ProgramContext.h"
 
 namespace quelt::cli {
 
@@ -20,6 +21,17 @@ bool wantsHelp(const std::vector<std::string>& args) {
     for (const auto& a : args)
         if (a == "--help" || a == "-h") return true;
     return false;
+}
+
+bool startCommand(const char* command, const std::string& home, Operator& op, ProgramContext& context) {
+    std::string error;
+    if (!startProgram(home, op, context, error)) {
+        std::fprintf(stderr, "quelt %s: %s\n", command, error.c_str());
+        return false;
+    }
+    for (const std::string& note : context.preferences->loadNotes())
+        std::fprintf(stderr, "quelt %s: %s\n", command, note.c_str());
+    return true;
 }
 
 double numberArgument(const std::string& text) {

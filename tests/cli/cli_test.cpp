@@ -294,3 +294,17 @@ TEST_F(CliTest, QcListsTheGapsOfTheNoisyScenariosLogWithTheirDepths) {
         listed += gap;
     EXPECT_NE(r.out.find(listed), std::string::npos) << r.out;
 }
+
+TEST_F(CliTest, EveryCommandPrintsTheSettingsItClampedOnLoading) {
+    const fs::path home = sandbox / "home";
+    ASSERT_EQ(runQuelt(sandbox, "--home '" + home.string() + "' settings").exitCode, 0);
+    const std::string missing = "'" + (sandbox / "none.HED").string() + "'";
+    for (const std::string command : {"info", "lines", "las", "resample", "html", "qc", "render"}) {
+        SCOPED_TRACE(command);
+        ASSERT_TRUE(quelt::writeProfileString((home / "Zorak.cfg").string(), "QueltLogger", "Power", "200"));
+        const std::string args = command + " " + missing + (command == "render" ? " -o out.jpg" : "");
+        const auto r = quelt::test::runQuelt(sandbox, args, quelt::test::Stderr::Separate, home);
+        EXPECT_NE(r.err.find("quelt " + command + ": "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("Power = 200 is outside 80..125"), std::string::npos) << r.err;
+    }
+}
