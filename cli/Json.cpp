@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <type_traits>
 
 namespace quelt::cli {
 
@@ -56,6 +57,22 @@ JsonObject& JsonObject::add(std::string_view key, std::string_view rawJson) {
     body_ += ": ";
     body_ += rawJson;
     return *this;
+}
+
+std::string jsonValue(const std::variant<bool, int, double, std::string>& value) {
+    return std::visit(
+        [](const auto& x) -> std::string {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, bool>)
+                return x ? "true" : "false";
+            else if constexpr (std::is_same_v<T, int>)
+                return std::to_string(x);
+            else if constexpr (std::is_same_v<T, double>)
+                return jsonNumber(x);
+            else
+                return jsonString(x);
+        },
+        value);
 }
 
 }  // namespace quelt::cli

@@ -3,12 +3,15 @@
 
 #include <string>
 #include <string_view>
+#include <variant>
 
 namespace quelt::cli {
 
 std::string jsonString(std::string_view text);
 // A real that always reads back as a real: 500 is written 500.0; non-finite values are null.
 std::string jsonNumber(double value);
+// One value of the settings (a switch, a whole number, a real or a text) as JSON.
+std::string jsonValue(const std::variant<bool, int, double, std::string>& value);
 
 class JsonObject {
   public:

@@ -28,22 +28,6 @@ std::string textOf(const SettingValue& v) {
         v);
 }
 
-std::string jsonOf(const SettingValue& v) {
-    return std::visit(
-        [](const auto& x) -> std::string {
-            using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, bool>)
-                return x ? "true" : "false";
-            else if constexpr (std::is_same_v<T, int>)
-                return std::to_string(x);
-            else if constexpr (std::is_same_v<T, double>)
-                return jsonNumber(x);
-            else
-                return jsonString(x);
-        },
-        v);
-}
-
 int runSettings(const GlobalOptions& options, const std::vector<std::string>& args) {
     bool json = false;
     for (const auto& a : args) {
@@ -64,7 +48,7 @@ int runSettings(const GlobalOptions& options, const std::vector<std::string>& ar
     if (json) {
         JsonObject out;
         for (const auto& item : items)
-            out.add(item.key, jsonOf(item.value));
+            out.add(item.key, jsonValue(item.value));
         JsonObject paths;
         paths.addString("programDir", p.programDir)
             .addString("settingsFile", p.settingsFile)

@@ -333,19 +333,7 @@ void printPages(const std::vector<Page>& list, bool json, const char* device) {
         for (const Page& p : list) {
             JsonObject o;
             for (const auto& [key, value] : p.members)
-                o.add(key, std::visit(
-                               [](const auto& x) -> std::string {
-                                   using T = std::decay_t<decltype(x)>;
-                                   if constexpr (std::is_same_v<T, bool>)
-                                       return x ? "true" : "false";
-                                   else if constexpr (std::is_same_v<T, int>)
-                                       return std::to_string(x);
-                                   else if constexpr (std::is_same_v<T, double>)
-                                       return jsonNumber(x);
-                                   else
-                                       return jsonString(x);
-                               },
-                               value));
+                o.add(key, jsonValue(value));
             out.add(p.name, o.str());
         }
         if (device) out.addString("device", device);

@@ -94,10 +94,10 @@ TEST_F(Checkcomm, MonoCableFindsASlowerSpeed) {
     const std::string json = jsonLine(r.out);
     const int divisor = divisorOf(member(json, "baud"));
     EXPECT_GT(divisor, 3) << json;
-    quelt::sim::CableSpec spec;
-    spec.kind = quelt::sim::CableKind::Mono;
-    spec.lengthM = 3500;
-    const quelt::sim::Window w = quelt::sim::Cable(spec).gainWindow(divisor, stored("UpholePulseWidth"));
+    quelt::sim::CableSpec mono;
+    mono.kind = quelt::sim::CableKind::Mono;
+    mono.lengthM = 3500;
+    const quelt::sim::Window w = quelt::sim::Cable(mono).gainWindow(divisor, stored("UpholePulseWidth"));
     EXPECT_GT(stored("UpGain"), w.lo) << json;
     EXPECT_LT(stored("UpGain"), w.hi) << json;
     EXPECT_TRUE(fs::exists(home / "reporting_0412_mono.txt"));

@@ -45,10 +45,10 @@ TEST(Cable, TheSpeedACableCarriesDependsOnItsKindAndLength) {
 
 // A pinned window holds whatever the speed, the uphole drive and the cable.
 TEST(Cable, PinnedWindowsHoldAtEverySpeed) {
-    CableSpec spec{CableKind::Mono, 6000, 0.25};
-    spec.pinnedDrives = {11.5, 30.5};
-    spec.pinnedGains = {-1000, 1000};
-    Cable c(spec);
+    CableSpec pinned{CableKind::Mono, 6000, 0.25};
+    pinned.pinnedDrives = {11.5, 30.5};
+    pinned.pinnedGains = {-1000, 1000};
+    Cable c(pinned);
     for (int divisor : {20, 10, 3}) {
         for (int gain : {0, 20, 40})
             EXPECT_EQ(c.uplinkErrors({gain, 20, divisor, 5, 1}, 0), 0) << divisor << " " << gain;
