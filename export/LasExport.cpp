@@ -248,47 +248,40 @@ bool CLasExport::LoadInput(const std::string& headerPathIn) {
     return true;
 }
 
+namespace {
+// The operator's text for a refused From or To entry.
+std::string depthEntryText(DepthEntryFault fault, double firstShown, double lastShown, bool down) {
+    if (fault == DepthEntryFault::OutOfRange)
+        return format("Bad entry value (begining %#.2f ending %#.2f) \n", firstShown, lastShown);
+    return down ? "Bad entry value, the depth of beginning must be smaller than the depth of stop"
+                : "Bad entry value, the depth of stop must be smaller than the depth of beginning";
+}
+}  // namespace
+
 bool CLasExport::SetFrom(double displayValue) {
-    double v = toLog(displayValue);
-    std::string error;
-    switch (checkDepthEntry(v, ctx_.firstDepth, ctx_.lastDepth, ctx_.to, ctx_.mode == kLasModeDown, true)) {
-        case DepthEntryFault::None:
-            ctx_.from = v;
-            return true;
-        case DepthEntryFault::OutOfRange:
-            error = format("Bad entry value (begining %#.2f ending %#.2f) \n", toDisplay(ctx_.firstDepth),
-                           toDisplay(ctx_.lastDepth));
-            break;
-        case DepthEntryFault::WrongOrder:
-            error = ctx_.mode == kLasModeDown
-                        ? "Bad entry value, the depth of beginning must be smaller than the depth of stop"
-                        : "Bad entry value, the depth of stop must be smaller than the depth of beginning";
-            break;
+    const double v = toLog(displayValue);
+    const bool down = ctx_.mode == kLasModeDown;
+    const DepthEntryFault fault = checkDepthEntry(v, ctx_.firstDepth, ctx_.lastDepth, ctx_.to, down, true);
+    if (fault == DepthEntryFault::None) {
+        ctx_.from = v;
+        return true;
     }
-    operator_.message(error, MessageKind::Error);
+    operator_.message(depthEntryText(fault, toDisplay(ctx_.firstDepth), toDisplay(ctx_.lastDepth), down),
+                      MessageKind::Error);
     ctx_.from = ctx_.firstDepth;
     return false;
 }
 
 bool CLasExport::SetTo(double displayValue) {
-    double v = toLog(displayValue);
-    std::string error;
-    switch (
-        checkDepthEntry(v, ctx_.firstDepth, ctx_.lastDepth, ctx_.from, ctx_.mode == kLasModeDown, false)) {
-        case DepthEntryFault::None:
-            ctx_.to = v;
-            return true;
-        case DepthEntryFault::OutOfRange:
-            error = format("Bad entry value (begining %#.2f ending %#.2f) \n", toDisplay(ctx_.firstDepth),
-                           toDisplay(ctx_.lastDepth));
-            break;
-        case DepthEntryFault::WrongOrder:
-            error = ctx_.mode == kLasModeDown
-                        ? "Bad entry value, the depth of beginning must be smaller than the depth of stop"
-                        : "Bad entry value, the depth of stop must be smaller than the depth of beginning";
-            break;
+    const double v = toLog(displayValue);
+    const bool down = ctx_.mode == kLasModeDown;
+    const DepthEntryFault fault = checkDepthEntry(v, ctx_.firstDepth, ctx_.lastDepth, ctx_.from, down, false);
+    if (fault == DepthEntryFault::None) {
+        ctx_.to = v;
+        return true;
     }
-    operator_.message(error, MessageKind::Error);
+    operator_.message(depthEntryText(fault, toDisplay(ctx_.firstDepth), toDisplay(ctx_.lastDepth), down),
+                      MessageKind::Error);
     ctx_.to = ctx_.lastDepth;
     return false;
 }
