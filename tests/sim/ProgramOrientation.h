@@ -3,15 +3,9 @@
 // of its formulas), so that the simulator's geometry is checked against what the program really computes:
 // true angles in, the program's angles out.
 
-#include <atomic>
 #include <cmath>
 
-#include "config/Settings.h"
-#include "link/LinkState.h"
-#include "stream/ImageLine.h"
-#include "stream/LiveState.h"
-#include "stream/StreamPorts.h"
-#include "stream/ToolsStream.h"
+#include "tests/stream/StreamFixture.h"
 
 namespace quelt::sim {
 
@@ -20,17 +14,9 @@ struct Decoded {
 };
 
 inline Decoded decode(double gx, double gy, double gz, double hx, double hy, double hz) {
-    Settings settings;
-    LiveState live;
-    ReplyEcho echo;
-    ImageLine line;
-    StreamShared shared;
-    LinkCounters counters;
-    std::atomic<int> linkStatus{kLinkNothing};
-    NullStreamEvents events;
-    CToolsStream stream{settings, live, echo, line, shared, counters, linkStatus, events};
-    stream.updateOrientation(hx, hy, hz, gx, gy, gz, false);
-    const LiveValues v = live.snapshot();
+    test::StreamRig rig;
+    rig.stream.updateOrientation(hx, hy, hz, gx, gy, gz, false);
+    const LiveValues v = rig.v();
     return {v.tilt, v.azimuth, v.highSide, v.gravityTotal, v.magneticTotal};
 }
 
