@@ -52,6 +52,21 @@ namespace quelt::app {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The status bar, the menus' enabled states and the power panel follow the link at this pace (the
+// system's timer 410, 250 ms).
+constexpr int kStatusPeriodMs = 250;
+// The picture controller's paint deadlines, the probe panel's command deadlines and the alarms' ends
+// are checked at this pace: the ceiling of the picture's repaint rate (50 a second).
+constexpr int kModelPeriodMs = 20;
+// How long the splash picture stays up.
+constexpr int kSplashMs = 5000;
+// The screen assumed when the platform reports none: a field laptop's.
+constexpr QRect kFallbackScreen{0, 0, 1024, 768};
+
+}  // namespace
+
 QString mainWindowTitle() {
     return QString(kProductBanner) + " version" + QChar(0x00A0) + kProductVersion;
 }
@@ -110,15 +125,37 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
       transport_(acq_->transport),
       panel_(acq_->panel) {
     showDevice();
+    buildPicture();
+    buildLayout();
+    makePictureController();
+    connectDepthPanel();
+    makeToolWindows();
+    buildMenus();
+    buildStatusBar();
+    setOrientationLabels(context_.settings.PicOriented);
+    connectPowerPanel();
+    connectEngine();
+    startTimers();
+    controller_->schedulePaint(true);
+    RefreshDataView(1024);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    fitToScreen(screen ? screen->availableGeometry() : kFallbackScreen);
+    qApp->installEventFilter(this);
+    showSplash();
+}
 
-    // The picture, coloured by the palette in use.
+// The picture, coloured by the palette in use, with a buffer as tall as the screen.
+void MainWindow::buildPicture() {
     LoadPalettes(resolveNoCase(context_.home / kPaletteFileName).string(), context_.settings, palettes_,
                  colours_);
     picture_.setColourTable(colours_);
-    QScreen* screen = QGuiApplication::primaryScreen();
-    int screenHeight = screen ? screen->geometry().height() : 768;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int screenHeight = screen ? screen->geometry().height() : kFallbackScreen.height();
     picture_.InitImageBuffer(std::max(screenHeight, kMinScreenHeight), op_);
+}
 
+// The orientation labels over the picture on the left, the depth and power panels in a column on the right.
+void MainWindow::buildLayout() {
     auto* central = new QWidget(this);
     auto* columns = new QHBoxLayout(central);
     columns->setContentsMargins(kLayoutMargin, kLayoutMargin, kLayoutMargin, kLayoutMargin);
@@ -152,7 +189,10 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     panels_->setWidget(panelColumn);
     columns->addWidget(panels_, 1);
     setCentralWidget(central);
+}
 
+// The picture controller and the window's half of the probe panel's ports.
+void MainWindow::makePictureController() {
     PictureHooks hooks;
     hooks.recording = [this] { return flags_.recording.load(); };
     hooks.zeroLinkCounters = [this] {
@@ -163,7 +203,9 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     controller_ = std::make_unique<PictureController>(picture_, *view_, context_.settings, clock_, hooks);
     ports_ = std::make_unique<Ports>(*this);
     acq_->front = ports_.get();
+}
 
+void MainWindow::connectDepthPanel() {
     depth_->inputs = [this] { return depthInputs(); };
     depth_->onShowMagnifier = [this] { showMagnifier(); };
     depth_->magnifier()->onLeave = [this] {
@@ -180,6 +222,10 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
         context_.settings.BlackAndWhite = on;
         context_.preferences->WriteInt("BlackAndWhite", on ? 1 : 0, "QueltLogger");
     };
+}
+
+// The alarm window, the tools box, the travel tools and the logger setup, all made once and shown on demand.
+void MainWindow::makeToolWindows() {
     alert_ = new ui::CAlertDlg(this);
     tools_ = new ui::CToolsProbeDlg(this);
     tools_->onLeave = [this] { context_.placements.set(PlacementSlot::ToolsBox, ui::placementOf(tools_)); };
@@ -211,11 +257,10 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     };
     setupHooks.travelToolsOffsetEdit = [this](int code) { travel_->offsetEditNotification(code); };
     setup_ = std::make_unique<ui::LoggerSetup>(*acq_, op_, clock_, context_.placements, setupHooks, this);
+}
 
-    buildMenus();
-    buildStatusBar();
-    setOrientationLabels(context_.settings.PicOriented);
-
+// The transport and power buttons, their shortcuts and the replay speed.
+void MainWindow::connectPowerPanel() {
     connect(power_->power, &QToolButton::clicked, this, [this] { onPower(); });
     connect(power_->record, &QToolButton::clicked, this, [this] { onRecord(); });
     connect(power_->pause, &QToolButton::clicked, this, [this] { onPause(); });
@@ -229,7 +274,9 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     addTransportShortcuts();
     connect(power_->speed, &QSlider::valueChanged, this,
             [this](int v) { transport_.pacer().setPosition(v); });
+}
 
+void MainWindow::connectEngine() {
     // The engine and the link call these on their threads: everything that reaches a widget is queued
     // to this thread, and a burst of refresh requests costs one refresh. Rows are built on the thread
     // that delivers the line, under the picture's mutex.
@@ -294,7 +341,10 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     };
     live.beep = [this, queued](int, int) { queued([] { QApplication::beep(); }); };
     source_.start(*acq_, live);
+}
 
+// The probe panel's clock starts now; the two periodic timers and the single-shot replay timer.
+void MainWindow::startTimers() {
     const Millis now = clock_.now();
     panel_.start(now);
     connect(&mainTimer_, &QTimer::timeout, this, [this] { mainTick(clock_.now()); });
@@ -304,13 +354,8 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
         replayTick(clock_.now());
         scheduleReplay();
     });
-    mainTimer_.start(250);
-    modelTimer_.start(20);
-    controller_->schedulePaint(true);
-    RefreshDataView(1024);
-    fitToScreen(screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768));
-    qApp->installEventFilter(this);
-    showSplash();
+    mainTimer_.start(kStatusPeriodMs);
+    modelTimer_.start(kModelPeriodMs);
 }
 
 MainWindow::~MainWindow() {
@@ -812,7 +857,7 @@ void MainWindow::showSplash() {
     splash->setFont(f);
     splash->showMessage(kProductBanner, Qt::AlignTop | Qt::AlignHCenter, Qt::white);
     splash->show();
-    QTimer::singleShot(5000, splash, &QWidget::close);
+    QTimer::singleShot(kSplashMs, splash, &QWidget::close);
 }
 
 // --- Leaving -------------------------------------------------------------------------------------

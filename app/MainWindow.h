@@ -178,6 +178,16 @@ class MainWindow : public QMainWindow {
     bool nameNewLog(std::string& headerPath);
     void htmlDone(bool ok, const std::string& page);
     void waitForHtml();
+    // The steps of the constructor, in their order.
+    void buildPicture();
+    void buildLayout();
+    void makePictureController();
+    void connectDepthPanel();
+    void makeToolWindows();
+    void connectPowerPanel();
+    // The engine's and the live source's callbacks, queued to this thread and coalesced.
+    void connectEngine();
+    void startTimers();
     void buildMenus();
     void addTransportShortcuts();
     void showRecordingFigures();
