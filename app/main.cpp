@@ -10,6 +10,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
 #include "app/DeviceLiveSource.h"
@@ -26,20 +27,43 @@
 #include "ui/setup/PSetDepthPlayer.h"
 #include "ui/travel/TravelWindowDlg.h"
 
-int main(int argc, char** argv) {
-    // --help and --version print and leave: they need no display.
+namespace {
+
+using quelt::app::MainWindow;
+
+// How often --power-on looks whether the logger has been found.
+constexpr int kPowerOnPollMs = 200;
+// How often a scripted run looks for the window it answers (the replay-start question) or waits on
+// (the end of the power-off).
+constexpr int kScriptPollMs = 100;
+// How long the end-of-process window stays up after the link threads have ended.
+constexpr unsigned long kEndProcessShowMs = 400;
+
+// What the command line asked for.
+struct Arguments {
+    QString home;
+    quelt::DeviceChoice choice;
+    bool powerOn = false;
+    QString replay;  // empty: no replay at start
+    std::optional<int> replaySpeed;
+    QString screenshot;  // empty: no screenshot
+    int screenshotAfterMs = 0;
+    bool travelTools = false;
+    std::optional<int> quitAfterMs;
+    bool stats = false;
+};
+
+// --help and --version print and leave: they need no display.
+void noDisplayForHelp(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         if ((a == "-h" || a == "--help" || a == "--help-all" || a == "-v" || a == "--version") &&
             !std::getenv("QT_QPA_PLATFORM"))
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
-    QApplication application(argc, argv);
-    QApplication::setApplicationName("QueltLogger");
-    QApplication::setApplicationVersion(QUELT_VERSION);
-    // Files always use a decimal point, whatever the user's locale.
-    std::setlocale(LC_NUMERIC, "C");
+}
 
+Arguments parseArguments(const QApplication& application) {
     QCommandLineParser parser;
     parser.setApplicationDescription("QueltLogger, the surface acquisition program of the VEXA televiewer.");
     parser.addHelpOption();
@@ -92,8 +116,171 @@ int main(int argc, char** argv) {
     parser.addOption(statsOption);
     parser.process(application);
 
+    Arguments args;
+    args.home = parser.value(homeOption);
+    args.choice.device = parser.value(deviceOption).toStdString();
+    if (parser.isSet(scenarioOption)) args.choice.scenario = parser.value(scenarioOption).toStdString();
+    if (parser.isSet(seedOption)) {
+        bool ok = false;
+        args.choice.seed = parser.value(seedOption).toULongLong(&ok);
+        args.choice.seedGiven = ok;
+    }
+    args.powerOn = parser.isSet(powerOnOption);
+    if (parser.isSet(replayOption)) args.replay = parser.value(replayOption);
+    if (parser.isSet(replaySpeedOption)) args.replaySpeed = parser.value(replaySpeedOption).toInt();
+    if (parser.isSet(screenshotOption)) args.screenshot = parser.value(screenshotOption);
+    args.screenshotAfterMs = parser.value(screenshotAfter).toInt();
+    args.travelTools = parser.isSet(travelOption);
+    if (parser.isSet(quitAfter)) args.quitAfterMs = parser.value(quitAfter).toInt();
+    args.stats = parser.isSet(statsOption);
+    return args;
+}
+
+// The live source over the device of --device. The "Simulated logger" entry switches to the simulated
+// logger and back to the device of the start (the real logger unless --device chose another).
+std::unique_ptr<quelt::app::DeviceLiveSource> makeLiveSource(const quelt::DeviceChoice& choice,
+                                                             const quelt::Clock& clock,
+                                                             quelt::ProgramContext& context,
+                                                             std::string& error) {
+    const std::uint16_t productId =
+        quelt::loggerProductId(context.preferences ? context.preferences->File() : std::string());
+    std::unique_ptr<quelt::Device> device =
+        quelt::makeDevice(choice, clock, context.settings, productId, error);
+    if (!device) return nullptr;
+    auto switchDevice = [&clock, &context, choice, productId](bool simulated, std::string& why) {
+        quelt::DeviceChoice next = choice;
+        if (simulated)
+            next.device = quelt::kSimDevice;
+        else if (choice.simulated())
+            next.device.clear();
+        return quelt::makeDevice(next, clock, context.settings, productId, why);
+    };
+    return std::make_unique<quelt::app::DeviceLiveSource>(std::move(device), productId, switchDevice);
+}
+
+// --power-on: the power button is pressed once the logger is found.
+void scriptPowerOn(MainWindow& window) {
+    auto* poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [&window, poll] {
+        if (window.linkStatus().load() < quelt::kLinkLogger) return;
+        poll->stop();
+        window.onPower();
+    });
+    poll->start(kPowerOnPollMs);
+}
+
+// --replay: "Open and Play" of the log, its replay-start question answered with "All" as soon as it
+// shows, and the play started at once.
+void scriptReplay(MainWindow& window, quelt::app::QtOperator& op, const std::string& home,
+                  const Arguments& args) {
+    auto* answer = new QTimer(&window);
+    QObject::connect(answer, &QTimer::timeout, &window, [answer] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* start = qobject_cast<quelt::ui::CPSetDepthPlayer*>(w); start && start->isVisible()) {
+                answer->stop();
+                start->allButton()->click();
+            }
+        }
+    });
+    answer->start(kScriptPollMs);
+    // A relative path that is not there is taken in the program folder ("Demo/Demo.HED").
+    QFileInfo log(args.replay);
+    if (log.isRelative() && !log.exists())
+        log = QFileInfo(QDir(QString::fromStdString(home)), log.filePath());
+    op.scriptedPath = log.absoluteFilePath().toStdString();
+    if (args.replaySpeed) window.powerPanel()->speed->setValue(*args.replaySpeed);
+    QTimer::singleShot(0, &window, [&window] {
+        window.OpenAndPlay();
+        window.onPlay();  // --replay plays at once
+    });
+}
+
+// --screenshot of the main window, and with --travel-tools of the travel tools too.
+void scriptScreenshots(MainWindow& window, const Arguments& args) {
+    if (!args.screenshot.isEmpty()) {
+        const QString file = args.screenshot;
+        QTimer::singleShot(args.screenshotAfterMs, &window,
+                           [&window, file] { window.grab().save(file, "PNG"); });
+    }
+    if (args.travelTools) {
+        QTimer::singleShot(0, &window, [&window] { window.TravelTools(); });
+        if (!args.screenshot.isEmpty()) {
+            QFileInfo shot(args.screenshot);
+            const QString file = shot.dir().filePath(shot.completeBaseName() + "_travel." + shot.suffix());
+            QTimer::singleShot(args.screenshotAfterMs, &window,
+                               [&window, file] { window.travelTools()->grab().save(file, "PNG"); });
+        }
+    }
+}
+
+// --stats: the counters of the live link, printed once: before the scripted power-off, else on leaving.
+class StatsPrinter {
+  public:
+    StatsPrinter(bool due, MainWindow& window, quelt::app::DeviceLiveSource& source)
+        : due_(due), window_(window), source_(source) {}
+    void operator()() {
+        if (!due_) return;
+        due_ = false;
+        const quelt::LinkCounters& c = window_.acquisition().counters;
+        std::fprintf(stderr,
+                     "frames: dispatched %u, missed %u, resync %u, full decoded %u (Valid), full replaced %u "
+                     "(Error)",
+                     c.dispatched.load(), c.missed.load(), c.resync.load(), c.fullDecoded.load(),
+                     c.fullReplaced.load());
+        if (auto* sim = dynamic_cast<quelt::sim::SimDevice*>(&source_.device()))
+            std::fprintf(stderr, "; the simulated logger sent %d data frames",
+                         sim->logger().counters().dataFrames);
+        std::fprintf(stderr, "\n");
+    }
+
+  private:
+    bool due_;
+    MainWindow& window_;
+    quelt::app::DeviceLiveSource& source_;
+};
+
+// --quit-after: the sonde switched off, the leaving question answered yes, the window closed once the
+// power-off has ended.
+void scriptQuit(MainWindow& window, quelt::app::QtOperator& op, StatsPrinter& stats, int afterMs) {
+    QTimer::singleShot(afterMs, &window, [&window, &op, &stats] {
+        stats();
+        op.scriptedAnswer = true;
+        if (window.probePanel().powered()) window.onPower();
+        auto* wait = new QTimer(&window);
+        QObject::connect(wait, &QTimer::timeout, &window, [&window, wait] {
+            if (window.probePanel().powered() || window.probePanel().powerDownRunning()) return;
+            wait->stop();
+            window.close();
+        });
+        wait->start(kScriptPollMs);
+    });
+}
+
+// The main window has run its shutdown; the link threads that are still there get their waits, then
+// the paths are saved.
+void endProcess(quelt::app::CEndProcessDlg& end, quelt::app::DeviceLiveSource& source,
+                quelt::ProgramContext& context) {
+    end.say(quelt::app::kEndingUsb);
+    source.stop();
+    end.say(quelt::app::kShutdownProcess);
+    QThread::msleep(kEndProcessShowMs);
+    end.hide();
+    context.preferences->SavePaths();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    noDisplayForHelp(argc, argv);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("QueltLogger");
+    QApplication::setApplicationVersion(QUELT_VERSION);
+    // Files always use a decimal point, whatever the user's locale.
+    std::setlocale(LC_NUMERIC, "C");
+    const Arguments args = parseArguments(application);
+
     quelt::app::QtOperator op;
-    const std::string home = quelt::chooseHome(parser.value(homeOption).toStdString()).string();
+    const std::string home = quelt::chooseHome(args.home.toStdString()).string();
     quelt::app::SingleInstance instance(home);
     if (instance.PreviousInstanceRunning()) {
         op.message(quelt::app::kPrecedingInstanceText, quelt::MessageKind::Warning);
@@ -110,128 +297,29 @@ int main(int argc, char** argv) {
     // Files are read from here on: the application object may have set the numeric locale.
     std::setlocale(LC_NUMERIC, "C");
     quelt::SteadyClock clock;
-    quelt::DeviceChoice choice;
-    choice.device = parser.value(deviceOption).toStdString();
-    if (parser.isSet(scenarioOption)) choice.scenario = parser.value(scenarioOption).toStdString();
-    if (parser.isSet(seedOption)) {
-        bool ok = false;
-        choice.seed = parser.value(seedOption).toULongLong(&ok);
-        choice.seedGiven = ok;
-    }
-    const std::uint16_t productId =
-        quelt::loggerProductId(context.preferences ? context.preferences->File() : std::string());
-    std::unique_ptr<quelt::Device> device =
-        quelt::makeDevice(choice, clock, context.settings, productId, error);
-    if (!device) {
+    std::unique_ptr<quelt::app::DeviceLiveSource> source = makeLiveSource(args.choice, clock, context, error);
+    if (!source) {
         QMessageBox::critical(nullptr, "QueltLogger", QString::fromStdString(error));
         return 2;
     }
-    // The "Simulated logger" entry switches to the simulated logger and back to the device of the start
-    // (the real logger unless --device chose another).
-    auto switchDevice = [&clock, &context, choice, productId](bool simulated, std::string& why) {
-        quelt::DeviceChoice next = choice;
-        if (simulated)
-            next.device = quelt::kSimDevice;
-        else if (choice.simulated())
-            next.device.clear();
-        return quelt::makeDevice(next, clock, context.settings, productId, why);
-    };
-    quelt::app::DeviceLiveSource source(std::move(device), productId, switchDevice);
     // The end-of-process window exists, hidden, before the main window.
     quelt::app::CEndProcessDlg end;
     end.setAttribute(Qt::WA_QuitOnClose, false);
-    quelt::app::MainWindow window(context, op, source, clock);
+    MainWindow window(context, op, *source, clock);
     window.setEndProcessWindow(&end);
     op.setParent(&window);
     instance.TrackFirstInstance(&window);
     window.show();
-    if (parser.isSet(powerOnOption)) {
-        auto* poll = new QTimer(&window);
-        QObject::connect(poll, &QTimer::timeout, &window, [&window, poll] {
-            if (window.linkStatus().load() < quelt::kLinkLogger) return;
-            poll->stop();
-            window.onPower();
-        });
-        poll->start(200);
-    }
-    if (parser.isSet(replayOption)) {
-        // The replay-start question is answered with "All" as soon as it shows.
-        auto* answer = new QTimer(&window);
-        QObject::connect(answer, &QTimer::timeout, &window, [answer] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (auto* start = qobject_cast<quelt::ui::CPSetDepthPlayer*>(w);
-                    start && start->isVisible()) {
-                    answer->stop();
-                    start->allButton()->click();
-                }
-            }
-        });
-        answer->start(100);
-        // A relative path that is not there is taken in the program folder ("Demo/Demo.HED").
-        QFileInfo log(parser.value(replayOption));
-        if (log.isRelative() && !log.exists())
-            log = QFileInfo(QDir(QString::fromStdString(home)), log.filePath());
-        op.scriptedPath = log.absoluteFilePath().toStdString();
-        if (parser.isSet(replaySpeedOption))
-            window.powerPanel()->speed->setValue(parser.value(replaySpeedOption).toInt());
-        QTimer::singleShot(0, &window, [&window] {
-            window.OpenAndPlay();
-            window.onPlay();  // --replay plays at once
-        });
-    }
-    if (parser.isSet(screenshotOption)) {
-        const QString file = parser.value(screenshotOption);
-        QTimer::singleShot(parser.value(screenshotAfter).toInt(), &window,
-                           [&window, file] { window.grab().save(file, "PNG"); });
-    }
-    if (parser.isSet(travelOption)) {
-        QTimer::singleShot(0, &window, [&window] { window.TravelTools(); });
-        if (parser.isSet(screenshotOption)) {
-            QFileInfo shot(parser.value(screenshotOption));
-            const QString file = shot.dir().filePath(shot.completeBaseName() + "_travel." + shot.suffix());
-            QTimer::singleShot(parser.value(screenshotAfter).toInt(), &window,
-                               [&window, file] { window.travelTools()->grab().save(file, "PNG"); });
-        }
-    }
-    // The counters of the live link, printed once: before the scripted power-off, else on leaving.
-    bool statsDue = parser.isSet(statsOption);
-    auto printStats = [&window, &source, &statsDue] {
-        if (!statsDue) return;
-        statsDue = false;
-        const quelt::LinkCounters& c = window.acquisition().counters;
-        std::fprintf(stderr,
-                     "frames: dispatched %u, missed %u, resync %u, full decoded %u (Valid), full replaced %u "
-                     "(Error)",
-                     c.dispatched.load(), c.missed.load(), c.resync.load(), c.fullDecoded.load(),
-                     c.fullReplaced.load());
-        if (auto* sim = dynamic_cast<quelt::sim::SimDevice*>(&source.device()))
-            std::fprintf(stderr, "; the simulated logger sent %d data frames",
-                         sim->logger().counters().dataFrames);
-        std::fprintf(stderr, "\n");
-    };
-    window.onPowerOff = printStats;
-    if (parser.isSet(quitAfter)) {
-        QTimer::singleShot(parser.value(quitAfter).toInt(), &window, [&window, &op, &printStats] {
-            printStats();
-            op.scriptedAnswer = true;
-            if (window.probePanel().powered()) window.onPower();
-            auto* wait = new QTimer(&window);
-            QObject::connect(wait, &QTimer::timeout, &window, [&window, wait] {
-                if (window.probePanel().powered() || window.probePanel().powerDownRunning()) return;
-                wait->stop();
-                window.close();
-            });
-            wait->start(100);
-        });
-    }
-    int rc = application.exec();
+
+    if (args.powerOn) scriptPowerOn(window);
+    if (!args.replay.isEmpty()) scriptReplay(window, op, home, args);
+    scriptScreenshots(window, args);
+    StatsPrinter printStats(args.stats, window, *source);
+    window.onPowerOff = [&printStats] { printStats(); };
+    if (args.quitAfterMs) scriptQuit(window, op, printStats, *args.quitAfterMs);
+
+    const int rc = application.exec();
     printStats();
-    // The main window has run its shutdown; the link threads that are still there get their waits.
-    end.say(quelt::app::kEndingUsb);
-    source.stop();
-    end.say(quelt::app::kShutdownProcess);
-    QThread::msleep(400);
-    end.hide();
-    context.preferences->SavePaths();
+    endProcess(end, *source, context);
     return rc;
 }
