@@ -1,5 +1,6 @@
 #include "config/Preferences.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
@@ -34,63 +35,132 @@ int truncTenths(double value) {
     return static_cast<int>(truncTolerant(value * 10.0));
 }
 
-// The whole-number keys of section QueltLogger: where each goes, its value when the file has none, and
-// the range its setup page allows (a value outside it, from an older version or an edited file, is
-// clamped on loading). kFree: no page limits the key.
-constexpr int kFree = 0;
+// The value of each key that the file does not hold.
+const Settings& defaultSettings() {
+    static const Settings record;
+    return record;
+}
+
+// The keys of Zorak.cfg that LoadSettings reads, one row each: where the value goes and the range its
+// setup page allows (a value outside it, from an older version or an edited file, is clamped on loading
+// with a note). kFree: no page limits the key. A key the file does not hold takes the field's default,
+// written once beside the field in Settings.
+constexpr double kFree = 0;
+struct Range {
+    double low = kFree, high = kFree;
+};
+
+// The whole-number keys of section QueltLogger.
 struct IntKey {
     const char* key;
     int Settings::*field;
-    int fallback;
-    int low = kFree, high = kFree;
+    Range range = {};
 };
+constexpr Range kMotorPeriodRange = {21, 127};
 constexpr IntKey kIntKeys[] = {
-    {"SampleDephtMode", &Settings::SampleDephtMode, 1},
-    {"AcousticalGain", &Settings::AcousticalGain, 10},
-    {"AcousticalAGC", &Settings::AcousticalAGC, 0},
-    {"UpBaudDivisor", &Settings::UpBaudDivisor, 10, 2, 20},
-    {"PicBkgColor", &Settings::PicBkgColor, 0},
-    {"PicForeColor", &Settings::PicForeColor, 5},
-    {"GammaScale", &Settings::GammaScale, 0},
-    {"RefreshTravelDialog", &Settings::RefreshTravelDialog, 0},
-    {"SondeUsed", &Settings::SondeUsed, 0},
-    {"WaterVelocity", &Settings::WaterVelocity, 1484},
-    {"ImpWaterVelocity", &Settings::ImpWaterVelocity, 4868},
-    {"PicOriented", &Settings::PicOriented, 0, 0, 2},
-    {"SetDepthUnit", &Settings::SetDepthUnit, 0, 0, 1},
-    {"CableType", &Settings::CableType, 0},
-    {"DownEnergie", &Settings::DownEnergie, 15, 5, 60},
-    {"UpGain", &Settings::UpGain, 25, 0, 40},
-    {"MotorPeriod", &Settings::MotorPeriod, 87, 21, 127},
-    {"PicResolution", &Settings::PicResolution, 2, 1, 4},
-    {"Power", &Settings::Power, 90, 80, 125},
-    {"PulsResolution", &Settings::PulsResolution, 1000, 500, 10000},
-    {"UpholePulseWidth", &Settings::UpholePulseWidth, 15, 5, 60},
-    {"LevelContrast", &Settings::LevelContrast, 0},
-    {"SetFilter", &Settings::SetFilter, 50, 50, 2000},
-    {"PaletteInUse", &Settings::PaletteInUse, 1},
+    {"SampleDephtMode", &Settings::SampleDephtMode},
+    {"AcousticalGain", &Settings::AcousticalGain},
+    {"AcousticalAGC", &Settings::AcousticalAGC},
+    {"UpBaudDivisor", &Settings::UpBaudDivisor, {2, 20}},
+    {"PicBkgColor", &Settings::PicBkgColor},
+    {"PicForeColor", &Settings::PicForeColor},
+    {"GammaScale", &Settings::GammaScale},
+    {"RefreshTravelDialog", &Settings::RefreshTravelDialog},
+    {"SondeUsed", &Settings::SondeUsed},
+    {"WaterVelocity", &Settings::WaterVelocity},
+    {"ImpWaterVelocity", &Settings::ImpWaterVelocity},
+    {"PicOriented", &Settings::PicOriented, {0, 2}},
+    {"SetDepthUnit", &Settings::SetDepthUnit, {0, 1}},
+    {"CableType", &Settings::CableType},
+    {"DownEnergie", &Settings::DownEnergie, {5, 60}},
+    {"UpGain", &Settings::UpGain, {0, 40}},
+    {"MotorPeriod", &Settings::MotorPeriod, kMotorPeriodRange},
+    {"PicResolution", &Settings::PicResolution, {1, 4}},
+    {"Power", &Settings::Power, {80, 125}},
+    {"PulsResolution", &Settings::PulsResolution, {500, 10000}},
+    {"UpholePulseWidth", &Settings::UpholePulseWidth, {5, 60}},
+    {"LevelContrast", &Settings::LevelContrast},
+    {"SetFilter", &Settings::SetFilter, {50, 2000}},
+    {"PaletteInUse", &Settings::PaletteInUse},
 };
-constexpr IntKey kMotorPeriodPreset = {"MotorPeriod_M", &Settings::MotorPeriod, 87, 21, 127};
+// The motor period presets MotorPeriod_M1 .. MotorPeriod_M4, each in the motor period's range.
+constexpr const char* kMotorPeriodPresetKey = "MotorPeriod_M";
 
-// The real keys with a page range, in file units. (MagneticOffset is read as it stands: a declination
-// stored west, negative, means the same as its page's 0..359.99 value.)
-struct RealRange {
+// The refresh periods, milliseconds. A file without one gets its default written into it; a shorter
+// period than the floor is raised to it without a note (older files hold such values).
+struct PeriodKey {
     const char* key;
-    double low, high;
+    int Settings::*field;
+    int floor;
 };
-constexpr RealRange kPulleysDiameter = {"PulleysDiameter", 2500, 15000};  // tenths of a millimetre
-constexpr RealRange kPulleyCircumInch = {"PulleyCircumInch", 10.0, 60.0};
+constexpr PeriodKey kPeriodKeys[] = {
+    {"RefreshTime", &Settings::RefreshTime, 100},
+    {"ScreenRefreshTime", &Settings::ScreenRefreshTime, 200},
+};
+// What a period key reads as when the file does not hold it.
+constexpr int kPeriodMissing = 999999;
 
-struct LasFlag {
+// The real keys. `whole`: the file holds a whole number ("1300.7" reads as 1300); else a decimal, with a
+// point or a comma. `unitsInFile`: how many file units make one unit in memory; the range is in file
+// units.
+struct RealKey {
+    const char* key;
+    double Settings::*field;
+    bool whole;
+    double unitsInFile = 1;
+    Range range = {};
+};
+constexpr RealKey kRealKeys[] = {
+    {"UpBlanking", &Settings::UpBlanking, true},
+    {"UpWindow", &Settings::UpWindow, true},
+    {"DepthMemo", &Settings::DepthMemo, false},
+    // A declination stored west, negative, means the same as its page's 0..359.99 value: read as it stands.
+    {"MagneticOffset", &Settings::MagneticOffset, false},
+    {"PulleysDiameter", &Settings::PulleysDiameter, true, 10, {2500, 15000}},  // tenths of a millimetre
+};
+// The pulley's circumference in inches, read only when depths are in feet.
+constexpr RealKey kPulleyCircumInch = {
+    "PulleyCircumInch", &Settings::PulleyCircumInch, false, 1, {10.0, 60.0}};
+
+// The switches: 0 is off, any other number on; `yesNo` keys also read "yes" and "no".
+struct FlagKey {
+    const char* section;
     const char* key;
     bool Settings::*field;
+    bool yesNo = false;
 };
-constexpr LasFlag kLasFlags[] = {
-    {"ExportSpeed", &Settings::ExportSpeed},     {"ExportIncl", &Settings::ExportIncl},
-    {"ExportAzimuth", &Settings::ExportAzimuth}, {"ExportRoll", &Settings::ExportRoll},
-    {"ExportMroll", &Settings::ExportMroll},     {"ExportTgrav", &Settings::ExportTgrav},
-    {"ExportTDelta", &Settings::ExportTDelta},   {"ExportTgauss", &Settings::ExportTgauss},
-    {"ExportRaw", &Settings::ExportRaw},         {"ExportGamm", &Settings::ExportGamm},
+constexpr FlagKey kFlagKeys[] = {
+    {kMain, "ShowPhantom", &Settings::ShowPhantom},
+    {kMain, "BlackAndWhite", &Settings::BlackAndWhite},
+    {kMain, "PulleyDir", &Settings::PulleyDir},
+    {kMain, "DisplayTracking", &Settings::DisplayTracking},
+    {kMain, "SplashScreenOff", &Settings::SplashScreenOff, true},
+    {kLas, "ExportSpeed", &Settings::ExportSpeed},
+    {kLas, "ExportIncl", &Settings::ExportIncl},
+    {kLas, "ExportAzimuth", &Settings::ExportAzimuth},
+    {kLas, "ExportRoll", &Settings::ExportRoll},
+    {kLas, "ExportMroll", &Settings::ExportMroll},
+    {kLas, "ExportTgrav", &Settings::ExportTgrav},
+    {kLas, "ExportTDelta", &Settings::ExportTDelta},
+    {kLas, "ExportTgauss", &Settings::ExportTgauss},
+    {kLas, "ExportRaw", &Settings::ExportRaw},
+    {kLas, "ExportGamm", &Settings::ExportGamm},
+};
+
+// The last log's keys, stored with native separators. A file without FilePath (a first start) names
+// the demonstration log of the program folder, and gets these names written into it.
+struct LastLogKey {
+    const char* key;
+    std::string ProgramPaths::*field;
+    const char* demo;
+    bool inProgramDir;  // `demo` is a path in the program folder, else a bare file name
+};
+constexpr const char* kNoPath = "none";
+constexpr LastLogKey kLastLogKeys[] = {
+    {"FileName", &ProgramPaths::dataFileName, "Demo.VIV", false},
+    {"LastFile", &ProgramPaths::lastHeader, "Demo/Demo.HED", true},
+    {"DataFile", &ProgramPaths::lastDataFile, "Demo/Demo.VIV", true},
+    {"FilePath", &ProgramPaths::logDir, "Demo", true},
 };
 }  // namespace
 
@@ -145,35 +215,42 @@ void CPreferences::LoadAll(const std::string& programDir) {
 }
 
 void CPreferences::LoadSettings() {
-    Settings& s = settings_;
     loadNotes_.clear();
     paths_.settingsFile = resolveNoCase(programDir_ + kSettingsFileName).string();
     file_ = paths_.settingsFile;
     section_ = kMain;
+    loadPaths();
+    loadSwitches();
+    std::setlocale(LC_NUMERIC, "C");
+    loadNumbers();
+    for (const FlagKey& k : kFlagKeys)
+        settings_.*k.field = k.yesNo ? GetYesNo(k.key, defaultSettings().*k.field, k.section)
+                                     : GetBool(k.key, defaultSettings().*k.field ? 1 : 0, k.section);
+    deriveShownValues();
+    SetSection(kMain);
+    if (loadPalettes) loadPalettes();
+}
 
-    std::string tempDir = GetString("Tempdir", systemTempDir(), kMain);
-    std::string fileName = GetString("FileName", "none");
-    std::string lastFile = GetString("LastFile", "none");
-    std::string dataFile = GetString("DataFile", "none");
-    std::string filePath = GetString("FilePath", "none");
-    if (filePath == "none") {
-        fileName = "Demo.VIV";
-        lastFile = resolveNoCase(programDir_ + "Demo/Demo.HED").string();
-        dataFile = resolveNoCase(programDir_ + "Demo/Demo.VIV").string();
-        filePath = resolveNoCase(programDir_ + "Demo").string();
-        WriteString("FileName", fileName);
-        WriteString("LastFile", lastFile);
-        WriteString("DataFile", dataFile);
-        WriteString("FilePath", filePath);
+void CPreferences::loadPaths() {
+    const std::string tempDir = GetString("Tempdir", systemTempDir(), kMain);
+    std::string lastLog[std::size(kLastLogKeys)];
+    for (size_t i = 0; i < std::size(kLastLogKeys); ++i)
+        lastLog[i] = GetString(kLastLogKeys[i].key, kNoPath);
+    if (lastLog[std::size(kLastLogKeys) - 1] == kNoPath) {
+        for (size_t i = 0; i < std::size(kLastLogKeys); ++i) {
+            const LastLogKey& k = kLastLogKeys[i];
+            lastLog[i] = k.inProgramDir ? resolveNoCase(programDir_ + k.demo).string() : k.demo;
+            WriteString(k.key, lastLog[i]);
+        }
     }
     paths_.tempDir = localTempDir(tempDir);
-    paths_.dataFileName = nativePath(fileName);
-    paths_.lastHeader = nativePath(lastFile);
-    paths_.lastDataFile = nativePath(dataFile);
-    paths_.logDir = nativePath(filePath);
+    for (size_t i = 0; i < std::size(kLastLogKeys); ++i)
+        paths_.*kLastLogKeys[i].field = nativePath(lastLog[i]);
     paths_.language = static_cast<std::uint16_t>(GetInt("languageID", 0));
+}
 
-    // The technical switches.
+void CPreferences::loadSwitches() {
+    Settings& s = settings_;
     if (auto sw = switchStore_.read()) {
         s.switches = *sw;
         Diagnostics::configure(programDir_, s.switches.DebugingTools);
@@ -187,70 +264,56 @@ void CPreferences::LoadSettings() {
         s.switches = TechnicalSwitches{};
         Diagnostics::configure(programDir_, false);
     }
+}
 
-    s.RefreshTime = GetInt("RefreshTime", 999999);
-    if (s.RefreshTime == 999999) {
-        s.RefreshTime = 500;
-        WriteInt("RefreshTime", 500);
+void CPreferences::loadNumbers() {
+    Settings& s = settings_;
+    const Settings& d = defaultSettings();
+    for (const PeriodKey& k : kPeriodKeys) {
+        s.*k.field = GetInt(k.key, kPeriodMissing);
+        if (s.*k.field == kPeriodMissing) {
+            s.*k.field = d.*k.field;
+            WriteInt(k.key, s.*k.field);
+        }
+        s.*k.field = std::max(s.*k.field, k.floor);
     }
-    if (s.RefreshTime < 100) s.RefreshTime = 100;
-    s.ScreenRefreshTime = GetInt("ScreenRefreshTime", 999999);
-    if (s.ScreenRefreshTime == 999999) {
-        s.ScreenRefreshTime = 2000;
-        WriteInt("ScreenRefreshTime", 2000);
-    }
-    if (s.ScreenRefreshTime < 200) s.ScreenRefreshTime = 200;
-
-    std::setlocale(LC_NUMERIC, "C");
     for (const IntKey& k : kIntKeys)
-        s.*k.field = static_cast<int>(inRange(k.key, GetInt(k.key, k.fallback), k.low, k.high));
+        s.*k.field = static_cast<int>(inRange(k.key, GetInt(k.key, d.*k.field), k.range.low, k.range.high));
     for (size_t i = 0; i < s.MotorPeriodPreset.size(); ++i) {
-        const std::string key = format("%s%zu", kMotorPeriodPreset.key, i + 1);
+        const std::string key = format("%s%zu", kMotorPeriodPresetKey, i + 1);
         s.MotorPeriodPreset[i] =
-            static_cast<int>(inRange(key.c_str(), GetInt(key.c_str(), kMotorPeriodPreset.fallback),
-                                     kMotorPeriodPreset.low, kMotorPeriodPreset.high));
+            static_cast<int>(inRange(key.c_str(), GetInt(key.c_str(), d.MotorPeriodPreset[i]),
+                                     kMotorPeriodRange.low, kMotorPeriodRange.high));
     }
-
-    s.UpBlanking = GetInt("UpBlanking", 1200);
-    s.UpWindow = GetInt("UpWindow", 500);
+    for (size_t i = 0; i < s.PicColorRef.size(); ++i) {
+        const std::string key = format("PicColorRef%zu", i);
+        s.PicColorRef[i] =
+            static_cast<std::uint32_t>(GetInt(key.c_str(), static_cast<int>(d.PicColorRef[i])));
+    }
+    auto readReal = [this, &d](const RealKey& k) {
+        const double fallback = d.*k.field * k.unitsInFile;
+        const double value =
+            k.whole ? GetInt(k.key, static_cast<int>(std::lround(fallback))) : GetDouble(k.key, fallback);
+        return inRange(k.key, value, k.range.low, k.range.high) / k.unitsInFile;
+    };
+    for (const RealKey& k : kRealKeys)
+        s.*k.field = readReal(k);
+    // The travel-time display opens on the acquisition's blanking and window unless it has its own.
     s.DisplayBlanking = GetInt("DisplayBlanking", static_cast<int>(s.UpBlanking));
     s.DisplayWindow = GetInt("DisplayWindow", static_cast<int>(s.UpWindow));
+    if (s.SetDepthUnit == 1) s.PulleyCircumInch = readReal(kPulleyCircumInch);
+}
+
+// The values that follow from the keys read: the shown units and the copies the windows restore.
+void CPreferences::deriveShownValues() {
+    Settings& s = settings_;
     s.SavedDisplayBlanking = s.DisplayBlanking;
     s.SavedDisplayWindow = s.DisplayWindow;
-    s.DepthMemo = GetDouble("DepthMemo", 0.0);
-    s.ShowPhantom = GetBool("ShowPhantom", 0);
-    s.BlackAndWhite = GetBool("BlackAndWhite", 0);
-    const Settings defaults;
-    for (size_t i = 0; i < s.PicColorRef.size(); ++i) {
-        std::string key = format("PicColorRef%zu", i);
-        s.PicColorRef[i] =
-            static_cast<std::uint32_t>(GetInt(key.c_str(), static_cast<int>(defaults.PicColorRef[i])));
-    }
-    s.PaletteScale = {0, 127, 255, 0, 127, 255, 80};
-
+    s.PaletteScale = defaultSettings().PaletteScale;
     s.ShownDepthUnit = s.SetDepthUnit;
     s.ShownGamma = s.GammaScale != 0 ? 1 : 0;
-
-    s.PulleyDir = GetBool("PulleyDir", 1);
     s.UpGainCommand = s.UpGain;
-    s.MagneticOffset = GetDouble("MagneticOffset", 0.0);
-    s.PulleysDiameter = inRange(kPulleysDiameter.key, GetInt(kPulleysDiameter.key, 5000),
-                                kPulleysDiameter.low, kPulleysDiameter.high) /
-                        10.0;
-    if (s.SetDepthUnit == 1)
-        s.PulleyCircumInch = inRange(kPulleyCircumInch.key, GetDouble(kPulleyCircumInch.key, 19.685),
-                                     kPulleyCircumInch.low, kPulleyCircumInch.high);
     s.SavedLevelContrast = s.LevelContrast;
-    s.DisplayTracking = GetBool("DisplayTracking", 1);
-    s.SplashScreenOff = GetYesNo("SplashScreenOff", false);
-
-    for (const auto& flag : kLasFlags) {
-        s.*flag.field = true;
-        if (!GetBool(flag.key, 1, kLas)) s.*flag.field = false;
-    }
-
-    SetSection(kMain);
-    if (loadPalettes) loadPalettes();
 }
 
 double CPreferences::inRange(const char* key, double value, double low, double high) {
@@ -428,8 +491,8 @@ std::vector<SettingItem> listSettings(const Settings& s, const ProgramPaths& p) 
     add("PulleysDiameter", s.PulleysDiameter);
     add("PulleyCircumInch", s.PulleyCircumInch);
     add("SetDepthUnit", s.SetDepthUnit);
-    for (const auto& flag : kLasFlags)
-        out.push_back({kLas, flag.key, s.*flag.field});
+    for (const FlagKey& flag : kFlagKeys)
+        if (flag.section == kLas) out.push_back({kLas, flag.key, s.*flag.field});
     return out;
 }
 

@@ -51,6 +51,11 @@ class CPreferences : public CIni {
     bool WriteDouble(const char* key, double value, const char* section = nullptr);
 
   private:
+    // The steps of LoadSettings.
+    void loadPaths();
+    void loadSwitches();
+    void loadNumbers();
+    void deriveShownValues();
     double inRange(const char* key, double value, double low, double high);
 
     std::string programDir_;
