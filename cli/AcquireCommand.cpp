@@ -1,12 +1,12 @@
 // quelt acquire: a headless logging run, exactly as an operator makes it.
 
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 #include "cli/Headless.h"
+#include "cli/Interrupt.h"
 #include "cli/Json.h"
 #include "link/DeviceFactory.h"
 #include "platform/Paths.h"
@@ -23,11 +23,6 @@ namespace fs = std::filesystem;
 constexpr Millis kRunStepMs = 100;
 // The progress line is written again at this pace.
 constexpr Millis kProgressPeriodMs = 1000;
-
-volatile std::sig_atomic_t g_interrupted = 0;
-void onInterrupt(int) {
-    g_interrupted = 1;
-}
 
 bool applyWell(LogHeader& header, const std::string& assignment) {
     auto eq = assignment.find('=');
@@ -195,7 +190,7 @@ RecordingOutcome record(Headless& h, const AcquireArgs& a) {
     const Millis start = h.now();
     Millis nextProgress = start + kProgressPeriodMs;
     for (;;) {
-        if (g_interrupted || !r.failure.empty()) break;
+        if (interrupted() || !r.failure.empty()) break;
         if (!r.stopped.empty() && !a.resumeAfterReset) break;
         if (!h.run(kRunStepMs)) {
             r.lost = true;
@@ -229,7 +224,7 @@ int report(Headless& h, const AcquireArgs& a, const std::string& header, const R
     OpenedLog log;
     const bool opened = openLog(header, *h.context.headerIo, h.op, log, false) == OpenLogResult::Ok;
     const RecordingQuality& quality = r.quality;
-    bool complete = opened && !h.context.header.corrupt && r.failure.empty() && !r.lost && !g_interrupted &&
+    bool complete = opened && !h.context.header.corrupt && r.failure.empty() && !r.lost && !interrupted() &&
                     r.lines > 0 && r.stopped.empty() && !r.cutShort;
     if (!r.failure.empty()) std::fprintf(stderr, "quelt acquire: %s\n", r.failure.c_str());
     if (opened && h.context.header.corrupt)
@@ -269,7 +264,7 @@ int report(Headless& h, const AcquireArgs& a, const std::string& header, const R
         if (h.simulated()) o.addString("device", kSimDevice);
         std::printf("%s\n", o.str().c_str());
     }
-    if (g_interrupted) return kExitInterrupted;
+    if (interrupted()) return kExitInterrupted;
     return complete && !gapTooLarge ? kExitOk : kExitFailure;
 }
 
@@ -283,8 +278,7 @@ int runAcquire(const GlobalOptions& options, const std::vector<std::string>& arg
     std::string header;
     if (int rc = prepareLog(h, a, header); rc != kExitOk) return rc;
 
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    catchInterrupts();
     int rc = powerUp(h, "acquire", false);
     if (rc != kExitOk) {
         h.acq->transport.writerLock().release(true);

@@ -3,24 +3,19 @@
 
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
 #include "cli/Headless.h"
+#include "cli/Interrupt.h"
 #include "cli/Json.h"
 #include "link/SpeedTables.h"
 #include "stream/CheckCommSetup.h"
 
 namespace quelt::cli {
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
-void onInterrupt(int) {
-    g_interrupted = 1;
-}
 
 enum class Accept { Yes, No, Ask };
 
@@ -134,7 +129,7 @@ int runCheckcomm(const GlobalOptions& options, const std::vector<std::string>& a
     Headless h(options, ho);
     if (!h.start("checkcomm")) return h.startFailure;
     if (h.threaded()) h.acq->commandPendingNow = [&h] { return h.acq->linkFlags.senderBusy.load(); };
-    std::signal(SIGINT, onInterrupt);
+    catchInterrupts();
     int rc = powerUp(h, "checkcomm", json);
     if (rc != kExitOk) return rc;
 
@@ -157,7 +152,7 @@ int runCheckcomm(const GlobalOptions& options, const std::vector<std::string>& a
     check.open(start);
     bool lost = false, cancelled = false;
     while (!check.closed()) {
-        if (g_interrupted && !cancelled) {
+        if (interrupted() && !cancelled) {
             cancelled = true;
             check.cancel();
         }

@@ -1,19 +1,14 @@
 // quelt monitor: the field check before going down the hole.
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include "cli/Headless.h"
+#include "cli/Interrupt.h"
 #include "cli/LiveOutput.h"
 
 namespace quelt::cli {
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
-void onInterrupt(int) {
-    g_interrupted = 1;
-}
 
 int runMonitor(const GlobalOptions& options, const std::vector<std::string>& argsIn) {
     std::vector<std::string> args = argsIn;
@@ -33,11 +28,11 @@ int runMonitor(const GlobalOptions& options, const std::vector<std::string>& arg
     }
     Headless h(options, ho);
     if (!h.start("monitor")) return h.startFailure;
-    std::signal(SIGINT, onInterrupt);
+    catchInterrupts();
     int rc = powerUp(h, "monitor", json);
     if (rc != kExitOk) return rc;
     const Millis start = h.now();
-    for (int s = 0; s < static_cast<int>(seconds) && !g_interrupted; ++s) {
+    for (int s = 0; s < static_cast<int>(seconds) && !interrupted(); ++s) {
         if (!h.run(1000)) {
             std::fprintf(stderr, "quelt monitor: the logger was lost: its USB link failed (cable pulled?)\n");
             return kExitFailure;
@@ -47,7 +42,7 @@ int runMonitor(const GlobalOptions& options, const std::vector<std::string>& arg
         std::fflush(stdout);
     }
     powerDown(h, "monitor");
-    return g_interrupted ? kExitInterrupted : kExitOk;
+    return interrupted() ? kExitInterrupted : kExitOk;
 }
 
 CommandRegistration registration{{

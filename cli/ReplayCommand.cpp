@@ -1,12 +1,12 @@
 // quelt replay: a log replayed at the pace of the speed variator, the live values once a second.
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 
 #include "cli/CliOperator.h"
 #include "cli/Command.h"
+#include "cli/Interrupt.h"
 #include "cli/LiveOutput.h"
 #include "config/ProgramContext.h"
 #include "stream/LogFile.h"
@@ -15,11 +15,6 @@
 
 namespace quelt::cli {
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
-void onInterrupt(int) {
-    g_interrupted = 1;
-}
 
 int runReplay(const GlobalOptions& options, const std::vector<std::string>& args) {
     std::string headerPath;
@@ -86,8 +81,7 @@ int runReplay(const GlobalOptions& options, const std::vector<std::string>& args
     };
     if (haveFrom) transport.seekDepth(static_cast<std::int32_t>(from * 1000.0), sink);
 
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    catchInterrupts();
     SteadyClock clock;
     const Millis start = clock.now();
     Millis nextPrint = start + 1000;
@@ -104,7 +98,7 @@ int runReplay(const GlobalOptions& options, const std::vector<std::string>& args
         std::printf("%s\n", (json ? liveLineJson(l) : liveLineText(l)).c_str());
         std::fflush(stdout);
     };
-    while (flags.playing && !g_interrupted) {
+    while (flags.playing && !interrupted()) {
         Millis now = clock.now();
         transport.tick(now, sink);
         if (now >= nextPrint) {
@@ -119,8 +113,8 @@ int runReplay(const GlobalOptions& options, const std::vector<std::string>& args
     }
     print(clock.now());
     std::fprintf(stderr, "quelt replay: %llu lines played%s\n", static_cast<unsigned long long>(played),
-                 g_interrupted ? " (interrupted)" : "");
-    return g_interrupted ? kExitInterrupted : kExitOk;
+                 interrupted() ? " (interrupted)" : "");
+    return interrupted() ? kExitInterrupted : kExitOk;
 }
 
 CommandRegistration registration{{

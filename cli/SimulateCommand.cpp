@@ -5,13 +5,12 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "cli/Command.h"
+#include "cli/Interrupt.h"
 #include "platform/Clock.h"
 #include "sim/Capture.h"
 #include "sim/Scenario.h"
@@ -19,11 +18,6 @@
 
 namespace quelt::cli {
 namespace {
-
-std::atomic<bool> interrupted{false};
-void onSignal(int) {
-    interrupted = true;
-}
 
 int listScenarios() {
     for (const auto& s : sim::builtinScenarios())
@@ -78,13 +72,12 @@ int runPty(const sim::Scenario& scenario) {
     std::fflush(stdout);
     std::fprintf(stderr, "quelt simulate: scenario %s, seed %llu, serving on %s (Ctrl-C stops)\n",
                  scenario.name.c_str(), static_cast<unsigned long long>(scenario.seed), name);
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+    catchInterrupts();
     SteadyClock clock;
     sim::SimLogger logger(scenario, clock.now());
     std::vector<std::uint8_t> out;
     std::uint8_t in[256];
-    while (!interrupted) {
+    while (!interrupted()) {
         pollfd p{master, POLLIN, 0};
         ::poll(&p, 1, 2);
         Millis now = clock.now();

@@ -3,12 +3,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 
 #include "cli/Headless.h"
+#include "cli/Interrupt.h"
 #include "cli/Json.h"
 #include "imaging/CrossSection.h"
 #include "platform/Text.h"
@@ -23,11 +23,6 @@ constexpr int kReadBackSends = 5;        // as the setup pages: five sends befor
 constexpr Millis kReadBackPeriod = 300;  // ms between two sends of command 0x05
 constexpr std::uint8_t kGainAutomaticBit = 0x80;
 constexpr int kCrossSectionSize = 401;  // pixels, odd so that the axis falls on a pixel
-
-volatile std::sig_atomic_t g_interrupted = 0;
-void onInterrupt(int) {
-    g_interrupted = 1;
-}
 
 // The command line stores nothing until every entry passed: the model's saves and command are noted and
 // done afterwards.
@@ -220,7 +215,7 @@ std::string check(TravelTools& tools, const WindowOptions& o) {
 // Sends command 0x05 until the sonde reads back what was sent; false when it never does.
 bool sendAndReadBack(Headless& h, std::array<std::uint8_t, 7>& sent) {
     ProbePanelPorts& commands = *h.acq;
-    for (int k = 0; k < kReadBackSends && !g_interrupted; ++k) {
+    for (int k = 0; k < kReadBackSends && !interrupted(); ++k) {
         h.acq->echo.clearNewReply();
         sent = commands.sendF5();
         h.run(kReadBackPeriod);
@@ -258,7 +253,7 @@ bool writeCrossSection(Headless& h, double offsetMicros, const std::string& path
     };
     const Millis end = h.now() + static_cast<Millis>(seconds * 1000.0);
     bool ok = true;
-    while (h.now() < end && !g_interrupted) {
+    while (h.now() < end && !interrupted()) {
         if (!h.run(CrossSectionView::kPeriod)) {
             ok = false;
             why = "the logger was lost";
@@ -335,7 +330,7 @@ int runWindow(const GlobalOptions& global, const std::vector<std::string>& argsI
         }
         return h.startFailure;
     }
-    std::signal(SIGINT, onInterrupt);
+    catchInterrupts();
     const int rc = powerUp(h, "window", o.json);
     if (rc == kExitNoDevice && o.crossSection.empty()) {
         std::fprintf(stderr, "quelt window: no logger answered: stored only, nothing sent\n");
@@ -367,7 +362,7 @@ int runWindow(const GlobalOptions& global, const std::vector<std::string>& argsI
                      matches ? "" : ": not what was sent");
         if (!matches) exit = kExitReadBackMismatch;
     }
-    if (!o.crossSection.empty() && exit == kExitOk && !g_interrupted) {
+    if (!o.crossSection.empty() && exit == kExitOk && !interrupted()) {
         std::string why;
         if (!writeCrossSection(h, r.offset, o.crossSection, o.seconds, why)) {
             std::fprintf(stderr, "quelt window: %s\n", why.c_str());
@@ -379,7 +374,7 @@ int runWindow(const GlobalOptions& global, const std::vector<std::string>& argsI
         std::printf("%s\n", out.str().c_str());
     else
         printReport(r);
-    return g_interrupted ? kExitInterrupted : exit;
+    return interrupted() ? kExitInterrupted : exit;
 }
 
 CommandRegistration registration{{
