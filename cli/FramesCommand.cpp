@@ -33,22 +33,19 @@ class Printer final : public FrameSink {
     unsigned n_ = 0;
 };
 
+constexpr const char* kUsage =
+    "Usage: quelt frames CAPTURE [--json]\n\n"
+    "Feeds the raw bytes of CAPTURE (as written by --capture FILE) through the link's frame cutter in the\n"
+    "reader's 24-byte reads and prints one line per dispatched frame: its number, sequence number, frame\n"
+    "length, kind (status, logger19, logger20, full, other) and how it was completed (stream, rescued,\n"
+    "salvaged, resync); then the dispatched, missed-sequence and resynchronisation counts.\n\n"
+    "  --json   one JSON object per frame, then {\"summary\":{...}}\n\n"
+    "Exit codes: 0 listed, 1 the capture cannot be read, 2 bad arguments.\n";
+
 int runFrames(const GlobalOptions&, const std::vector<std::string>& args) {
     bool json = false;
     std::string path;
-    for (const auto& a : args) {
-        if (a == "--json") {
-            json = true;
-        } else if (!a.empty() && a[0] == '-') {
-            std::fprintf(stderr, "quelt frames: unknown option %s\n", a.c_str());
-            return kExitUsage;
-        } else if (path.empty()) {
-            path = a;
-        } else {
-            std::fprintf(stderr, "quelt frames: only one capture file\n");
-            return kExitUsage;
-        }
-    }
+    if (!parseOptions(args, {{}, {{"--json", &json}}, &path}, "frames", kUsage)) return kExitUsage;
     if (path.empty()) {
         std::fprintf(stderr, "quelt frames: a capture file is needed (quelt frames --help)\n");
         return kExitUsage;
@@ -77,13 +74,7 @@ int runFrames(const GlobalOptions&, const std::vector<std::string>& args) {
 CommandRegistration registration{{
     "frames",
     "cut a raw capture of the logger's uplink into frames and list them",
-    "Usage: quelt frames CAPTURE [--json]\n\n"
-    "Feeds the raw bytes of CAPTURE (as written by --capture FILE) through the link's frame cutter in the\n"
-    "reader's 24-byte reads and prints one line per dispatched frame: its number, sequence number, frame\n"
-    "length, kind (status, logger19, logger20, full, other) and how it was completed (stream, rescued,\n"
-    "salvaged, resync); then the dispatched, missed-sequence and resynchronisation counts.\n\n"
-    "  --json   one JSON object per frame, then {\"summary\":{...}}\n\n"
-    "Exit codes: 0 listed, 1 the capture cannot be read, 2 bad arguments.\n",
+    kUsage,
     runFrames,
 }};
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <tuple>
 
 #include "cli/CliOperator.h"
 #include "cli/Command.h"
@@ -18,38 +19,90 @@
 namespace quelt::cli {
 namespace {
 
-std::optional<double> parseDepth(const std::string& text) {
-    char* end = nullptr;
-    double v = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end) return std::nullopt;
-    return v;
+constexpr const char* kUsage =
+    "Usage: quelt [--home DIR] lines PATH.HED [--from D] [--to D] [--samples] [--json]\n\n"
+    "Opens the log as the program does for replay (a header whose recording never ended is repaired\n"
+    "from its whole lines), then prints one line per data line: index, file position, depth, time and\n"
+    "every scalar channel by its mnemonic, as stored.\n\n"
+    "  --from D, --to D   only lines between these depths (the log's unit)\n"
+    "  --samples          also the travel times and amplitudes of each line\n"
+    "  --json             one JSON object per line: "
+    "{\"i\":0,\"pos\":0,\"depth\":12.345,\"depthUnit\":\"ft\",\n"
+    "                     \"depthLog\":40.502,\"time\":1.234,\"DPTH\":40502,\"TIME\":1234,...}: depth in\n"
+    "                     metres, depthLog in the log's own unit depthUnit (m or ft), as stored\n\n"
+    "Exit codes: 0 printed, 1 the log cannot be opened, 2 bad arguments.\n";
+
+// What one data line shows: its place, its depth in the log's unit, its time in seconds, its decoded
+// channels and the orientation a replay computes for it.
+struct ShownLine {
+    std::uint64_t i = 0, pos = 0;
+    double depth = 0, time = 0;
+    const ParsedLine* parsed = nullptr;
+    const LiveValues* live = nullptr;
+};
+
+// The log's channel names and depth unit, the same for every line.
+struct LineColumns {
+    const LineLayout* layout = nullptr;
+    std::vector<std::string> names;
+    const char* logUnit = "m";
+    double metresPerLogUnit = 1.0;
+};
+
+void printLineJson(const ShownLine& l, const LineColumns& cols, bool samples) {
+    const LineLayout& layout = *cols.layout;
+    const ParsedLine& parsed = *l.parsed;
+    const LiveValues& v = *l.live;
+    JsonObject o;
+    o.addInt("i", static_cast<long long>(l.i)).addInt("pos", static_cast<long long>(l.pos));
+    o.addReal("depth", std::round(l.depth * cols.metresPerLogUnit * 1e6) / 1e6)
+        .addString("depthUnit", cols.logUnit);
+    o.addReal("depthLog", l.depth).addReal("time", l.time);
+    for (size_t c = 0; c < layout.channels.size(); ++c) {
+        int type = layout.channels[c].sampleType;
+        if (type >= 8) continue;  // samples and skipped fields
+        o.addInt(cols.names[c], parsed.values[c]);
+    }
+    o.add("tilt", liveNumber(v.tilt)).add("azimuth", liveNumber(v.azimuth));
+    o.add("highSide", liveNumber(v.highSide)).add("rotation", liveNumber(v.rotation));
+    if (samples) {
+        std::string tt = "[", am = "[";
+        for (int s = 0; s < parsed.sampleCount; ++s) {
+            tt += (s ? "," : "") + std::to_string(parsed.travelTimes[static_cast<size_t>(s)]);
+            am += (s ? "," : "") + std::to_string(parsed.amplitudes[static_cast<size_t>(s)]);
+        }
+        o.add("travelTimes", tt + "]").add("amplitudes", am + "]");
+    }
+    std::printf("%s\n", o.str().c_str());
+}
+
+void printLineText(const ShownLine& l, const LineColumns& cols) {
+    const LineLayout& layout = *cols.layout;
+    const ParsedLine& parsed = *l.parsed;
+    std::printf("%6llu %10.3f %9.3f", static_cast<unsigned long long>(l.i), l.depth, l.time);
+    for (size_t c = 2; c < layout.channels.size(); ++c) {
+        if (layout.channels[c].sampleType >= 8) continue;
+        std::printf(" %s=%lld", cols.names[c].c_str(), static_cast<long long>(parsed.values[c]));
+    }
+    std::printf("\n");
 }
 
 int runLines(const GlobalOptions& options, const std::vector<std::string>& args) {
     bool json = false, samples = false;
+    std::string fromText, toText, headerPath;
+    if (!parseOptions(args,
+                      {{{"--from", &fromText}, {"--to", &toText}},
+                       {{"--json", &json}, {"--samples", &samples}},
+                       &headerPath},
+                      "lines", kUsage))
+        return kExitUsage;
     std::optional<double> from, to;
-    std::string headerPath;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--json") {
-            json = true;
-        } else if (a == "--samples") {
-            samples = true;
-        } else if (a == "--from" || a == "--to") {
-            std::optional<double> v = i + 1 < args.size() ? parseDepth(args[i + 1]) : std::nullopt;
-            if (!v) {
-                std::fprintf(stderr, "quelt lines: %s needs a depth\n", a.c_str());
-                return kExitUsage;
-            }
-            (a == "--from" ? from : to) = v;
-            ++i;
-        } else if (!a.empty() && a[0] == '-') {
-            std::fprintf(stderr, "quelt lines: unknown option %s\n", a.c_str());
-            return kExitUsage;
-        } else if (headerPath.empty()) {
-            headerPath = a;
-        } else {
-            std::fprintf(stderr, "quelt lines: one log at a time\n");
+    for (auto [name, text, into] :
+         {std::tuple{"--from", &fromText, &from}, std::tuple{"--to", &toText, &to}}) {
+        if (text->empty()) continue;
+        *into = numberArgument(*text);
+        if (!std::isfinite(**into)) {
+            std::fprintf(stderr, "quelt lines: %s needs a depth\n", name);
             return kExitUsage;
         }
     }
@@ -68,17 +121,18 @@ int runLines(const GlobalOptions& options, const std::vector<std::string>& args)
 
     const LogHeader& h = context.header;
     const LineLayout& layout = log.layout;
-    std::vector<std::string> names;
+    LineColumns cols;
+    cols.layout = &layout;
     for (size_t c = 0; c < layout.channels.size(); ++c) {
         const HeaderChannel& hc = h.channels[c];
-        names.push_back(hc.mnemonic.empty() ? format("CH%zu", c) : hc.mnemonic);
+        cols.names.push_back(hc.mnemonic.empty() ? format("CH%zu", c) : hc.mnemonic);
     }
     // The orientation of each line as a replay computes it.
     ReplayDecoder replay(context.settings, h, layout, context.sondes->current().rotationOffset);
     // Depths are stored in the log's own unit (ReferenceUnit of the data file's section).
     const bool logInFeet = h.referenceUnit == 1;
-    const char* logUnit = logInFeet ? "ft" : "m";
-    const double metresPerLogUnit = logInFeet ? units::kMetresPerFoot : 1.0;
+    cols.logUnit = logInFeet ? "ft" : "m";
+    cols.metresPerLogUnit = logInFeet ? units::kMetresPerFoot : 1.0;
 
     std::vector<std::uint8_t> line;
     ParsedLine parsed;
@@ -97,36 +151,11 @@ int runLines(const GlobalOptions& options, const std::vector<std::string>& args)
             if (layout.channels[c].kind == channel::TIME)
                 time = static_cast<double>(parsed.values[c]) / 1000.0;
         ++shown;
-        if (json) {
-            JsonObject o;
-            o.addInt("i", static_cast<long long>(i)).addInt("pos", static_cast<long long>(pos));
-            o.addReal("depth", std::round(depth * metresPerLogUnit * 1e6) / 1e6)
-                .addString("depthUnit", logUnit);
-            o.addReal("depthLog", depth).addReal("time", time);
-            for (size_t c = 0; c < layout.channels.size(); ++c) {
-                int type = layout.channels[c].sampleType;
-                if (type >= 8) continue;  // samples and skipped fields
-                o.addInt(names[c], parsed.values[c]);
-            }
-            o.add("tilt", liveNumber(v.tilt)).add("azimuth", liveNumber(v.azimuth));
-            o.add("highSide", liveNumber(v.highSide)).add("rotation", liveNumber(v.rotation));
-            if (samples) {
-                std::string tt = "[", am = "[";
-                for (int s = 0; s < parsed.sampleCount; ++s) {
-                    tt += (s ? "," : "") + std::to_string(parsed.travelTimes[static_cast<size_t>(s)]);
-                    am += (s ? "," : "") + std::to_string(parsed.amplitudes[static_cast<size_t>(s)]);
-                }
-                o.add("travelTimes", tt + "]").add("amplitudes", am + "]");
-            }
-            std::printf("%s\n", o.str().c_str());
-        } else {
-            std::printf("%6llu %10.3f %9.3f", static_cast<unsigned long long>(i), depth, time);
-            for (size_t c = 2; c < layout.channels.size(); ++c) {
-                if (layout.channels[c].sampleType >= 8) continue;
-                std::printf(" %s=%lld", names[c].c_str(), static_cast<long long>(parsed.values[c]));
-            }
-            std::printf("\n");
-        }
+        const ShownLine shownLine{i, pos, depth, time, &parsed, &v};
+        if (json)
+            printLineJson(shownLine, cols, samples);
+        else
+            printLineText(shownLine, cols);
     }
     std::fprintf(stderr, "quelt lines: %llu of %llu whole lines%s\n", static_cast<unsigned long long>(shown),
                  static_cast<unsigned long long>(total),
@@ -137,17 +166,7 @@ int runLines(const GlobalOptions& options, const std::vector<std::string>& args)
 CommandRegistration registration{{
     "lines",
     "print every data line of a log, channel by channel",
-    "Usage: quelt [--home DIR] lines PATH.HED [--from D] [--to D] [--samples] [--json]\n\n"
-    "Opens the log as the program does for replay (a header whose recording never ended is repaired\n"
-    "from its whole lines), then prints one line per data line: index, file position, depth, time and\n"
-    "every scalar channel by its mnemonic, as stored.\n\n"
-    "  --from D, --to D   only lines between these depths (the log's unit)\n"
-    "  --samples          also the travel times and amplitudes of each line\n"
-    "  --json             one JSON object per line: "
-    "{\"i\":0,\"pos\":0,\"depth\":12.345,\"depthUnit\":\"ft\",\n"
-    "                     \"depthLog\":40.502,\"time\":1.234,\"DPTH\":40502,\"TIME\":1234,...}: depth in\n"
-    "                     metres, depthLog in the log's own unit depthUnit (m or ft), as stored\n\n"
-    "Exit codes: 0 printed, 1 the log cannot be opened, 2 bad arguments.\n",
+    kUsage,
     runLines,
 }};
 

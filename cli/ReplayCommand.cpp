@@ -1,5 +1,7 @@
 // quelt replay: a log replayed at the pace of the speed variator, the live values once a second.
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -16,43 +18,40 @@
 namespace quelt::cli {
 namespace {
 
+constexpr const char* kUsage =
+    "Usage: quelt [--home DIR] replay PATH.HED [--speed 1..50] [--from D] [--json]\n\n"
+    "Replays the log through the same path as the desktop program: each line read into the live values\n"
+    "at the pace of the speed variator (25, the default, is about ten lines a second; 50 has no wait),\n"
+    "the live values printed once a second as `quelt monitor` prints them.\n\n"
+    "  --speed N   the speed variator, 1 (slowest) to 50 (fastest)\n"
+    "  --from D    start at the first line at or past this depth (the log's unit)\n"
+    "  --json      one JSON object a second\n\n"
+    "Exit codes: 0 the end of the log was reached, 1 the log cannot be opened, 2 bad arguments,\n"
+    "130 interrupted.\n";
+
 int runReplay(const GlobalOptions& options, const std::vector<std::string>& args) {
-    std::string headerPath;
+    std::string headerPath, speedText, fromText;
+    bool json = false;
+    if (!parseOptions(args,
+                      {{{"--speed", &speedText}, {"--from", &fromText}}, {{"--json", &json}}, &headerPath},
+                      "replay", kUsage))
+        return kExitUsage;
     int speed = ReplayPacer::kSliderStart;
-    bool json = false, haveFrom = false;
-    double from = 0;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> const char* { return i + 1 < args.size() ? args[++i].c_str() : nullptr; };
-        if (a == "--json") {
-            json = true;
-        } else if (a == "--speed") {
-            const char* v = value();
-            char* end = nullptr;
-            long s = v ? std::strtol(v, &end, 10) : 0;
-            if (!v || *end || s < 1 || s > ReplayPacer::kSliderMax) {
-                std::fprintf(stderr, "quelt replay: --speed takes 1 (slowest) to 50 (fastest)\n");
-                return kExitUsage;
-            }
-            speed = static_cast<int>(s);
-        } else if (a == "--from") {
-            const char* v = value();
-            char* end = nullptr;
-            from = v ? std::strtod(v, &end) : 0;
-            if (!v || *end) {
-                std::fprintf(stderr, "quelt replay: --from needs a depth\n");
-                return kExitUsage;
-            }
-            haveFrom = true;
-        } else if (!a.empty() && a[0] == '-') {
-            std::fprintf(stderr, "quelt replay: unknown option %s\n", a.c_str());
-            return kExitUsage;
-        } else if (headerPath.empty()) {
-            headerPath = a;
-        } else {
-            std::fprintf(stderr, "quelt replay: one log at a time\n");
+    if (!speedText.empty()) {
+        char* end = nullptr;
+        const long s = std::strtol(speedText.c_str(), &end, 10);
+        if (*end || s < 1 || s > ReplayPacer::kSliderMax) {
+            std::fprintf(stderr, "quelt replay: --speed takes 1 (slowest) to 50 (fastest)\n");
             return kExitUsage;
         }
+        speed = static_cast<int>(s);
+    }
+    const bool haveFrom = !fromText.empty();
+    const double from = haveFrom ? numberArgument(fromText) : 0;
+    // Depths are whole thousandths in 32 bits.
+    if (!std::isfinite(from) || std::fabs(from) * 1000.0 > INT32_MAX) {
+        std::fprintf(stderr, "quelt replay: --from needs a depth\n");
+        return kExitUsage;
     }
     if (headerPath.empty()) {
         std::fprintf(stderr, "quelt replay: which log? (quelt replay PATH.HED)\n");
@@ -120,15 +119,7 @@ int runReplay(const GlobalOptions& options, const std::vector<std::string>& args
 CommandRegistration registration{{
     "replay",
     "replay a log at the chosen pace, printing the live values once a second",
-    "Usage: quelt [--home DIR] replay PATH.HED [--speed 1..50] [--from D] [--json]\n\n"
-    "Replays the log through the same path as the desktop program: each line read into the live values\n"
-    "at the pace of the speed variator (25, the default, is about ten lines a second; 50 has no wait),\n"
-    "the live values printed once a second as `quelt monitor` prints them.\n\n"
-    "  --speed N   the speed variator, 1 (slowest) to 50 (fastest)\n"
-    "  --from D    start at the first line at or past this depth (the log's unit)\n"
-    "  --json      one JSON object a second\n\n"
-    "Exit codes: 0 the end of the log was reached, 1 the log cannot be opened, 2 bad arguments,\n"
-    "130 interrupted.\n",
+    kUsage,
     runReplay,
 }};
 

@@ -78,7 +78,11 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
     for (const Case& c :
          {Case{"--version", 0, "quelt "}, Case{"--help", 0, "settings"},
           Case{"settings --help", 0, "Usage: quelt [--home DIR] settings [--json]"},
-          Case{"nosuchcommand", 2, ""}, Case{"--bogus", 2, ""}, Case{"settings --bogus", 2, ""}}) {
+          Case{"nosuchcommand", 2, ""}, Case{"--bogus", 2, ""}, Case{"settings --bogus", 2, ""},
+          // Depths that are no number, or beyond what a log stores, are refused before any log is read.
+          Case{"replay x.HED --from nan", 2, ""}, Case{"replay x.HED --from 1e20", 2, ""},
+          Case{"lines x.HED --to nan", 2, ""}, Case{"lines x.HED --from", 2, ""},
+          Case{"info a.HED b.HED", 2, ""}, Case{"frames --json", 2, ""}}) {
         SCOPED_TRACE(c.args);
         RunResult r = runQuelt(sandbox, std::string("--home '") + (sandbox / "h").string() + "' " + c.args);
         EXPECT_EQ(r.exitCode, c.exitCode);
