@@ -75,4 +75,21 @@ std::string jsonValue(const std::variant<bool, int, double, std::string>& value)
         value);
 }
 
+std::string settingText(const std::variant<bool, int, double, std::string>& value,
+                        std::string (*formatReal)(double)) {
+    return std::visit(
+        [formatReal](const auto& x) -> std::string {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, bool>)
+                return x ? "1" : "0";
+            else if constexpr (std::is_same_v<T, int>)
+                return std::to_string(x);
+            else if constexpr (std::is_same_v<T, double>)
+                return formatReal(x);
+            else
+                return x;
+        },
+        value);
+}
+
 }  // namespace quelt::cli

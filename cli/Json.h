@@ -13,6 +13,11 @@ std::string jsonNumber(double value);
 // One value of the settings (a switch, a whole number, a real or a text) as JSON.
 std::string jsonValue(const std::variant<bool, int, double, std::string>& value);
 
+// One value of the settings as the listings in `KEY=VALUE` lines write it: a switch 1 or 0, a whole
+// number as it stands, a real as `formatReal` writes it, a text as it stands.
+std::string settingText(const std::variant<bool, int, double, std::string>& value,
+                        std::string (*formatReal)(double));
+
 class JsonObject {
   public:
     JsonObject& add(std::string_view key, std::string_view rawJson);

@@ -1,7 +1,6 @@
 // quelt settings: the settings the program really runs with.
 
 #include <cstdio>
-#include <type_traits>
 
 #include "cli/CliOperator.h"
 #include "cli/Command.h"
@@ -11,22 +10,6 @@
 
 namespace quelt::cli {
 namespace {
-
-std::string textOf(const SettingValue& v) {
-    return std::visit(
-        [](const auto& x) -> std::string {
-            using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, bool>)
-                return x ? "1" : "0";
-            else if constexpr (std::is_same_v<T, int>)
-                return std::to_string(x);
-            else if constexpr (std::is_same_v<T, double>)
-                return jsonNumber(x);
-            else
-                return x;
-        },
-        v);
-}
 
 int runSettings(const GlobalOptions& options, const std::vector<std::string>& args) {
     bool json = false;
@@ -74,7 +57,7 @@ int runSettings(const GlobalOptions& options, const std::vector<std::string>& ar
             section = item.section;
             std::printf("%s[%s]\n", section == "QueltLogger" ? "" : "\n", item.section);
         }
-        std::printf("%s=%s\n", item.key.c_str(), textOf(item.value).c_str());
+        std::printf("%s=%s\n", item.key.c_str(), settingText(item.value, jsonNumber).c_str());
     }
     std::printf("\n[ProgramPaths]\nprogramDir=%s\nsettingsFile=%s\n", p.programDir.c_str(),
                 p.settingsFile.c_str());

@@ -343,21 +343,7 @@ void printPages(const std::vector<Page>& list, bool json, const char* device) {
     for (const Page& p : list) {
         std::printf("[%s]\n", p.name);
         for (const auto& [key, value] : p.members)
-            std::printf("%s=%s\n", key.c_str(),
-                        std::visit(
-                            [](const auto& x) -> std::string {
-                                using T = std::decay_t<decltype(x)>;
-                                if constexpr (std::is_same_v<T, bool>)
-                                    return x ? "1" : "0";
-                                else if constexpr (std::is_same_v<T, int>)
-                                    return std::to_string(x);
-                                else if constexpr (std::is_same_v<T, double>)
-                                    return formatG(x);
-                                else
-                                    return x;
-                            },
-                            value)
-                            .c_str());
+            std::printf("%s=%s\n", key.c_str(), settingText(value, formatG).c_str());
         std::printf("\n");
     }
 }

@@ -271,77 +271,49 @@ bool writeCrossSection(Headless& h, double offsetMicros, const std::string& path
     return true;
 }
 
-int runWindow(const GlobalOptions& global, const std::vector<std::string>& argsIn) {
-    std::vector<std::string> args = argsIn;
-    HeadlessOptions ho;
-    if (!takeHeadlessOptions(args, ho, "window")) return kExitUsage;
-    WindowOptions o;
-    if (!parse(args, o)) return kExitUsage;
+void showReport(const WindowReport& r, bool json) {
+    if (json)
+        std::printf("%s\n", reportJson(r).str().c_str());
+    else
+        printReport(r);
+}
 
-    CliOperator op(global.yes);
-    ProgramContext context;
-    std::string error;
-    if (!startCommand("window", global.home, op, context)) return kExitFailure;
-    DeferredPorts ports;
-    TravelTools tools(context.settings, *context.sondes, ports);
-    tools.start(0);
+// With no logger the values are only stored: said on standard error, and the report shown.
+int storedOnly(const WindowReport& r, bool json) {
+    std::fprintf(stderr, "quelt window: no logger answered: stored only, nothing sent\n");
+    showReport(r, json);
+    return kExitOk;
+}
 
-    if (o.hasValues()) {
-        ports = DeferredPorts{};
-        const std::string refused = check(tools, o);
-        if (!refused.empty()) {
-            // Nothing is stored: the corrected values are shown for the next attempt.
-            std::fprintf(stderr, "quelt window: %s\n", refused.c_str());
-            WindowReport r = report(context, tools);
-            if (o.json) {
-                JsonObject out = reportJson(r);
-                out.addString("refused", refused);
-                std::printf("%s\n", out.str().c_str());
-            } else {
-                std::printf("corrected values:\n");
-                printReport(r);
-            }
-            return kExitUsage;
-        }
-        context.preferences->SaveAcquisitionSettings(kSaveAcquisitionReason, false);
-        context.preferences->SaveSettings();
-        if (ports.headerWanted && context.headerIo) context.headerIo->SavePlaybackToHeader();
-        std::fprintf(stderr, "quelt window: stored in %s\n", context.paths.settingsFile.c_str());
-    }
-    const WindowReport r = report(context, tools);
-    if (!o.hasValues() && o.crossSection.empty()) {
-        if (o.json)
-            std::printf("%s\n", reportJson(r).str().c_str());
-        else
+// Checks the values asked for and stores them (the settings, and the playback keys of the log's header
+// when a replay is loaded). kExitOk, or kExitUsage when a value is refused: nothing is stored then,
+// and the corrected values are shown for the next attempt.
+int storeValues(ProgramContext& context, TravelTools& tools, DeferredPorts& ports, const WindowOptions& o) {
+    ports = DeferredPorts{};
+    const std::string refused = check(tools, o);
+    if (!refused.empty()) {
+        std::fprintf(stderr, "quelt window: %s\n", refused.c_str());
+        WindowReport r = report(context, tools);
+        if (o.json) {
+            JsonObject out = reportJson(r);
+            out.addString("refused", refused);
+            std::printf("%s\n", out.str().c_str());
+        } else {
+            std::printf("corrected values:\n");
             printReport(r);
-        return kExitOk;
-    }
-
-    // The sonde: powered up through the shared pipeline, which reads the stored settings again.
-    Headless h(global, ho);
-    if (!h.start("window")) {
-        if (h.startFailure == kExitNoDevice && o.crossSection.empty()) {
-            std::fprintf(stderr, "quelt window: no logger answered: stored only, nothing sent\n");
-            if (o.json)
-                std::printf("%s\n", reportJson(r).str().c_str());
-            else
-                printReport(r);
-            return kExitOk;
         }
-        return h.startFailure;
+        return kExitUsage;
     }
-    catchInterrupts();
-    const int rc = powerUp(h, "window", o.json);
-    if (rc == kExitNoDevice && o.crossSection.empty()) {
-        std::fprintf(stderr, "quelt window: no logger answered: stored only, nothing sent\n");
-        if (o.json)
-            std::printf("%s\n", reportJson(r).str().c_str());
-        else
-            printReport(r);
-        return kExitOk;
-    }
-    if (rc != kExitOk) return rc;
+    context.preferences->SaveAcquisitionSettings(kSaveAcquisitionReason, false);
+    context.preferences->SaveSettings();
+    if (ports.headerWanted && context.headerIo) context.headerIo->SavePlaybackToHeader();
+    std::fprintf(stderr, "quelt window: stored in %s\n", context.paths.settingsFile.c_str());
+    return kExitOk;
+}
 
+// With the sonde powered: the values sent and read back, and the cross-section written. The report
+// (with the read-back) is printed; the exit code returned.
+int sendToSonde(Headless& h, const WindowOptions& o, const WindowReport& r) {
     int exit = kExitOk;
     JsonObject out = reportJson(r);
     if (o.hasValues()) {
@@ -374,6 +346,42 @@ int runWindow(const GlobalOptions& global, const std::vector<std::string>& argsI
         std::printf("%s\n", out.str().c_str());
     else
         printReport(r);
+    return exit;
+}
+
+int runWindow(const GlobalOptions& global, const std::vector<std::string>& argsIn) {
+    std::vector<std::string> args = argsIn;
+    HeadlessOptions ho;
+    if (!takeHeadlessOptions(args, ho, "window")) return kExitUsage;
+    WindowOptions o;
+    if (!parse(args, o)) return kExitUsage;
+
+    CliOperator op(global.yes);
+    ProgramContext context;
+    if (!startCommand("window", global.home, op, context)) return kExitFailure;
+    DeferredPorts ports;
+    TravelTools tools(context.settings, *context.sondes, ports);
+    tools.start(0);
+    if (o.hasValues()) {
+        if (const int rc = storeValues(context, tools, ports, o); rc != kExitOk) return rc;
+    }
+    const WindowReport r = report(context, tools);
+    if (!o.hasValues() && o.crossSection.empty()) {
+        showReport(r, o.json);
+        return kExitOk;
+    }
+
+    // The sonde: powered up through the shared pipeline, which reads the stored settings again.
+    Headless h(global, ho);
+    if (!h.start("window")) {
+        if (h.startFailure == kExitNoDevice && o.crossSection.empty()) return storedOnly(r, o.json);
+        return h.startFailure;
+    }
+    catchInterrupts();
+    const int rc = powerUp(h, "window", o.json);
+    if (rc == kExitNoDevice && o.crossSection.empty()) return storedOnly(r, o.json);
+    if (rc != kExitOk) return rc;
+    const int exit = sendToSonde(h, o, r);
     return interrupted() ? kExitInterrupted : exit;
 }
 
