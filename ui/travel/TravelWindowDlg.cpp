@@ -121,7 +121,22 @@ QWidget* CTravelWindowDlg::spinned(QLineEdit* entry, std::function<void(int)> sp
 
 void CTravelWindowDlg::build() {
     auto* grid = new QGridLayout(this);
+    auto [travelGroup, levelGroup] = buildViews();
+    grid->addWidget(travelGroup, 0, 0);
+    grid->addWidget(levelGroup, 0, 1);
+    auto* right = new QGridLayout;
+    int row = 0;
+    addTimeRows(right, row);
+    addAcquisitionGroup(right, row);
+    addVelocityRows(right, row);
+    addDisplayGroup(right, row);
+    addGainRows(right, row);
+    grid->addLayout(right, 0, 2, 2, 1);
+    connectEntries();
+}
 
+// The travel-time and amplitude views, each in its group.
+std::pair<QGroupBox*, QGroupBox*> CTravelWindowDlg::buildViews() {
     auto* travelGroup = new QGroupBox("Travel Time", this);
     travel = new CTravelCtrl(travelGroup);
     travel->setObjectName("travelView");
@@ -131,11 +146,12 @@ void CTravelWindowDlg::build() {
     level->setObjectName("levelView");
     level->setFixedSize(kViewSize, kViewSize);
     (new QVBoxLayout(levelGroup))->addWidget(level);
-    grid->addWidget(travelGroup, 0, 0);
-    grid->addWidget(levelGroup, 0, 1);
 
-    auto* right = new QGridLayout;
-    int row = 0;
+    return {travelGroup, levelGroup};
+}
+
+// The blanking and the window with their read-backs, from `row` down.
+void CTravelWindowDlg::addTimeRows(QGridLayout* right, int& row) {
     const char* white = "background: black; color: white;";
     blankingValue = valueLabel(this, "blanking", white);
     windowValue = valueLabel(this, "window", white);
@@ -149,7 +165,10 @@ void CTravelWindowDlg::build() {
     right->addWidget(windowValue, row, 1);
     right->addWidget(new QLabel(QString::fromUtf8("\u00b5S"), this), row, 2);
     right->addWidget(windowReadBack, ++row, 1);
+}
 
+// The acquisition's D-MIN and D-MAX with the replay's values beside them.
+void CTravelWindowDlg::addAcquisitionGroup(QGridLayout* right, int& row) {
     acquisitionGroup = new QGroupBox(this);
     acquisitionGroup->setObjectName("acquisitionGroup");
     auto* ag = new QGridLayout(acquisitionGroup);
@@ -170,7 +189,10 @@ void CTravelWindowDlg::build() {
                   1, 1);
     ag->addWidget(replayMax, 1, 2);
     right->addWidget(acquisitionGroup, ++row, 0, 1, 3);
+}
 
+// The water velocity and the horizontal resolution it gives.
+void CTravelWindowDlg::addVelocityRows(QGridLayout* right, int& row) {
     velocity = entryField(this, "velocity");
     velocityUnit = new QLabel(this);
     velocityUnit->setObjectName("velocityUnit");
@@ -184,7 +206,10 @@ void CTravelWindowDlg::build() {
     resolution->setText("00.00");
     right->addWidget(new QLabel("H Res.:", this), ++row, 0);
     right->addWidget(resolution, row, 1);
+}
 
+// The display's D-MIN and D-MAX and the tracking switch.
+void CTravelWindowDlg::addDisplayGroup(QGridLayout* right, int& row) {
     displayGroup = new QGroupBox(this);
     displayGroup->setObjectName("displayGroup");
     auto* dg = new QGridLayout(displayGroup);
@@ -204,7 +229,10 @@ void CTravelWindowDlg::build() {
     tracking->setObjectName("tracking");
     dg->addWidget(tracking, 2, 0, 1, 2);
     right->addWidget(displayGroup, ++row, 0, 1, 3);
+}
 
+// The AGC, the gain with its read-back, the phantom, the display gain and the refresh mode.
+void CTravelWindowDlg::addGainRows(QGridLayout* right, int& row) {
     agc = new QCheckBox("&AGC", this);
     agc->setObjectName("agc");
     right->addWidget(agc, ++row, 0);
@@ -233,8 +261,10 @@ void CTravelWindowDlg::build() {
         refreshMode->addItem(item);
     right->addWidget(new QLabel("Refresh mode", this), ++row, 0);
     right->addWidget(refreshMode, row, 1, 1, 2);
-    grid->addLayout(right, 0, 2, 2, 1);
+}
 
+// Each entry is taken into the model when it is left; each switch at its click.
+void CTravelWindowDlg::connectEntries() {
     auto validate = [this](TravelField f) {
         return [this, f] {
             takeEntries();

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "config/ProgramContext.h"
@@ -99,6 +101,14 @@ class CTravelWindowDlg : public QDialog, private TravelToolsPorts {
     void restartViews() override;
 
     void build();
+    // The steps of build(), in their order; the add... steps fill the value column from `row` down.
+    std::pair<QGroupBox*, QGroupBox*> buildViews();
+    void addTimeRows(QGridLayout* right, int& row);
+    void addAcquisitionGroup(QGridLayout* right, int& row);
+    void addVelocityRows(QGridLayout* right, int& row);
+    void addDisplayGroup(QGridLayout* right, int& row);
+    void addGainRows(QGridLayout* right, int& row);
+    void connectEntries();
     QWidget* spinned(QLineEdit* entry, std::function<void(int)> spin, std::function<void()> release);
     void takeEntries();  // the typed texts into the model's entries
     void display(bool all);
