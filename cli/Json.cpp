@@ -60,19 +60,9 @@ JsonObject& JsonObject::add(std::string_view key, std::string_view rawJson) {
 }
 
 std::string jsonValue(const std::variant<bool, int, double, std::string>& value) {
-    return std::visit(
-        [](const auto& x) -> std::string {
-            using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, bool>)
-                return x ? "true" : "false";
-            else if constexpr (std::is_same_v<T, int>)
-                return std::to_string(x);
-            else if constexpr (std::is_same_v<T, double>)
-                return jsonNumber(x);
-            else
-                return jsonString(x);
-        },
-        value);
+    if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
+    if (const std::string* text = std::get_if<std::string>(&value)) return jsonString(*text);
+    return settingText(value, jsonNumber);
 }
 
 std::string settingText(const std::variant<bool, int, double, std::string>& value,
