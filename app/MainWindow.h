@@ -185,7 +185,8 @@ class MainWindow : public QMainWindow {
     void showRecordingSummary();
     void buildStatusBar();
     void scheduleReplay();
-    void drawReplayLine(const ParsedLine& parsed);
+    void drawReplayLine(const ParsedLine& parsed, std::uint64_t position);
+    void setupScrollBack();
     void showSplash();
     void shutdown();
     void savePlacements();
