@@ -1136,6 +1136,11 @@ void MainWindow::setupScrollBack() {
     connect(view_, &ui::PictureView::liveEdgeRequested, this, toLiveEdge);
 }
 
+void MainWindow::scrollPictureBack(int rows) {
+    controller_->scrollBack(rows);
+    view_->showRowsBack(controller_->rowsBack());
+}
+
 // --- Timers --------------------------------------------------------------------------------------
 
 void MainWindow::modelTick(Millis now) {

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -66,6 +67,11 @@ int main(int argc, char** argv) {
                                     "their picture goes to FILE with \"_travel\" before the extension.");
     QCommandLineOption screenshotAfter("screenshot-after", "Take the --screenshot after MS milliseconds.",
                                        "MS", "5000");
+    QCommandLineOption scrollBackOption(
+        "scroll-back",
+        "With --screenshot: scroll the picture back ROWS rows three seconds before the picture is taken "
+        "(the log goes on underneath).",
+        "ROWS");
     QCommandLineOption replayOption(
         "replay",
         "Open the log PATH.HED (a relative path not found is taken in the program folder) and play it from "
@@ -87,6 +93,7 @@ int main(int argc, char** argv) {
     parser.addOption(replaySpeedOption);
     parser.addOption(screenshotOption);
     parser.addOption(screenshotAfter);
+    parser.addOption(scrollBackOption);
     parser.addOption(travelOption);
     parser.addOption(quitAfter);
     parser.addOption(statsOption);
@@ -178,6 +185,12 @@ int main(int argc, char** argv) {
             window.OpenAndPlay();
             window.onPlay();  // --replay plays at once
         });
+    }
+    if (parser.isSet(screenshotOption) && parser.isSet(scrollBackOption)) {
+        constexpr int kScrollBackLead = 3000;  // ms of live rows arriving under the scrolled-back window
+        const int rows = parser.value(scrollBackOption).toInt();
+        QTimer::singleShot(std::max(parser.value(screenshotAfter).toInt() - kScrollBackLead, 0), &window,
+                           [&window, rows] { window.scrollPictureBack(rows); });
     }
     if (parser.isSet(screenshotOption)) {
         const QString file = parser.value(screenshotOption);

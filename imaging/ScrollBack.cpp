@@ -53,11 +53,9 @@ void LineHistory::setBudget(std::size_t bytes) {
         dropOldestChunk();
 }
 
+// Every block is reserved whole when it is started.
 std::size_t LineHistory::bytes() const {
-    std::size_t total = index_.size() * sizeof(std::uint64_t);
-    for (const auto& c : chunks_)
-        total += c.capacity();
-    return total;
+    return chunks_.size() * kChunkBytes + index_.size() * sizeof(std::uint64_t);
 }
 
 void LineHistory::add(const ImageLine& line, int resolutionCode, const RowInputs& in, bool orient,
