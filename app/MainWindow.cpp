@@ -1120,6 +1120,7 @@ bool MainWindow::replayTick(Millis now) {
 
 // The picture looks back with the wheel; End and the picture's button bring it to the live edge.
 void MainWindow::setupScrollBack() {
+    controller_->setHistoryBudget(kScrollBackBudget);
     connect(view_, &ui::PictureView::wheelRows, this, [this](int rows) {
         controller_->scrollUp(rows);
         view_->showRowsBack(controller_->rowsBack());

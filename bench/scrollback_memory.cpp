@@ -34,7 +34,7 @@ void BM_HundredThousandLines(benchmark::State& state) {
     Settings settings;
     FakeClock clock(0);
     PictureController controller(bmp, surface, settings, clock);
-    if (!history) controller.setHistoryBudget(0);
+    if (history) controller.setHistoryBudget(kScrollBackBudget);
     RowInputs in;
     in.gammaScale = 1000;
     in.gammaTime = 200;

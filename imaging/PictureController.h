@@ -68,7 +68,8 @@ class PictureController {
     // Rows that can be looked back over.
     std::size_t historyRows() const;
     std::size_t historyBytes() const;
-    // 0 keeps no live history (no scroll-back of live rows).
+    // What the history of live rows may hold; 0, the default, keeps none (no scroll-back of live
+    // rows: the command line never looks back). The desktop program gives it kScrollBackBudget.
     void setHistoryBudget(std::size_t bytes);
     // The rows of a log being replayed, read back from its file; nullptr gives the live rows back.
     // Either way the window returns to the live edge.
@@ -108,7 +109,7 @@ class PictureController {
     bool refreshRunning_ = false;  // timer 420
     Millis refreshDue_ = 0;
 
-    LineHistory history_{kScrollBackBudget};
+    LineHistory history_{0};
     std::unique_ptr<LogRowSource> replayRows_;
     std::int64_t replayNewest_ = -1;
     ScrollViewport viewport_;

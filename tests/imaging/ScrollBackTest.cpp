@@ -62,6 +62,7 @@ class ScrollBack : public ::testing::TestWithParam<bool> {
         bmp_.ClearImageBuffer();
         settings_.ShownGamma = 1;
         controller_ = std::make_unique<PictureController>(bmp_, surface_, settings_, clock_);
+        controller_->setHistoryBudget(kScrollBackBudget);
         maker_.down = GetParam();
     }
     void add(int from, int to) {
