@@ -2,6 +2,7 @@
 // with End or the picture's button; a replay scrolled back over rows read again from its log.
 
 #include <QWheelEvent>
+#include <QtTest/QtTest>
 
 #include "tests/app/WindowFixture.h"
 #include "ui/widgets/PictureView.h"
@@ -79,11 +80,12 @@ TEST_F(ScrollBackWindow, TheWheelLooksBackWhileRowsArriveAndEndReturnsToTheLiveE
     EXPECT_EQ(view->rowsBack(), 324);
     EXPECT_EQ(published.back(), 324);
 
-    // End: the live picture again, its newest row at the bottom.
+    // The End key: the live picture again, its newest row at the bottom.
     QAction* end = window->action("liveEdgeKey");
     ASSERT_NE(end, nullptr);
     EXPECT_EQ(end->shortcut(), QKeySequence(Qt::Key_End));
-    end->trigger();
+    QApplication::setActiveWindow(window.get());
+    QTest::keyClick(window.get(), Qt::Key_End);
     EXPECT_EQ(view->rowsBack(), 0);
     EXPECT_EQ(published.back(), 0);
     EXPECT_FALSE(view->liveEdgeButton()->isVisible());

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "imaging/PictureController.h"
 
 namespace quelt {
@@ -147,6 +150,25 @@ TEST_P(ScrollBack, AClearKeepsTheRowsBeforeItAndStartsTheDepthTrackAfresh) {
     controller_->scrollBack(16);
     const std::string differs = showsRows(after, 99 - 16);
     EXPECT_EQ(differs, "");
+}
+
+// The window thread looks back and returns while the reader thread adds rows (run under TSan).
+TEST_P(ScrollBack, LooksBackWhileAnotherThreadAddsRows) {
+    add(0, 200);
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        for (int i = 200; i < 1200; ++i)
+            add(i, i + 1);
+        done = true;
+    });
+    while (!done) {
+        controller_->scrollBack(37);
+        controller_->tick(clock_.now() + 1000);
+        if (controller_->rowsBack() > 400) controller_->toLiveEdge();
+    }
+    reader.join();
+    EXPECT_LE(controller_->rowsBack(), 1200 - kScreen);
+    EXPECT_EQ(controller_->historyRows(), 1200u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Directions, ScrollBack, ::testing::Values(true, false),
