@@ -201,6 +201,7 @@ void MainWindow::makePictureController() {
         source_.zeroCounters();
     };
     controller_ = std::make_unique<PictureController>(picture_, *view_, context_.settings, clock_, hooks);
+    setupScrollBack();
     ports_ = std::make_unique<Ports>(*this);
     acq_->front = ports_.get();
 }
@@ -602,6 +603,9 @@ void MainWindow::OpenAndPlay() {
     replayStream_ = std::make_unique<CToolsStream>(replaySettings_, live_, echo_, image_, shared_, counters_,
                                                    linkStatus_, replayEvents_);
     transport_.replayDescending = header.descending;
+    controller_->replayRowsFrom(std::make_unique<LogRowSource>(log.dataPath, log.layout, context_.settings,
+                                                               header, context_.sondes->current().gammaCoef,
+                                                               shared_.rotationOffset));
     transport_.LoadReplay(std::move(log));
     transport_.pacer().setPosition(power_->speed->value());
     modeMessage("Data file : " + replayDataName_);
@@ -618,7 +622,7 @@ void MainWindow::OpenAndPlay() {
     if (replayStart.startDepth() != ReplayStartRange::kAll) {
         transport_.seekDepth(replayStart.startDepth(),
                              [this](const std::vector<std::uint8_t>&, const ParsedLine& parsed,
-                                    std::uint64_t) { drawReplayLine(parsed); });
+                                    std::uint64_t position) { drawReplayLine(parsed, position); });
         clearPicture();
         controller_->schedulePaint(true);
     }
@@ -1094,6 +1098,7 @@ void MainWindow::onStop() {
     transport_.Stop(live_.read([](const LiveValues& v) { return v.depth; }), op_, now);
     shared_.channelIdOfIndex = nullptr;
     replayStream_.reset();
+    controller_->replayRowsFrom(nullptr);
     endTimeShown_ = false;
     power_->setRecordActive(false);
     power_->showElapsed(false, 0, {});
@@ -1133,18 +1138,19 @@ void MainWindow::scheduleReplay() {
     replayTimer_.start(static_cast<int>(transport_.pacer().wait(clock_.now())));
 }
 
-void MainWindow::drawReplayLine(const ParsedLine& parsed) {
+void MainWindow::drawReplayLine(const ParsedLine& parsed, std::uint64_t position) {
     applyReplayLine(parsed, replayLayout_, replaySettings_, *replayStream_, live_, image_);
     const LiveValues v = live_.snapshot();
+    const auto lineIndex = static_cast<std::int64_t>(position / std::max<size_t>(replayLayout_.lineSize, 1));
     controller_->drawReplayLine(context_.header.descending, v.resolutionCode, image_,
-                                rowInputs(v, replaySettings_), v.fileDepth);
+                                rowInputs(v, replaySettings_), v.fileDepth, lineIndex);
     travel_->postLine(image_, v.rotation, false);
 }
 
 bool MainWindow::replayTick(Millis now) {
     const bool wasPlaying = flags_.playing;
     bool drawn = transport_.tick(now, [this](const std::vector<std::uint8_t>&, const ParsedLine& parsed,
-                                             std::uint64_t) { drawReplayLine(parsed); });
+                                             std::uint64_t position) { drawReplayLine(parsed, position); });
     if (drawn) RefreshDataView(1024);
     if (wasPlaying && !flags_.playing && !drawn) {
         // The end of the log: stopped and rewound; the transport stays ready to play again. With no
@@ -1157,10 +1163,35 @@ bool MainWindow::replayTick(Millis now) {
     return drawn;
 }
 
+// The picture looks back with the wheel; End and the picture's button bring it to the live edge.
+void MainWindow::setupScrollBack() {
+    controller_->setHistoryBudget(kScrollBackBudget);
+    connect(view_, &ui::PictureView::wheelRows, this, [this](int rows) {
+        controller_->scrollUp(rows);
+        view_->showRowsBack(controller_->rowsBack());
+    });
+    auto* liveEdge = new QAction("Live edge", this);
+    liveEdge->setObjectName("liveEdgeKey");
+    liveEdge->setShortcut(QKeySequence(Qt::Key_End));
+    addAction(liveEdge);
+    auto toLiveEdge = [this] {
+        controller_->toLiveEdge();
+        view_->showRowsBack(controller_->rowsBack());
+    };
+    connect(liveEdge, &QAction::triggered, this, toLiveEdge);
+    connect(view_, &ui::PictureView::liveEdgeRequested, this, toLiveEdge);
+}
+
+void MainWindow::scrollPictureBack(int rows) {
+    controller_->scrollBack(rows);
+    view_->showRowsBack(controller_->rowsBack());
+}
+
 // --- Timers --------------------------------------------------------------------------------------
 
 void MainWindow::modelTick(Millis now) {
     controller_->tick(now);
+    view_->showRowsBack(controller_->rowsBack());
     acq_->tick(now);  // the probe panel, the alarms' ends and the watch on the full data frames
     flags_.sondePowered = panel_.powered();
 }

@@ -143,6 +143,8 @@ class MainWindow : public QMainWindow {
     void setOrientationLabels(int code);
     void modeMessage(const std::string& text);
     void clearPicture();
+    // Looks `rows` rows back from the live edge, as the wheel does.
+    void scrollPictureBack(int rows);
 
     // For the program's wiring and tests.
     ModeFlags& modeFlags() { return flags_; }
@@ -195,7 +197,8 @@ class MainWindow : public QMainWindow {
     void showRecordingSummary();
     void buildStatusBar();
     void scheduleReplay();
-    void drawReplayLine(const ParsedLine& parsed);
+    void drawReplayLine(const ParsedLine& parsed, std::uint64_t position);
+    void setupScrollBack();
     void showSplash();
     void shutdown();
     void savePlacements();

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -48,6 +49,7 @@ struct Arguments {
     std::optional<int> replaySpeed;
     QString screenshot;  // empty: no screenshot
     int screenshotAfterMs = 0;
+    std::optional<int> scrollBackRows;  // with a screenshot: rows to look back before it is taken
     bool travelTools = false;
     std::optional<int> quitAfterMs;
     bool stats = false;
@@ -90,6 +92,11 @@ Arguments parseArguments(const QApplication& application) {
                                     "their picture goes to FILE with \"_travel\" before the extension.");
     QCommandLineOption screenshotAfter("screenshot-after", "Take the --screenshot after MS milliseconds.",
                                        "MS", "5000");
+    QCommandLineOption scrollBackOption(
+        "scroll-back",
+        "With --screenshot: scroll the picture back ROWS rows three seconds before the picture is taken "
+        "(the log goes on underneath).",
+        "ROWS");
     QCommandLineOption replayOption(
         "replay",
         "Open the log PATH.HED (a relative path not found is taken in the program folder) and play it from "
@@ -111,6 +118,7 @@ Arguments parseArguments(const QApplication& application) {
     parser.addOption(replaySpeedOption);
     parser.addOption(screenshotOption);
     parser.addOption(screenshotAfter);
+    parser.addOption(scrollBackOption);
     parser.addOption(travelOption);
     parser.addOption(quitAfter);
     parser.addOption(statsOption);
@@ -130,6 +138,7 @@ Arguments parseArguments(const QApplication& application) {
     if (parser.isSet(replaySpeedOption)) args.replaySpeed = parser.value(replaySpeedOption).toInt();
     if (parser.isSet(screenshotOption)) args.screenshot = parser.value(screenshotOption);
     args.screenshotAfterMs = parser.value(screenshotAfter).toInt();
+    if (parser.isSet(scrollBackOption)) args.scrollBackRows = parser.value(scrollBackOption).toInt();
     args.travelTools = parser.isSet(travelOption);
     if (parser.isSet(quitAfter)) args.quitAfterMs = parser.value(quitAfter).toInt();
     args.stats = parser.isSet(statsOption);
@@ -197,6 +206,12 @@ void scriptReplay(MainWindow& window, quelt::app::QtOperator& op, const std::str
 
 // --screenshot of the main window, and with --travel-tools of the travel tools too.
 void scriptScreenshots(MainWindow& window, const Arguments& args) {
+    if (!args.screenshot.isEmpty() && args.scrollBackRows) {
+        constexpr int kScrollBackLead = 3000;  // ms of live rows arriving under the scrolled-back window
+        const int rows = *args.scrollBackRows;
+        QTimer::singleShot(std::max(args.screenshotAfterMs - kScrollBackLead, 0), &window,
+                           [&window, rows] { window.scrollPictureBack(rows); });
+    }
     if (!args.screenshot.isEmpty()) {
         const QString file = args.screenshot;
         QTimer::singleShot(args.screenshotAfterMs, &window,

@@ -29,17 +29,36 @@ void PictureController::addImageLine(bool down, int resolutionCode, const ImageL
     lastDown_ = down;
     haveLastDirection_ = true;
     cleared_ = false;
-    picture_.DrawLineOfPixel(line, in, down, resolutionCode, true, settings_.ShownGamma != 0, depth);
+    const bool showGamma = settings_.ShownGamma != 0;
+    picture_.DrawLineOfPixel(line, in, down, resolutionCode, true, showGamma, depth);
+    if (!replayRows_) {
+        history_.add(line, resolutionCode, in, true, showGamma, depth);
+        const int back = viewport_.rowsBack();
+        viewport_.rowAdded(history_.rows(), visibleRows());
+        // Anchored unless the oldest rows were let go under the window.
+        if (back > 0 && viewport_.rowsBack() != back + 1) historyDirty_ = true;
+    }
     schedulePaintLocked(false);
 }
 
 void PictureController::drawReplayLine(bool logDown, int resolutionCode, const ImageLine& line,
-                                       const RowInputs& in, double fileDepth) {
+                                       const RowInputs& in, double fileDepth, std::int64_t lineIndex) {
     std::lock_guard lock(mutex_);
     lastDown_ = logDown;
     haveLastDirection_ = true;
     cleared_ = false;
     picture_.DrawLineOfPixel(line, in, logDown, resolutionCode, false, settings_.ShownGamma != 0, fileDepth);
+    if (replayRows_ && lineIndex >= 0) {
+        // The next line keeps the window on its rows; a jump (rewind, seek) starts at the live edge.
+        if (lineIndex == replayNewest_ + 1) {
+            replayRows_->setNewest(static_cast<std::uint64_t>(lineIndex));
+            viewport_.rowAdded(replayRows_->rows(), visibleRows());
+        } else {
+            replayRows_->setNewest(static_cast<std::uint64_t>(lineIndex));
+            viewport_.toLiveEdge();
+        }
+        replayNewest_ = lineIndex;
+    }
     schedulePaintLocked(false);
 }
 
@@ -50,6 +69,8 @@ void PictureController::clearPicture() {
 
 void PictureController::clearLocked() {
     picture_.ClearImageBuffer();
+    history_.markFresh();
+    historyDirty_ = true;
     cleared_ = true;
     if (hooks_.travelToolsRestart) hooks_.travelToolsRestart();
     if (hooks_.zeroLinkCounters) hooks_.zeroLinkCounters();
@@ -65,6 +86,10 @@ void PictureController::schedulePaintLocked(bool now) {
     Millis seconds = (t - lastPaint_) / 1000;
     if (seconds * 1000 > settings_.ScreenRefreshTime) lastPaint_ = t;
     if (minimised_) return;
+    if (!viewport_.atLiveEdge()) {
+        paintHistoryLocked();
+        return;
+    }
     if (now) {
         picture_.DrawImageBuffer(surface_, true);
         return;
@@ -86,8 +111,96 @@ void PictureController::tick(Millis now) {
     }
     if (refreshRunning_ && now >= refreshDue_) {
         refreshRunning_ = false;
-        if (!minimised_) picture_.DrawImageBuffer(surface_, true);
+        if (!minimised_) paintLocked(true);
     }
+}
+
+void PictureController::paintLocked(bool force) {
+    if (viewport_.atLiveEdge())
+        picture_.DrawImageBuffer(surface_, force);
+    else
+        paintHistoryLocked();
+}
+
+int PictureController::visibleRows() const {
+    return std::clamp(surface_.clientHeight(), 0, picture_.screenHeight());
+}
+
+RowSource& PictureController::rowsLocked() {
+    if (replayRows_) return *replayRows_;
+    return history_;
+}
+
+void PictureController::paintHistoryLocked() {
+    const int visible = visibleRows();
+    if (visible != historyVisible_) historyDirty_ = true;
+    if (!historyDirty_ || minimised_) return;
+    RowSource& rows = rowsLocked();
+    viewport_.clamp(rows.rows(), visible);
+    if (viewport_.atLiveEdge()) {
+        picture_.DrawImageBuffer(surface_, true);
+        return;
+    }
+    const std::size_t newest = rows.rows() - 1 - static_cast<std::size_t>(viewport_.rowsBack());
+    renderer_.render(rows, newest, visible, lastDown_, picture_.colourTable(), surface_);
+    historyDirty_ = false;
+    historyVisible_ = visible;
+}
+
+int PictureController::rowsBack() const {
+    std::lock_guard lock(mutex_);
+    return viewport_.rowsBack();
+}
+
+bool PictureController::scrollBack(int rows) {
+    std::lock_guard lock(mutex_);
+    const bool wasLive = viewport_.atLiveEdge();
+    if (!viewport_.scrollBack(rows, rowsLocked().rows(), visibleRows())) return false;
+    historyDirty_ = true;
+    if (viewport_.atLiveEdge()) {
+        if (!wasLive && !minimised_) picture_.DrawImageBuffer(surface_, true);
+    } else {
+        paintHistoryLocked();
+    }
+    return true;
+}
+
+bool PictureController::scrollUp(int rows) {
+    return scrollBack(lastDirectionDown() ? rows : -rows);
+}
+
+void PictureController::toLiveEdge() {
+    std::lock_guard lock(mutex_);
+    if (viewport_.atLiveEdge()) return;
+    viewport_.toLiveEdge();
+    historyDirty_ = true;
+    if (!minimised_) picture_.DrawImageBuffer(surface_, true);
+}
+
+std::size_t PictureController::historyRows() const {
+    std::lock_guard lock(mutex_);
+    return replayRows_ ? replayRows_->rows() : history_.rows();
+}
+
+std::size_t PictureController::historyBytes() const {
+    std::lock_guard lock(mutex_);
+    return history_.bytes();
+}
+
+void PictureController::setHistoryBudget(std::size_t bytes) {
+    std::lock_guard lock(mutex_);
+    history_.setBudget(bytes);
+    if (viewport_.clamp(history_.rows(), visibleRows())) historyDirty_ = true;
+}
+
+void PictureController::replayRowsFrom(std::unique_ptr<LogRowSource> log) {
+    std::lock_guard lock(mutex_);
+    replayRows_ = std::move(log);
+    replayNewest_ = -1;
+    const bool wasLive = viewport_.atLiveEdge();
+    viewport_.toLiveEdge();
+    historyDirty_ = true;
+    if (!wasLive && !minimised_) picture_.DrawImageBuffer(surface_, true);
 }
 
 void PictureController::onWindowPaint() {

@@ -116,9 +116,21 @@ void CToolsBmp::clearLocked() {
     b.firstRow = true;
 }
 
+void CToolsBmp::StartDepthTrackAfresh() {
+    std::lock_guard lock(buffer_.mutex);
+    buffer_.lastDepth = kNoDepth;
+    buffer_.labelCountdown = 0;
+    buffer_.firstRow = true;
+}
+
 void CToolsBmp::setColourTable(const ColourTable& table) {
     std::lock_guard lock(buffer_.mutex);
     colours_ = table;
+}
+
+ColourTable CToolsBmp::colourTable() const {
+    std::lock_guard lock(buffer_.mutex);
+    return colours_;
 }
 
 int CToolsBmp::rowsSinceLastPaint() const {

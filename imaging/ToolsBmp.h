@@ -119,6 +119,9 @@ class CToolsBmp {
     bool InitImageBuffer(int screenHeight, Operator& op);
     // Black pictures, background track, cursor at row 32, no last depth, first-row flag set.
     void ClearImageBuffer();
+    // The depth track as after a clear (no last depth, first-row flag set), the rows drawn kept: a
+    // picture drawn again across the place where the live one was cleared.
+    void StartDepthTrackAfresh();
     // One row from `line` and `in`, scrolled in at the bottom (down) or the top (up) of the window.
     void DrawLineOfPixel(const ImageLine& line, const RowInputs& in, bool down, int resolutionCode,
                          bool orient, bool showGamma, double depth);
@@ -135,6 +138,7 @@ class CToolsBmp {
 
     // The colour table the rows are coloured with (copied; rows drawn keep their colours).
     void setColourTable(const ColourTable& table);
+    ColourTable colourTable() const;
     // Called with the resolution code of every new row while set (the probe page's listener).
     std::function<void(int)> resolutionListener;
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the pictures of docs/screenshots under Xvfb: the main window during a live log on the simulated
-# logger, the travel-time tools during that log, the same log on two screen sizes, the main window
-# replaying the demonstration log, and the log dialogs and the communication auto-check window (grabbed
+# logger, the same log scrolled back, the travel-time tools during that log, the same log on two screen
+# sizes, the main window replaying the demonstration log, and the log dialogs and the communication auto-check window (grabbed
 # by test_ui).
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/release, built when it is missing)
 set -euo pipefail
@@ -34,6 +34,13 @@ echo "main_live.png" >&2
 home "$tmp/live" PicOriented=2 PicResolution=4 UpBaudDivisor=2 MotorPeriod=21 UpholePulseWidth=8 UpGain=31
 run "$bin/queltlogger" --home "$tmp/live" --device sim --scenario deviated --seed 7 --power-on \
   --screenshot "$out/main_live.png" --screenshot-after 40000 --quit-after 42000
+
+# The same live log scrolled back with the wheel: the window stays on older rows, their depth scale
+# with them, while the log goes on underneath (the live-edge button shows).
+echo "scrollback_live.png" >&2
+home "$tmp/scrollback" PicOriented=2 PicResolution=4 UpBaudDivisor=2 MotorPeriod=21 UpholePulseWidth=8 UpGain=31
+run "$bin/queltlogger" --home "$tmp/scrollback" --device sim --scenario deviated --seed 7 --power-on \
+  --screenshot "$out/scrollback_live.png" --screenshot-after 90000 --scroll-back 600 --quit-after 92000
 
 # The travel-time and level tools during the same live log: the window 60 .. 200 mm of diameter.
 echo "main_live_travel.png" >&2

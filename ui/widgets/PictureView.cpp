@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QPainter>
+#include <QWheelEvent>
 #include <cstring>
 
 namespace quelt::ui {
@@ -10,6 +11,41 @@ PictureView::PictureView(QWidget* parent) : QWidget(parent) {
     setFixedWidth(kRowWidth);
     setMinimumHeight(kMinScreenHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    liveEdge_ = new QToolButton(this);
+    liveEdge_->setObjectName("liveEdge");
+    liveEdge_->setText("Live edge (End)");
+    liveEdge_->setToolTip("Back to the newest rows of the picture");
+    liveEdge_->hide();
+    connect(liveEdge_, &QToolButton::clicked, this, &PictureView::liveEdgeRequested);
+}
+
+void PictureView::showRowsBack(int rows) {
+    liveEdge_->setVisible(rows > 0);
+    if (rows == rowsBack_) return;
+    rowsBack_ = rows;
+    emit rowsBackChanged(rows);
+}
+
+// One notch (120 eighths of a degree) scrolls kWheelRows rows; finer wheels add up to whole rows.
+void PictureView::wheelEvent(QWheelEvent* event) {
+    constexpr int kNotch = 120;
+    wheelEighths_ += event->angleDelta().y();
+    const int rows = wheelEighths_ * kWheelRows / kNotch;
+    wheelEighths_ -= rows * kNotch / kWheelRows;
+    if (rows != 0) emit wheelRows(rows);
+    event->accept();
+}
+
+void PictureView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeLiveEdgeButton();
+}
+
+// In the picture's bottom right-hand corner.
+void PictureView::placeLiveEdgeButton() {
+    constexpr int kInset = 8;
+    liveEdge_->adjustSize();
+    liveEdge_->move(width() - liveEdge_->width() - kInset, height() - liveEdge_->height() - kInset);
 }
 
 int PictureView::clientWidth() const {
