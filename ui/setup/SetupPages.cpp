@@ -185,6 +185,13 @@ CPProbeDlg::CPProbeDlg(SetupSheet& sheet, const Clock& clock, QWidget* parent)
         pen.exec();
         return colour;
     };
+    makeControls();
+    layOut();
+    connectControls();
+    refresh();
+}
+
+void CPProbeDlg::makeControls() {
     voltage = spin(this, "voltage", 0, 255);
     declination = edit(this, "declination");
     sondes = new QComboBox(this);
@@ -208,7 +215,10 @@ CPProbeDlg::CPProbeDlg(SetupSheet& sheet, const Clock& clock, QWidget* parent)
     offsetView->setObjectName("offsetView");
     offsetView->setFixedSize(360, 24);
     offsetView->hide();
+}
 
+// The rows of the page; the rotation and gamma entries stay closed until their Edit.
+void CPProbeDlg::layOut() {
     auto* g = new QGridLayout(this);
     row(g, 0, "S&upply Voltage", voltage, new QLabel("V"));
     row(g, 1, "&Magnetic Declination", declination, new QLabel(QString::fromUtf8("\u00B0")));
@@ -225,7 +235,10 @@ CPProbeDlg::CPProbeDlg(SetupSheet& sheet, const Clock& clock, QWidget* parent)
     rotation->setEnabled(false);
     gammaCoef->setEnabled(false);
     rotationCancel->hide();
+}
 
+// Each control hands its value to the probe page model, and the page shows the model again.
+void CPProbeDlg::connectControls() {
     connect(voltage, &QSpinBox::editingFinished, this, [this] {
         if (voltage->value() != sheet_.settings().Power) sheet_.probe.applyVoltage(voltage->value());
         refresh();
@@ -281,7 +294,6 @@ CPProbeDlg::CPProbeDlg(SetupSheet& sheet, const Clock& clock, QWidget* parent)
     connect(colour, &QPushButton::clicked, this, [this] {
         if (chooseColour) sheet_.probe.chooseGammaColour(chooseColour(sheet_.settings().PicColorRef[6]));
     });
-    refresh();
 }
 
 void CPProbeDlg::refresh() {

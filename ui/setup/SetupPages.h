@@ -81,6 +81,11 @@ class CPProbeDlg : public QWidget {
     QLabel* offsetView;
 
   private:
+    // The steps of the constructor.
+    void makeControls();
+    void layOut();
+    void connectControls();
+
     SetupSheet& sheet_;
     const Clock& clock_;
 };

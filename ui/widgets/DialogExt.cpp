@@ -28,56 +28,45 @@ CDialogExt::CDialogExt(Operator& op, QWidget* parent) : QDialog(parent), op_(op)
 }
 
 bool CDialogExt::readChecked(const QLineEdit* edit, const char* allowed, std::string& text) {
+    text.clear();
+    if (!edit) {
+        op_.message(kNoValueRead, MessageKind::Information);
+        return false;
+    }
     text = edit->text().left(kMaxChars).toStdString();
     if (onlyCharacters(text, allowed)) return true;
     op_.message(kEnterANumber, MessageKind::Warning);
     return false;
 }
 
-int CDialogExt::ReadInt(const QLineEdit* edit) {
-    if (!edit) {
-        op_.message(kNoValueRead, MessageKind::Information);
-        return 0;
+template <class T, class Parse>
+bool CDialogExt::readNumber(const QLineEdit* edit, const char* allowed, T& value, Parse parse) {
+    std::string text;
+    if (readChecked(edit, allowed, text)) {
+        value = parse(text.c_str());
+        return true;
     }
+    if (!edit) value = 0;  // no field: nothing read
+    return false;
+}
+
+int CDialogExt::ReadInt(const QLineEdit* edit) {
     std::string text;
     readChecked(edit, kIntegerChars, text);
     return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
 }
 
 bool CDialogExt::ReadInt(const QLineEdit* edit, int& value) {
-    if (!edit) {
-        op_.message(kNoValueRead, MessageKind::Information);
-        value = 0;
-        return false;
-    }
-    std::string text;
-    if (!readChecked(edit, kIntegerChars, text)) return false;
-    value = static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
-    return true;
+    return readNumber(edit, kIntegerChars, value,
+                      [](const char* t) { return static_cast<int>(std::strtol(t, nullptr, 10)); });
 }
 
 bool CDialogExt::ReadReal(const QLineEdit* edit, double& value) {
-    if (!edit) {
-        op_.message(kNoValueRead, MessageKind::Information);
-        value = 0;
-        return false;
-    }
-    std::string text;
-    if (!readChecked(edit, kRealChars, text)) return false;
-    value = std::strtod(text.c_str(), nullptr);
-    return true;
+    return readNumber(edit, kRealChars, value, [](const char* t) { return std::strtod(t, nullptr); });
 }
 
 bool CDialogExt::ReadSingleReal(const QLineEdit* edit, double& value) {
-    if (!edit) {
-        op_.message(kNoValueRead, MessageKind::Information);
-        value = 0;
-        return false;
-    }
-    std::string text;
-    if (!readChecked(edit, kSingleRealChars, text)) return false;
-    value = std::strtod(text.c_str(), nullptr);
-    return true;
+    return readNumber(edit, kSingleRealChars, value, [](const char* t) { return std::strtod(t, nullptr); });
 }
 
 void CDialogExt::WriteInt(QLineEdit* edit, int value, int lower, int upper) {

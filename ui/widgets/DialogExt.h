@@ -42,7 +42,12 @@ class CDialogExt : public QDialog {
     Operator& op_;
 
   private:
+    // The field's text when it holds only `allowed` characters. A missing field reads as "" with "No
+    // value read"; other characters show "Enter a number" (the text is still given back).
     bool readChecked(const QLineEdit* edit, const char* allowed, std::string& text);
+    // The field parsed; false, value unchanged (0 for a missing field) when it cannot be read.
+    template <class T, class Parse>
+    bool readNumber(const QLineEdit* edit, const char* allowed, T& value, Parse parse);
 };
 
 }  // namespace quelt::ui
