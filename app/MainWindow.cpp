@@ -25,6 +25,7 @@
 #include "config/ProgramContext.h"
 #include "export/ExportAdapters.h"
 #include "export/HtmlReport.h"
+#include "imaging/QualityTracksPicture.h"
 #include "link/DeviceFactory.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
@@ -46,6 +47,7 @@
 #include "ui/widgets/PaletteDlg.h"
 #include "ui/widgets/PictureView.h"
 #include "ui/widgets/Placement.h"
+#include "ui/widgets/QualityTracksPanel.h"
 #include "ui/widgets/ToolsProbeDlg.h"
 
 namespace quelt::app {
@@ -155,6 +157,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
 
     PictureHooks hooks;
     hooks.recording = [this] { return flags_.recording.load(); };
+    hooks.cleared = [this] { tracks_.clear(); };
     hooks.zeroLinkCounters = [this] {
         counters_.fullDecoded = 0;
         counters_.fullReplaced = 0;
@@ -214,6 +217,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
 
     buildMenus();
     buildStatusBar();
+    createQualityTracks();
     setOrientationLabels(context_.settings.PicOriented);
 
     connect(power_->power, &QToolButton::clicked, this, [this] { onPower(); });
@@ -247,6 +251,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
         lastStepMm_ = image_.step;  // the line is written on this thread; the window reads the copy
         controller_->addImageLine(direction != 0, code, image_, rowInputs(v, context_.settings),
                                   v.imageDepth);
+        addQualityRow(v, v.imageDepth, direction != 0, true);
         // While the rotation offset is edited, the probe page draws the line's amplitudes (copied here,
         // where the line is written).
         if (panel_.offsetEditing) {
@@ -529,6 +534,70 @@ void MainWindow::clearPicture() {
     controller_->clearPicture();
 }
 
+// --- Quality tracks ------------------------------------------------------------------------------
+
+// The lines a replay's revolution time is measured over: enough for a steady median, read at once.
+constexpr std::uint64_t kReplayIntervalLines = 2000;
+
+void MainWindow::createQualityTracks() {
+    tracksPanel_ = new ui::QualityTracksPanel(tracks_, view_, centralWidget());
+    tracksPanel_->depthUnit = [this] { return context_.settings.SetDepthUnit; };
+    tracksPanel_->hide();
+    // Beside the pictures, before the panel column.
+    if (auto* columns = qobject_cast<QHBoxLayout*>(centralWidget()->layout()))
+        columns->insertWidget(1, tracksPanel_);
+    auto* entry = new QAction("&Quality tracks", this);
+    entry->setObjectName("qualityTracks");
+    entry->setCheckable(true);
+    connect(entry, &QAction::triggered, this, [this](bool on) { showQualityTracks(on); });
+    for (QAction* m : menuBar()->actions())
+        if (m->menu() && m->menu()->title() == "&Options")
+            m->menu()->insertAction(action("simLogger"), entry);
+    if (context_.settings.QualityTracks) showQualityTracks(true);
+}
+
+void MainWindow::showQualityTracks(bool on) {
+    action("qualityTracks")->setChecked(on);
+    if (on != tracksPanel_->isHidden()) return;
+    // The header of the tracks stands beside the labels over the pictures: they make room for it.
+    orientation_[0]->setMinimumHeight(on ? kQualityTracksHeaderRows : 0);
+    tracksPanel_->setVisible(on);
+    // The window keeps its width for the pictures and the panel column and takes on the tracks' (as far
+    // as the screen allows); before it is first shown, fitting it to the screen does that.
+    const int wanted = kQualityTracksWidth + centralWidget()->layout()->spacing();
+    if (!placed_) {
+        tracksWidthAdded_ = on ? wanted : 0;
+    } else if (on) {
+        const QScreen* screen = this->screen();
+        const int room =
+            screen ? screen->availableGeometry().width() - kFrameAllowance.width() : width() + wanted;
+        tracksWidthAdded_ = std::clamp(room - width(), 0, wanted);
+        setFixedWidth(width() + tracksWidthAdded_);
+    } else {
+        setFixedWidth(width() - tracksWidthAdded_);
+        tracksWidthAdded_ = 0;
+    }
+    context_.settings.QualityTracks = on;
+    context_.preferences->WriteInt("QualityTracks", on ? 1 : 0, "QueltLogger");
+}
+
+void MainWindow::addQualityRow(const LiveValues& v, double depth, bool down, bool live) {
+    if (controller_->cleared()) return;  // the picture was cleared instead of drawing the line
+    QualityLimits limits;
+    if (live) {
+        limits.revolutionMs = revolutionMsOf(context_.settings.MotorPeriod);
+    } else {
+        if (replayRevolutionMs_ <= 0) {
+            const double measured = medianLineInterval(transport_.replayLog(), kReplayIntervalLines);
+            replayRevolutionMs_ = measured > 0 ? measured : revolutionMsOf(replaySettings_.MotorPeriod);
+        }
+        limits.revolutionMs = replayRevolutionMs_;
+    }
+    tracks_.setLimits(limits);
+    // The gamma rate the row builder computed for this row.
+    tracks_.add(trackLineOf(v, depth, picture_.currentGammaRate(), live), down);
+}
+
 // --- Menu commands -------------------------------------------------------------------------------
 
 void MainWindow::OpenAndPlay() {
@@ -550,6 +619,7 @@ void MainWindow::OpenAndPlay() {
     rememberLog(context_.paths, log.headerPath);
     context_.preferences->SavePaths();
     replayDataName_ = fs::path(log.dataPath).filename().string();
+    replayRevolutionMs_ = 0;
     replaySettings_ = replaySettings(context_.settings, header);
     replayLayout_ = log.layout;
     prepareReplay(shared_, log.layout, header);
@@ -1093,6 +1163,7 @@ void MainWindow::drawReplayLine(const ParsedLine& parsed) {
     const LiveValues v = live_.snapshot();
     controller_->drawReplayLine(context_.header.descending, v.resolutionCode, image_,
                                 rowInputs(v, replaySettings_), v.fileDepth);
+    addQualityRow(v, v.fileDepth, context_.header.descending, false);
     travel_->postLine(image_, v.rotation, false);
 }
 

@@ -29,6 +29,7 @@
 #include "stream/LiveState.h"
 #include "stream/ModeFlags.h"
 #include "stream/ProbePanel.h"
+#include "stream/QualityTracks.h"
 #include "stream/StreamPorts.h"
 #include "stream/ToolsStream.h"
 #include "stream/Transport.h"
@@ -39,6 +40,7 @@ struct ProgramContext;
 
 namespace quelt::ui {
 class PictureView;
+class QualityTracksPanel;
 class CDephtDlg;
 class CAlertDlg;
 class CToolsProbeDlg;
@@ -155,6 +157,10 @@ class MainWindow : public QMainWindow {
     CToolsBmp& picture() { return picture_; }
     PictureController& pictureController() { return *controller_; }
     ui::PictureView* pictureView() const { return view_; }
+    QualityTracks& qualityTracks() { return tracks_; }
+    ui::QualityTracksPanel* qualityTracksPanel() const { return tracksPanel_; }
+    // "&Quality tracks" of the Options menu: the panel shown or hidden, and remembered.
+    void showQualityTracks(bool on);
     ui::CDephtDlg* depthDisplay() const { return depth_; }
     CPowerDlg* powerPanel() const { return power_; }
     ui::LoggerSetup* loggerSetup() const { return setup_.get(); }
@@ -194,6 +200,10 @@ class MainWindow : public QMainWindow {
     void useSimulatedLogger(bool on);
     void restorePlacement();
     RowInputs rowInputs(const LiveValues& v, const Settings& settings) const;
+    // The quality tracks panel beside the pictures and its Options entry.
+    void createQualityTracks();
+    // The row the picture just drew, for the quality tracks (nothing when the picture drew none).
+    void addQualityRow(const LiveValues& v, double depth, bool down, bool live);
 
     ProgramContext& context_;
     Operator& op_;
@@ -218,6 +228,10 @@ class MainWindow : public QMainWindow {
     CToolsBmp picture_;
     ui::PictureView* view_ = nullptr;
     std::unique_ptr<PictureController> controller_;
+    QualityTracks tracks_;
+    ui::QualityTracksPanel* tracksPanel_ = nullptr;
+    int tracksWidthAdded_ = 0;       // the width the window took on for the panel
+    double replayRevolutionMs_ = 0;  // of the log being replayed, from its line times; 0 not yet known
     std::unique_ptr<Ports> ports_;
 
     // The replay decodes with the log's own settings.

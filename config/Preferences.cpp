@@ -243,6 +243,7 @@ void CPreferences::LoadSettings() {
     s.SavedLevelContrast = s.LevelContrast;
     s.DisplayTracking = GetBool("DisplayTracking", 1);
     s.SplashScreenOff = GetYesNo("SplashScreenOff", false);
+    s.QualityTracks = GetBool("QualityTracks", 0);
 
     for (const auto& flag : kLasFlags) {
         s.*flag.field = true;
@@ -412,6 +413,7 @@ std::vector<SettingItem> listSettings(const Settings& s, const ProgramPaths& p) 
     add("LevelContrast", s.LevelContrast);
     add("PaletteInUse", s.PaletteInUse);
     add("SplashScreenOff", s.SplashScreenOff);
+    add("QualityTracks", s.QualityTracks);
     add("SondeUsed", s.SondeUsed);
     add("DownEnergie", s.DownEnergie);
     add("UpholePulseWidth", s.UpholePulseWidth);

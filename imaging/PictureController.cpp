@@ -53,6 +53,7 @@ void PictureController::clearLocked() {
     cleared_ = true;
     if (hooks_.travelToolsRestart) hooks_.travelToolsRestart();
     if (hooks_.zeroLinkCounters) hooks_.zeroLinkCounters();
+    if (hooks_.cleared) hooks_.cleared();
 }
 
 void PictureController::schedulePaint(bool now) {

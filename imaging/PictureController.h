@@ -21,6 +21,7 @@ struct PictureHooks {
     std::function<bool()> decimating;          // the communication auto-check thins the stream
     std::function<void()> zeroLinkCounters;    // dispatched, missed, decoded, replaced
     std::function<void()> travelToolsRestart;  // restarts the travel tools' timer when they are visible
+    std::function<void()> cleared;             // after every clear (the quality tracks clear with it)
 };
 
 class PictureController {
