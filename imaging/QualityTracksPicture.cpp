@@ -33,6 +33,7 @@ constexpr Glyph kGlyphs[] = {
     {'+', {".....", "..#..", "..#..", "#####", "..#..", "..#..", "....."}},
     {'%', {"##...", "##..#", "...#.", "..#..", ".#...", "#..##", "...##"}},
     {'|', {"..#..", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."}},
+    {'g', {".....", ".....", ".####", "#...#", ".####", "....#", ".###."}},
     {'k', {"#....", "#....", "#..#.", "#.#..", "##...", "#.#..", "#..#."}},
     {'A', {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
     {'B', {"####.", "#...#", "#...#", "####.", "#...#", "#...#", "####."}},
@@ -70,7 +71,7 @@ int textWidth(std::string_view text) {
 }
 
 enum Track { kTilt, kAzimuth, kSpeed, kGamma, kGravity, kMagnetic };
-constexpr const char* kNames[kQualityTrackCount] = {"TILT", "AZIM", "SPEED", "GAMMA", "|G|", "|B|"};
+constexpr const char* kNames[kQualityTrackCount] = {"TILT", "AZIM", "SPEED", "GAMMA", "|g|", "|B|"};
 
 // The smallest of the round full scales that holds `value`.
 double roundScale(double value, double smallest) {
