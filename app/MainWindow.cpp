@@ -158,12 +158,15 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     PictureHooks hooks;
     hooks.recording = [this] { return flags_.recording.load(); };
     hooks.cleared = [this] { tracks_.clear(); };
+    hooks.rowDrawn = [this] { addQualityRow(); };
     hooks.zeroLinkCounters = [this] {
         counters_.fullDecoded = 0;
         counters_.fullReplaced = 0;
         source_.zeroCounters();
     };
-    controller_ = std::make_unique<PictureController>(picture_, *view_, context_.settings, clock_, hooks);
+    pictureEdge_ = std::make_unique<ui::PictureEdge>(*view_, tracks_);
+    controller_ =
+        std::make_unique<PictureController>(picture_, *pictureEdge_, context_.settings, clock_, hooks);
     ports_ = std::make_unique<Ports>(*this);
     acq_->front = ports_.get();
 
@@ -249,9 +252,9 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     acq_->onImageLine = [this, queued](std::uint8_t direction, int code) {
         const LiveValues v = live_.snapshot();
         lastStepMm_ = image_.step;  // the line is written on this thread; the window reads the copy
+        nextQualityRow(v, v.imageDepth, direction != 0, true);
         controller_->addImageLine(direction != 0, code, image_, rowInputs(v, context_.settings),
                                   v.imageDepth);
-        addQualityRow(v, v.imageDepth, direction != 0, true);
         // While the rotation offset is edited, the probe page draws the line's amplitudes (copied here,
         // where the line is written).
         if (panel_.offsetEditing) {
@@ -540,7 +543,7 @@ void MainWindow::clearPicture() {
 constexpr std::uint64_t kReplayIntervalLines = 2000;
 
 void MainWindow::createQualityTracks() {
-    tracksPanel_ = new ui::QualityTracksPanel(tracks_, view_, centralWidget());
+    tracksPanel_ = new ui::QualityTracksPanel(tracks_, view_, pictureEdge_.get(), centralWidget());
     tracksPanel_->depthUnit = [this] { return context_.settings.SetDepthUnit; };
     tracksPanel_->hide();
     // Beside the pictures, before the panel column.
@@ -581,10 +584,27 @@ void MainWindow::showQualityTracks(bool on) {
     context_.preferences->WriteInt("QualityTracks", on ? 1 : 0, "QueltLogger");
 }
 
-void MainWindow::addQualityRow(const LiveValues& v, double depth, bool down, bool live) {
-    if (controller_->cleared()) return;  // the picture was cleared instead of drawing the line
+namespace {
+// The line the picture draws next on this thread (the link's reader, or the window in a replay).
+struct QualityRow {
+    QualityLine line;
+    bool down = true;
+    bool live = true;
+    bool pending = false;
+};
+thread_local QualityRow nextRow;
+}  // namespace
+
+void MainWindow::nextQualityRow(const LiveValues& v, double depth, bool down, bool live) {
+    // The gamma rate is the row builder's, known once the row is drawn.
+    nextRow = {trackLineOf(v, depth, 0.0, live), down, live, true};
+}
+
+void MainWindow::addQualityRow() {
+    if (!nextRow.pending) return;
+    nextRow.pending = false;
     QualityLimits limits;
-    if (live) {
+    if (nextRow.live) {
         limits.revolutionMs = revolutionMsOf(context_.settings.MotorPeriod);
     } else {
         if (replayRevolutionMs_ <= 0) {
@@ -594,8 +614,8 @@ void MainWindow::addQualityRow(const LiveValues& v, double depth, bool down, boo
         limits.revolutionMs = replayRevolutionMs_;
     }
     tracks_.setLimits(limits);
-    // The gamma rate the row builder computed for this row.
-    tracks_.add(trackLineOf(v, depth, picture_.currentGammaRate(), live), down);
+    nextRow.line.gamma = picture_.currentGammaRate();
+    tracks_.add(nextRow.line, nextRow.down);
 }
 
 // --- Menu commands -------------------------------------------------------------------------------
@@ -1161,9 +1181,9 @@ void MainWindow::scheduleReplay() {
 void MainWindow::drawReplayLine(const ParsedLine& parsed) {
     applyReplayLine(parsed, replayLayout_, replaySettings_, *replayStream_, live_, image_);
     const LiveValues v = live_.snapshot();
+    nextQualityRow(v, v.fileDepth, context_.header.descending, false);
     controller_->drawReplayLine(context_.header.descending, v.resolutionCode, image_,
                                 rowInputs(v, replaySettings_), v.fileDepth);
-    addQualityRow(v, v.fileDepth, context_.header.descending, false);
     travel_->postLine(image_, v.rotation, false);
 }
 

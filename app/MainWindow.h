@@ -41,6 +41,7 @@ struct ProgramContext;
 namespace quelt::ui {
 class PictureView;
 class QualityTracksPanel;
+class PictureEdge;
 class CDephtDlg;
 class CAlertDlg;
 class CToolsProbeDlg;
@@ -202,8 +203,10 @@ class MainWindow : public QMainWindow {
     RowInputs rowInputs(const LiveValues& v, const Settings& settings) const;
     // The quality tracks panel beside the pictures and its Options entry.
     void createQualityTracks();
-    // The row the picture just drew, for the quality tracks (nothing when the picture drew none).
-    void addQualityRow(const LiveValues& v, double depth, bool down, bool live);
+    // The line the picture is given next, for the quality tracks: its row is added when the picture
+    // draws it (on the same thread, under the picture's lock), so the two never differ by a row.
+    void nextQualityRow(const LiveValues& v, double depth, bool down, bool live);
+    void addQualityRow();
 
     ProgramContext& context_;
     Operator& op_;
@@ -227,8 +230,9 @@ class MainWindow : public QMainWindow {
     ColourTable colours_;
     CToolsBmp picture_;
     ui::PictureView* view_ = nullptr;
-    std::unique_ptr<PictureController> controller_;
     QualityTracks tracks_;
+    std::unique_ptr<ui::PictureEdge> pictureEdge_;  // the picture window, as the tracks follow it
+    std::unique_ptr<PictureController> controller_;
     ui::QualityTracksPanel* tracksPanel_ = nullptr;
     int tracksWidthAdded_ = 0;       // the width the window took on for the panel
     double replayRevolutionMs_ = 0;  // of the log being replayed, from its line times; 0 not yet known

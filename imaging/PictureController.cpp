@@ -30,6 +30,7 @@ void PictureController::addImageLine(bool down, int resolutionCode, const ImageL
     haveLastDirection_ = true;
     cleared_ = false;
     picture_.DrawLineOfPixel(line, in, down, resolutionCode, true, settings_.ShownGamma != 0, depth);
+    if (hooks_.rowDrawn) hooks_.rowDrawn();
     schedulePaintLocked(false);
 }
 
@@ -40,6 +41,7 @@ void PictureController::drawReplayLine(bool logDown, int resolutionCode, const I
     haveLastDirection_ = true;
     cleared_ = false;
     picture_.DrawLineOfPixel(line, in, logDown, resolutionCode, false, settings_.ShownGamma != 0, fileDepth);
+    if (hooks_.rowDrawn) hooks_.rowDrawn();
     schedulePaintLocked(false);
 }
 

@@ -92,8 +92,9 @@ std::uint64_t QualityTracks::added() const {
     return added_;
 }
 
-TrackWindow QualityTracks::window(std::size_t count, std::size_t rowsBack) const {
+TrackWindow QualityTracks::window(std::size_t count, std::size_t rowsBack, std::uint64_t edge) const {
     std::lock_guard lock(mutex_);
+    if (edge < added_) rowsBack += static_cast<std::size_t>(added_ - edge);
     TrackWindow w;
     const std::size_t n = rows_.size();
     const std::size_t end = n > rowsBack ? n - rowsBack : 0;

@@ -74,8 +74,9 @@ class QualityTracks {
     std::size_t rows() const;
     // Rows added since the model was made, clears included: tells a reader how far the rows moved on.
     std::uint64_t added() const;
-    // At most `count` rows ending `rowsBack` rows before the newest, oldest first.
-    TrackWindow window(std::size_t count, std::size_t rowsBack = 0) const;
+    // At most `count` rows ending `rowsBack` rows before the newest, oldest first. With `edge` (a value
+    // added() gave), "the newest" is the newest row as it was then: the rows added since do not count.
+    TrackWindow window(std::size_t count, std::size_t rowsBack = 0, std::uint64_t edge = UINT64_MAX) const;
 
   private:
     mutable std::mutex mutex_;

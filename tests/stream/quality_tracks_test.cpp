@@ -69,6 +69,9 @@ TEST(QualityTracks, RowsFollowThePictureThroughClearsAndWindows) {
         EXPECT_EQ(depthsOf(w), c.depths) << "count " << c.count << ", back " << c.rowsBack;
         EXPECT_FALSE(w.down);
     }
+    // At an edge two rows ago (as the picture last showed the rows), the two newest do not count.
+    EXPECT_EQ(depthsOf(tracks.window(3, 0, tracks.added() - 2)), (std::vector<int>{19985, 19980, 19975}));
+    EXPECT_EQ(depthsOf(tracks.window(3, 0, tracks.added())), (std::vector<int>{19975, 19970, 19965}));
 }
 
 // What LogQuality finds about a line is kept with its row, and only with it.

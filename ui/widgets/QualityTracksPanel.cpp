@@ -7,8 +7,9 @@
 
 namespace quelt::ui {
 
-QualityTracksPanel::QualityTracksPanel(const QualityTracks& tracks, QWidget* picture, QWidget* parent)
-    : QWidget(parent), tracks_(tracks), picture_(picture) {
+QualityTracksPanel::QualityTracksPanel(const QualityTracks& tracks, QWidget* picture, const PictureEdge* edge,
+                                       QWidget* parent)
+    : QWidget(parent), tracks_(tracks), picture_(picture), edge_(edge) {
     setObjectName("qualityTracks");
     setFixedWidth(kQualityTracksWidth);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -24,7 +25,7 @@ int QualityTracksPanel::rowsTop() const {
     return picture_->mapTo(window(), QPoint(0, 0)).y() - mapTo(window(), QPoint(0, 0)).y();
 }
 
-// Each paint of the picture: the rows as they are now, the newest being the one the picture just got.
+// Each paint of the picture: the rows it was given.
 bool QualityTracksPanel::eventFilter(QObject* watched, QEvent* event) {
     if (watched == picture_ && event->type() == QEvent::Paint && isVisible()) follow();
     return QWidget::eventFilter(watched, event);
@@ -38,7 +39,7 @@ void QualityTracksPanel::showEvent(QShowEvent* event) {
 void QualityTracksPanel::follow() {
     if (!isVisible()) return;
     shown_ = tracks_.window(static_cast<std::size_t>(std::max(picture_->height(), 0)),
-                            static_cast<std::size_t>(rowsBack_));
+                            static_cast<std::size_t>(rowsBack_), edge_ ? edge_->edge() : UINT64_MAX);
     render();
     update();
 }
