@@ -25,6 +25,7 @@
 #include "config/ProgramContext.h"
 #include "export/ExportAdapters.h"
 #include "export/HtmlReport.h"
+#include "imaging/QualityTracksPicture.h"
 #include "link/DeviceFactory.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
@@ -46,6 +47,7 @@
 #include "ui/widgets/PaletteDlg.h"
 #include "ui/widgets/PictureView.h"
 #include "ui/widgets/Placement.h"
+#include "ui/widgets/QualityTracksPanel.h"
 #include "ui/widgets/ToolsProbeDlg.h"
 
 namespace quelt::app {
@@ -132,6 +134,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     makeToolWindows();
     buildMenus();
     buildStatusBar();
+    createQualityTracks();
     setOrientationLabels(context_.settings.PicOriented);
     connectPowerPanel();
     connectEngine();
@@ -195,12 +198,16 @@ void MainWindow::buildLayout() {
 void MainWindow::makePictureController() {
     PictureHooks hooks;
     hooks.recording = [this] { return flags_.recording.load(); };
+    hooks.cleared = [this] { tracks_.clear(); };
+    hooks.rowDrawn = [this] { addQualityRow(); };
     hooks.zeroLinkCounters = [this] {
         counters_.fullDecoded = 0;
         counters_.fullReplaced = 0;
         source_.zeroCounters();
     };
-    controller_ = std::make_unique<PictureController>(picture_, *view_, context_.settings, clock_, hooks);
+    pictureEdge_ = std::make_unique<ui::PictureEdge>(*view_, tracks_);
+    controller_ =
+        std::make_unique<PictureController>(picture_, *pictureEdge_, context_.settings, clock_, hooks);
     setupScrollBack();
     ports_ = std::make_unique<Ports>(*this);
     acq_->front = ports_.get();
@@ -293,6 +300,7 @@ void MainWindow::connectEngine() {
     acq_->onImageLine = [this, queued](std::uint8_t direction, int code) {
         const LiveValues v = live_.snapshot();
         lastStepMm_ = image_.step;  // the line is written on this thread; the window reads the copy
+        nextQualityRow(v, v.imageDepth, direction != 0, true);
         controller_->addImageLine(direction != 0, code, image_, rowInputs(v, context_.settings),
                                   v.imageDepth);
         // While the rotation offset is edited, the probe page draws the line's amplitudes (copied here,
@@ -575,6 +583,89 @@ void MainWindow::clearPicture() {
     controller_->clearPicture();
 }
 
+// --- Quality tracks ------------------------------------------------------------------------------
+
+// The lines a replay's revolution time is measured over: enough for a steady median, read at once.
+constexpr std::uint64_t kReplayIntervalLines = 2000;
+
+void MainWindow::createQualityTracks() {
+    tracksPanel_ = new ui::QualityTracksPanel(tracks_, view_, pictureEdge_.get(), centralWidget());
+    tracksPanel_->depthUnit = [this] { return context_.settings.SetDepthUnit; };
+    tracksPanel_->hide();
+    // Beside the pictures, before the panel column.
+    if (auto* columns = qobject_cast<QHBoxLayout*>(centralWidget()->layout()))
+        columns->insertWidget(1, tracksPanel_);
+    auto* entry = new QAction("&Quality tracks", this);
+    entry->setObjectName("qualityTracks");
+    entry->setCheckable(true);
+    connect(entry, &QAction::triggered, this, [this](bool on) { showQualityTracks(on); });
+    for (QAction* m : menuBar()->actions())
+        if (m->menu() && m->menu()->title() == "&Options")
+            m->menu()->insertAction(action("simLogger"), entry);
+    // Scrolled back, the tracks show the rows the picture shows.
+    connect(view_, &ui::PictureView::rowsBackChanged, tracksPanel_, &ui::QualityTracksPanel::setRowsBack);
+    if (context_.settings.QualityTracks) showQualityTracks(true);
+}
+
+void MainWindow::showQualityTracks(bool on) {
+    action("qualityTracks")->setChecked(on);
+    if (on != tracksPanel_->isHidden()) return;
+    // The header of the tracks stands beside the labels over the pictures: they make room for it.
+    orientation_[0]->setMinimumHeight(on ? kQualityTracksHeaderRows : 0);
+    tracksPanel_->setVisible(on);
+    // The window keeps its width for the pictures and the panel column and takes on the tracks' (as far
+    // as the screen allows); before it is first shown, fitting it to the screen does that.
+    const int wanted = kQualityTracksWidth + centralWidget()->layout()->spacing();
+    if (!placed_) {
+        tracksWidthAdded_ = on ? wanted : 0;
+    } else if (on) {
+        const QScreen* screen = this->screen();
+        const int room =
+            screen ? screen->availableGeometry().width() - kFrameAllowance.width() : width() + wanted;
+        tracksWidthAdded_ = std::clamp(room - width(), 0, wanted);
+        setFixedWidth(width() + tracksWidthAdded_);
+    } else {
+        setFixedWidth(width() - tracksWidthAdded_);
+        tracksWidthAdded_ = 0;
+    }
+    context_.settings.QualityTracks = on;
+    context_.preferences->WriteInt("QualityTracks", on ? 1 : 0, "QueltLogger");
+}
+
+namespace {
+// The line the picture draws next on this thread (the link's reader, or the window in a replay).
+struct QualityRow {
+    QualityLine line;
+    bool down = true;
+    bool live = true;
+    bool pending = false;
+};
+thread_local QualityRow nextRow;
+}  // namespace
+
+void MainWindow::nextQualityRow(const LiveValues& v, double depth, bool down, bool live) {
+    // The gamma rate is the row builder's, known once the row is drawn.
+    nextRow = {trackLineOf(v, depth, 0.0, live), down, live, true};
+}
+
+void MainWindow::addQualityRow() {
+    if (!nextRow.pending) return;
+    nextRow.pending = false;
+    QualityLimits limits;
+    if (nextRow.live) {
+        limits.revolutionMs = revolutionMsOf(context_.settings.MotorPeriod);
+    } else {
+        if (replayRevolutionMs_ <= 0) {
+            const double measured = medianLineInterval(transport_.replayLog(), kReplayIntervalLines);
+            replayRevolutionMs_ = measured > 0 ? measured : revolutionMsOf(replaySettings_.MotorPeriod);
+        }
+        limits.revolutionMs = replayRevolutionMs_;
+    }
+    tracks_.setLimits(limits);
+    nextRow.line.gamma = picture_.currentGammaRate();
+    tracks_.add(nextRow.line, nextRow.down);
+}
+
 // --- Menu commands -------------------------------------------------------------------------------
 
 void MainWindow::OpenAndPlay() {
@@ -596,6 +687,7 @@ void MainWindow::OpenAndPlay() {
     rememberLog(context_.paths, log.headerPath);
     context_.preferences->SavePaths();
     replayDataName_ = fs::path(log.dataPath).filename().string();
+    replayRevolutionMs_ = 0;
     replaySettings_ = replaySettings(context_.settings, header);
     replayLayout_ = log.layout;
     prepareReplay(shared_, log.layout, header);
@@ -1142,6 +1234,7 @@ void MainWindow::drawReplayLine(const ParsedLine& parsed, std::uint64_t position
     applyReplayLine(parsed, replayLayout_, replaySettings_, *replayStream_, live_, image_);
     const LiveValues v = live_.snapshot();
     const auto lineIndex = static_cast<std::int64_t>(position / std::max<size_t>(replayLayout_.lineSize, 1));
+    nextQualityRow(v, v.fileDepth, context_.header.descending, false);
     controller_->drawReplayLine(context_.header.descending, v.resolutionCode, image_,
                                 rowInputs(v, replaySettings_), v.fileDepth, lineIndex);
     travel_->postLine(image_, v.rotation, false);

@@ -29,6 +29,7 @@
 #include "stream/LiveState.h"
 #include "stream/ModeFlags.h"
 #include "stream/ProbePanel.h"
+#include "stream/QualityTracks.h"
 #include "stream/StreamPorts.h"
 #include "stream/ToolsStream.h"
 #include "stream/Transport.h"
@@ -39,6 +40,8 @@ struct ProgramContext;
 
 namespace quelt::ui {
 class PictureView;
+class QualityTracksPanel;
+class PictureEdge;
 class CDephtDlg;
 class CAlertDlg;
 class CToolsProbeDlg;
@@ -157,6 +160,10 @@ class MainWindow : public QMainWindow {
     CToolsBmp& picture() { return picture_; }
     PictureController& pictureController() { return *controller_; }
     ui::PictureView* pictureView() const { return view_; }
+    QualityTracks& qualityTracks() { return tracks_; }
+    ui::QualityTracksPanel* qualityTracksPanel() const { return tracksPanel_; }
+    // "&Quality tracks" of the Options menu: the panel shown or hidden, and remembered.
+    void showQualityTracks(bool on);
     ui::CDephtDlg* depthDisplay() const { return depth_; }
     CPowerDlg* powerPanel() const { return power_; }
     ui::LoggerSetup* loggerSetup() const { return setup_.get(); }
@@ -207,6 +214,12 @@ class MainWindow : public QMainWindow {
     void useSimulatedLogger(bool on);
     void restorePlacement();
     RowInputs rowInputs(const LiveValues& v, const Settings& settings) const;
+    // The quality tracks panel beside the pictures and its Options entry.
+    void createQualityTracks();
+    // The line the picture is given next, for the quality tracks: its row is added when the picture
+    // draws it (on the same thread, under the picture's lock), so the two never differ by a row.
+    void nextQualityRow(const LiveValues& v, double depth, bool down, bool live);
+    void addQualityRow();
 
     ProgramContext& context_;
     Operator& op_;
@@ -230,7 +243,12 @@ class MainWindow : public QMainWindow {
     ColourTable colours_;
     CToolsBmp picture_;
     ui::PictureView* view_ = nullptr;
+    QualityTracks tracks_;
+    std::unique_ptr<ui::PictureEdge> pictureEdge_;  // the picture window, as the tracks follow it
     std::unique_ptr<PictureController> controller_;
+    ui::QualityTracksPanel* tracksPanel_ = nullptr;
+    int tracksWidthAdded_ = 0;       // the width the window took on for the panel
+    double replayRevolutionMs_ = 0;  // of the log being replayed, from its line times; 0 not yet known
     std::unique_ptr<Ports> ports_;
 
     // The replay decodes with the log's own settings.

@@ -3,12 +3,14 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "cli/CliOperator.h"
 #include "cli/Command.h"
 #include "config/ProgramContext.h"
 #include "export/ExportAdapters.h"
 #include "export/HtmlReport.h"
+#include "export/ReportTracks.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 #include "platform/Units.h"
@@ -21,14 +23,20 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kUsage =
-    "usage: quelt html PATH.HED [--from D] [--to D]\n"
+    "usage: quelt html PATH.HED [--from D] [--to D] [--tracks]\n"
     "\n"
     "Writes the HTML picture report of the log: JPEG pictures of 400 lines each (travel time, depth\n"
     "track, amplitude) and a page that shows them from shallow to deep, in the folder NAME-HTML beside\n"
     "the log. From and To are depths in the display depth unit (SetDepthUnit) inside the recorded\n"
     "interval; without them the whole log is shown. Progress and status go to standard error; the\n"
     "page's path is printed. Exits 0 only when every picture and the page were written, 1 when the log\n"
-    "cannot be read or a file cannot be written, 2 for a bad command line or a depth outside the log.\n";
+    "cannot be read or a file cannot be written, 2 for a bad command line or a depth outside the log.\n"
+    "\n"
+    "  --tracks   adds the quality tracks as a narrow picture beside each picture, the same lines on\n"
+    "             the same rows (NAME+FROM-TO-tracks.jpg), with their names and scales over them\n"
+    "             (NAME-tracks.jpg): tilt, azimuth, logging speed against the limit that leaves no gap\n"
+    "             (5 mm a revolution), gamma rate, and |g| and |B| with their bands (1% of 1 g, 2% of\n"
+    "             the field of the first 5 m); red where a value lies beyond its limit or band.\n";
 
 // The lines of the report stop at the first one beyond `to` (metres) in the logging direction.
 class RangeSource final : public ReportLineSource {
@@ -61,7 +69,10 @@ int runHtml(const GlobalOptions& options, const std::vector<std::string>& args) 
         return kExitOk;
     }
     std::string headerPath, fromText, toText;
-    if (!parseOptions(args, {{{"--from", &fromText}, {"--to", &toText}}, {}, &headerPath}, "html", kUsage))
+    bool withTracks = false;
+    if (!parseOptions(args,
+                      {{{"--from", &fromText}, {"--to", &toText}}, {{"--tracks", &withTracks}}, &headerPath},
+                      "html", kUsage))
         return kExitUsage;
     if (headerPath.empty()) {
         std::fprintf(stderr, "quelt html: no header file\n%s", kUsage);
@@ -144,6 +155,17 @@ int runHtml(const GlobalOptions& options, const std::vector<std::string>& args) 
         !clash.empty()) {
         std::fprintf(stderr, "quelt html: %s\n", clash.c_str());
         return kExitUsage;
+    }
+    std::unique_ptr<QualityTracksReport> tracks;
+    if (withTracks) {
+        QualityLimits limits;
+        const double interval = medianLineInterval(log);
+        limits.revolutionMs = interval > 0 ? interval : revolutionMsOf(context.settings.MotorPeriod);
+        const SondeEntry& sonde = context.sondes->current();
+        tracks = std::make_unique<QualityTracksReport>(
+            context.settings, header, log.layout, sonde.rotationOffset, sonde.gammaCoef, limits, displayUnit);
+        tracks->survey(source);
+        report.tracks = tracks.get();
     }
     const bool ok = report.MakeHtmlReport(source, reportHeader, name);
     if (!ok) return kExitFailure;

@@ -44,33 +44,6 @@ bool parsePositive(const std::string& text, double& value) {
     return !text.empty() && end && *end == '\0' && std::isfinite(value) && value > 0;
 }
 
-// The time of one revolution as the log recorded it: the median time between successive lines, so
-// that lost frames (longer intervals) do not count; 0 when the log has no usable times.
-double medianLineInterval(OpenedLog& log) {
-    const LineLayout& layout = log.layout;
-    size_t timeChannel = layout.channels.size();
-    for (size_t c = 0; c < layout.channels.size(); ++c)
-        if (layout.channels[c].kind == channel::TIME) timeChannel = c;
-    if (timeChannel == layout.channels.size()) return 0.0;
-    std::vector<double> intervals;
-    std::vector<std::uint8_t> line;
-    ParsedLine parsed;
-    bool havePrevious = false;
-    std::int64_t previous = 0;
-    for (std::uint64_t i = 0; i < log.reader.wholeLines(); ++i) {
-        if (!log.reader.readLine(i * layout.lineSize, line)) break;
-        parseDataLine(line, layout, parsed);
-        const std::int64_t t = parsed.values[timeChannel];
-        if (havePrevious && t > previous) intervals.push_back(static_cast<double>(t - previous));
-        previous = t;
-        havePrevious = true;
-    }
-    if (intervals.empty()) return 0.0;
-    auto middle = intervals.begin() + static_cast<std::ptrdiff_t>(intervals.size() / 2);
-    std::nth_element(intervals.begin(), middle, intervals.end());
-    return *middle;
-}
-
 std::string rangesJson(const std::vector<DepthRange>& ranges, int unit) {
     std::string out = "[";
     for (size_t i = 0; i < ranges.size(); ++i)

@@ -135,6 +135,7 @@ constexpr FlagKey kFlagKeys[] = {
     {kMain, "PulleyDir", &Settings::PulleyDir},
     {kMain, "DisplayTracking", &Settings::DisplayTracking},
     {kMain, "SplashScreenOff", &Settings::SplashScreenOff, true},
+    {kMain, "QualityTracks", &Settings::QualityTracks},
     {kLas, "ExportSpeed", &Settings::ExportSpeed},
     {kLas, "ExportIncl", &Settings::ExportIncl},
     {kLas, "ExportAzimuth", &Settings::ExportAzimuth},
@@ -475,6 +476,7 @@ std::vector<SettingItem> listSettings(const Settings& s, const ProgramPaths& p) 
     add("LevelContrast", s.LevelContrast);
     add("PaletteInUse", s.PaletteInUse);
     add("SplashScreenOff", s.SplashScreenOff);
+    add("QualityTracks", s.QualityTracks);
     add("SondeUsed", s.SondeUsed);
     add("DownEnergie", s.DownEnergie);
     add("UpholePulseWidth", s.UpholePulseWidth);

@@ -54,6 +54,7 @@ struct Settings {
     int SavedLevelContrast = 0;
     int PaletteInUse = 1;
     bool SplashScreenOff = false;
+    bool QualityTracks = false;  // a key of our own: the quality tracks shown beside the pictures
 
     // Sonde command parameters.
     int SondeUsed = 0;

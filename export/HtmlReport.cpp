@@ -48,6 +48,14 @@ std::string reportPictureName(const std::string& logName, double firstDepth, dou
     return name;
 }
 
+std::string reportTracksName(const std::string& pictureName) {
+    return fs::path(pictureName).stem().string() + "-tracks.jpg";
+}
+
+std::string reportTracksHeaderName(const std::string& logName) {
+    return logName + "-tracks.jpg";
+}
+
 std::string htmlEscape(const std::string& text) {
     std::string out;
     for (char ch : text) {
@@ -120,6 +128,7 @@ int CHtmlReport::CountLines(ReportLineSource& source) {
 bool CHtmlReport::MakeHtmlReport(ReportLineSource& source, const LogHeader& header,
                                  const std::string& logName) {
     pictures_.clear();
+    trackPictures_.clear();
     lastRows_ = 0;
     raster_.ClearRaster();
     std::error_code ec;
@@ -131,7 +140,10 @@ bool CHtmlReport::MakeHtmlReport(ReportLineSource& source, const LogHeader& head
         std::error_code rc;
         for (const auto& name : pictures_)
             fs::remove(folder / name, rc);
+        for (const auto& name : trackPictures_)
+            fs::remove(folder / name, rc);
         pictures_.clear();
+        trackPictures_.clear();
         if (createdFolder && fs::is_empty(folder, rc)) fs::remove(folder, rc);
         return false;
     };
@@ -166,6 +178,7 @@ bool CHtmlReport::MakeHtmlReport(ReportLineSource& source, const LogHeader& head
             if (progress) progress(steps);
         }
         raster_.ComposeRow(row, line);
+        if (tracks) tracks->addLine(line);
         j = displayUnit_ == 1 ? line.depthMetres * units::kFeetPerMetre : line.depthMetres;
         if (row == 0) first = j;
 
@@ -219,6 +232,7 @@ bool CHtmlReport::MakeHtmlReport(ReportLineSource& source, const LogHeader& head
             std::string name = reportPictureName(logName, first, j);
             if (!raster_.SaveJpeg((folder / name).string(), kReportPictureRows, upward)) return abandon();
             pictures_.push_back(name);
+            if (tracks && !saveTracks(folder.string(), logName, name, upward)) return abandon();
             lastRows_ = kReportPictureRows;
             raster_.DrawTrackBase();
             row = 0;
@@ -228,11 +242,25 @@ bool CHtmlReport::MakeHtmlReport(ReportLineSource& source, const LogHeader& head
         std::string name = reportPictureName(logName, first, std::fabs(header.endDepth / 1000.0));
         if (!raster_.SaveJpeg((folder / name).string(), row, upward)) return abandon();
         pictures_.push_back(name);
+        if (tracks && !saveTracks(folder.string(), logName, name, upward)) return abandon();
         lastRows_ = row;
     }
     if (progress) progress(0);
     if (!WriteHtmlPage(static_cast<int>(pictures_.size()), lastRows_, logName, upward)) return abandon();
     setStatus(pagePath(logName));
+    return true;
+}
+
+bool CHtmlReport::saveTracks(const std::string& folder, const std::string& logName,
+                             const std::string& picture, bool flip) {
+    if (trackPictures_.empty()) {
+        const std::string header = reportTracksHeaderName(logName);
+        if (!tracks->saveHeader((fs::path(folder) / header).string())) return false;
+        trackPictures_.push_back(header);
+    }
+    const std::string name = reportTracksName(picture);
+    if (!tracks->save((fs::path(folder) / name).string(), flip)) return false;
+    trackPictures_.push_back(name);
     return true;
 }
 
@@ -251,11 +279,22 @@ bool CHtmlReport::WriteHtmlPage(int pictureCount, int lastRows, const std::strin
     page += "</h2></td></tr>";
     page += "<tr>\n<td colspan='3' align='center' height='119'>\n";
     int count = std::min(pictureCount, static_cast<int>(pictures_.size()));
+    // The quality tracks: their header over them, then each beside its picture, as wide as they are drawn.
+    const bool withTracks = tracks && trackPictures_.size() == pictures_.size() + 1;
+    if (withTracks)
+        page += "<span style='display:inline-block;width:568px'></span><img height='" +
+                format("%d", tracks->headerRows()) + "' width='" + format("%d", tracks->width()) + "' src='" +
+                urlEncodePath(trackPictures_[0]) + "' border='0'  nosave><br>\n";
     for (int k = 0; k < count; ++k) {
         int i = upward ? count - 1 - k : k;
         int height = i == count - 1 ? lastRows / 4 * 3 : 300;
         page += "<img height='" + format("%d", height) + "' width='568' src='" +
-                urlEncodePath(pictures_[static_cast<size_t>(i)]) + "' border='0'  nosave><br>\n";
+                urlEncodePath(pictures_[static_cast<size_t>(i)]) + "' border='0'  nosave>";
+        if (withTracks)
+            page += "<img height='" + format("%d", height) + "' width='" + format("%d", tracks->width()) +
+                    "' src='" + urlEncodePath(trackPictures_[static_cast<size_t>(i) + 1]) +
+                    "' border='0'  nosave>";
+        page += "<br>\n";
     }
     page += "</td>\n</tr>\n</table>\n</body>\n</html>";
     return replaceFileAtomically(path, page);

@@ -66,8 +66,26 @@ class ReportRaster {
     virtual bool SaveJpeg(const std::string& path, int rows, bool flip) = 0;
 };
 
+// The quality tracks of the report (`quelt html --tracks`): a narrow picture beside each report picture,
+// one row a line as the picture has, saved with it.
+class ReportTracks {
+  public:
+    virtual ~ReportTracks() = default;
+    // The row of the line the report picture just composed.
+    virtual void addLine(const ReportLine& line) = 0;
+    // The rows added since the last save as a JPEG file, flipped vertically as the picture is.
+    virtual bool save(const std::string& path, bool flip) = 0;
+    // The names and scales of the tracks, shown once above them.
+    virtual bool saveHeader(const std::string& path) = 0;
+    virtual int width() const = 0;
+    virtual int headerRows() const = 0;
+};
+
 // The picture name: log name + "+%07.2f-%07.2f.jpg" of the absolute depths, always with points.
 std::string reportPictureName(const std::string& logName, double firstDepth, double lastDepth);
+// The quality tracks beside a report picture, and their header.
+std::string reportTracksName(const std::string& pictureName);
+std::string reportTracksHeaderName(const std::string& logName);
 // Text made safe for HTML, and a file name made safe for a src attribute.
 std::string htmlEscape(const std::string& text);
 std::string urlEncodePath(const std::string& name);
@@ -80,6 +98,8 @@ class CHtmlReport {
 
     std::function<void(const std::string&)> status;
     std::function<void(int percent)> progress;
+    // Optional: the quality tracks beside each picture.
+    ReportTracks* tracks = nullptr;
 
     // The line count as the report defines it: N + 1 for a log of N lines, 1 for an empty log.
     int CountLines(ReportLineSource& source);
@@ -90,17 +110,22 @@ class CHtmlReport {
     std::string reportFolder(const std::string& logName) const;
     std::string pagePath(const std::string& logName) const;
     const std::vector<std::string>& pictures() const { return pictures_; }
+    const std::vector<std::string>& trackPictures() const { return trackPictures_; }
     int lastRows() const { return lastRows_; }
 
   private:
     void setStatus(const std::string& s) const {
         if (status) status(s);
     }
+    // The tracks beside the picture just saved (and their header with the first); false when not written.
+    bool saveTracks(const std::string& folder, const std::string& logName, const std::string& picture,
+                    bool flip);
 
     std::string logDir_;
     int displayUnit_;
     ReportRaster& raster_;
     std::vector<std::string> pictures_;
+    std::vector<std::string> trackPictures_;  // the header first, then one beside each picture
     int lastRows_ = 0;
 };
 

@@ -38,6 +38,7 @@ void PictureController::addImageLine(bool down, int resolutionCode, const ImageL
         // Anchored unless the oldest rows were let go under the window.
         if (back > 0 && viewport_.rowsBack() != back + 1) historyDirty_ = true;
     }
+    if (hooks_.rowDrawn) hooks_.rowDrawn();
     schedulePaintLocked(false);
 }
 
@@ -59,6 +60,7 @@ void PictureController::drawReplayLine(bool logDown, int resolutionCode, const I
         }
         replayNewest_ = lineIndex;
     }
+    if (hooks_.rowDrawn) hooks_.rowDrawn();
     schedulePaintLocked(false);
 }
 
@@ -74,6 +76,7 @@ void PictureController::clearLocked() {
     cleared_ = true;
     if (hooks_.travelToolsRestart) hooks_.travelToolsRestart();
     if (hooks_.zeroLinkCounters) hooks_.zeroLinkCounters();
+    if (hooks_.cleared) hooks_.cleared();
 }
 
 void PictureController::schedulePaint(bool now) {

@@ -25,6 +25,8 @@ struct PictureHooks {
     std::function<bool()> decimating;          // the communication auto-check thins the stream
     std::function<void()> zeroLinkCounters;    // dispatched, missed, decoded, replaced
     std::function<void()> travelToolsRestart;  // restarts the travel tools' timer when they are visible
+    std::function<void()> cleared;             // after every clear (the quality tracks clear with it)
+    std::function<void()> rowDrawn;            // after every row, before it is painted (the quality tracks)
 };
 
 class PictureController {

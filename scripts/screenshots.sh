@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the pictures of docs/screenshots under Xvfb: the main window during a live log on the simulated
-# logger, the same log scrolled back, the travel-time tools during that log, the same log on two screen
-# sizes, the main window replaying the demonstration log, and the log dialogs and the communication auto-check window (grabbed
-# by test_ui).
+# logger, the same log scrolled back, the same with the quality tracks shown, the travel-time tools
+# during that log, the same log on two screen sizes, the main window replaying the demonstration log, and
+# the log dialogs and the communication auto-check window (grabbed by test_ui).
 # Usage: scripts/screenshots.sh [BUILD_DIR]   (default build/release, built when it is missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -41,6 +41,13 @@ echo "scrollback_live.png" >&2
 home "$tmp/scrollback" PicOriented=2 PicResolution=4 UpBaudDivisor=2 MotorPeriod=21 UpholePulseWidth=8 UpGain=31
 run "$bin/queltlogger" --home "$tmp/scrollback" --device sim --scenario deviated --seed 7 --power-on \
   --screenshot "$out/scrollback_live.png" --screenshot-after 90000 --scroll-back 600 --quit-after 92000
+
+# The same live log with the quality tracks shown beside the pictures (the key of Options > Quality tracks).
+echo "tracks_live.png" >&2
+home "$tmp/tracks" PicOriented=2 PicResolution=4 UpBaudDivisor=2 MotorPeriod=21 UpholePulseWidth=8 UpGain=31 \
+  QualityTracks=1
+run "$bin/queltlogger" --home "$tmp/tracks" --device sim --scenario deviated --seed 7 --power-on \
+  --screenshot "$out/tracks_live.png" --screenshot-after 40000 --quit-after 42000
 
 # The travel-time and level tools during the same live log: the window 60 .. 200 mm of diameter.
 echo "main_live_travel.png" >&2

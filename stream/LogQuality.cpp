@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "config/Channels.h"
 #include "platform/Text.h"
 #include "platform/Units.h"
+#include "stream/LogFile.h"
 
 namespace quelt {
 namespace {
@@ -39,6 +41,32 @@ double speedLimitOf(double stepMm, double revolutionMs) {
     if (!(revolutionMs > 0) || !(stepMm > 0)) return 0.0;
     // step (m) x revolutions per second x 60 s.
     return stepMm / 1000.0 * (1000.0 / revolutionMs) * 60.0;
+}
+
+double medianLineInterval(const OpenedLog& log, std::uint64_t maxLines) {
+    const LineLayout& layout = log.layout;
+    size_t timeChannel = layout.channels.size();
+    for (size_t c = 0; c < layout.channels.size(); ++c)
+        if (layout.channels[c].kind == channel::TIME) timeChannel = c;
+    if (timeChannel == layout.channels.size()) return 0.0;
+    std::vector<double> intervals;
+    std::vector<std::uint8_t> line;
+    ParsedLine parsed;
+    bool havePrevious = false;
+    std::int64_t previous = 0;
+    const std::uint64_t lines = std::min(log.reader.wholeLines(), maxLines);
+    for (std::uint64_t i = 0; i < lines; ++i) {
+        if (!log.reader.readLine(i * layout.lineSize, line)) break;
+        parseDataLine(line, layout, parsed);
+        const std::int64_t t = parsed.values[timeChannel];
+        if (havePrevious && t > previous) intervals.push_back(static_cast<double>(t - previous));
+        previous = t;
+        havePrevious = true;
+    }
+    if (intervals.empty()) return 0.0;
+    auto middle = intervals.begin() + static_cast<std::ptrdiff_t>(intervals.size() / 2);
+    std::nth_element(intervals.begin(), middle, intervals.end());
+    return *middle;
 }
 
 LogQuality::LogQuality(const QualityLimits& limits) : limits_(limits) {

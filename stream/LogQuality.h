@@ -14,6 +14,8 @@
 
 namespace quelt {
 
+struct OpenedLog;
+
 // The gap rule, one for every counter of gaps (this model and the recorder's): two successive lines
 // further apart than twice the vertical step the operator wants. A gap of exactly twice the step is
 // not a gap; depths are compared to the micrometre, as the files store them to the millimetre. Gives
@@ -35,6 +37,10 @@ constexpr double revolutionMsOf(int motorPeriod) {
 // The highest logging speed that leaves no gap: one step per revolution, metres per minute; 0 when the
 // revolution time is unknown.
 double speedLimitOf(double stepMm, double revolutionMs);
+// The time of one revolution as a log recorded it: the median time between successive lines among its
+// first `maxLines` lines, so that lost frames (longer intervals) do not count; milliseconds, 0 when the
+// log has no usable times.
+double medianLineInterval(const OpenedLog& log, std::uint64_t maxLines = UINT64_MAX);
 
 struct QualityLimits {
     double stepMm = 5.0;  // the vertical step the operator wants between two lines
@@ -115,6 +121,9 @@ class LogQuality {
     bool magneticReferenceFixed() const { return magneticFixed_; }
 
     const QualityLine& last() const { return last_; }
+    // Whether the last line judged against the band lay outside it (a line without a value leaves it).
+    bool gravityOutsideNow() const { return gravityOpen_; }
+    bool magneticOutsideNow() const { return magneticOpen_; }
 
   private:
     void judge(BandStats& band, bool outside, double depth, bool& open);
