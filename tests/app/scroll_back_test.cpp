@@ -6,6 +6,7 @@
 
 #include "tests/app/WindowFixture.h"
 #include "ui/widgets/PictureView.h"
+#include "ui/widgets/QualityTracksPanel.h"
 
 namespace windowtest {
 namespace {
@@ -105,6 +106,35 @@ TEST_F(ScrollBackWindow, TheWheelLooksBackWhileRowsArriveAndEndReturnsToTheLiveE
     EXPECT_EQ(view->rowsBack(), 120);
     view->liveEdgeButton()->click();
     EXPECT_EQ(window->pictureController().rowsBack(), 0);
+}
+
+TEST_F(ScrollBackWindow, TheQualityTracksLookBackWithThePicture) {
+    window->showQualityTracks(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    quelt::ui::QualityTracksPanel* panel = window->qualityTracksPanel();
+    const int k = quietRow();
+    while (rows_ < k + 300)
+        liveLine();
+    paintedNow();
+
+    // The panel ends on the row the picture ends on, and stays there while the log goes on.
+    wheel(2 * 299);
+    auto newestShownDepth = [&] {
+        panel->repaint();
+        return panel->shownWindow().rows.back().depth;
+    };
+    EXPECT_EQ(panel->rowsBack(), 299);
+    EXPECT_NEAR(newestShownDepth(), 10.0 + k * 0.01, 1e-4);
+    for (int i = 0; i < 25; ++i)
+        liveLine();
+    paintedNow();
+    EXPECT_EQ(panel->rowsBack(), 324);
+    EXPECT_NEAR(newestShownDepth(), 10.0 + k * 0.01, 1e-4);
+
+    QTest::keyClick(window.get(), Qt::Key_End);
+    shown();
+    EXPECT_EQ(panel->rowsBack(), 0);
+    EXPECT_NEAR(newestShownDepth(), 10.0 + (rows_ - 1) * 0.01, 1e-4);
 }
 
 TEST_F(ScrollBackWindow, AReplayLooksBackOverRowsReadAgainFromItsLog) {

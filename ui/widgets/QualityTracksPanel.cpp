@@ -38,8 +38,11 @@ void QualityTracksPanel::showEvent(QShowEvent* event) {
 
 void QualityTracksPanel::follow() {
     if (!isVisible()) return;
+    // At the live edge the picture shows the rows of its last copy; scrolled back, its window is counted
+    // from the newest row drawn, whether or not that row has been copied.
+    const std::uint64_t edge = edge_ && rowsBack_ == 0 ? edge_->edge() : UINT64_MAX;
     shown_ = tracks_.window(static_cast<std::size_t>(std::max(picture_->height(), 0)),
-                            static_cast<std::size_t>(rowsBack_), edge_ ? edge_->edge() : UINT64_MAX);
+                            static_cast<std::size_t>(rowsBack_), edge);
     render();
     update();
 }
