@@ -6,6 +6,7 @@
 
 #include "cli/CliOperator.h"
 #include "cli/Command.h"
+#include "cli/ExportRun.h"
 #include "config/ProgramContext.h"
 #include "export/ExportAdapters.h"
 #include "export/HtmlReport.h"
@@ -28,7 +29,8 @@ constexpr const char* kUsage =
     "the log. From and To are depths in the display depth unit (SetDepthUnit) inside the recorded\n"
     "interval; without them the whole log is shown. Progress and status go to standard error; the\n"
     "page's path is printed. Exits 0 only when every picture and the page were written, 1 when the log\n"
-    "cannot be read or a file cannot be written, 2 for a bad command line or a depth outside the log.\n";
+    "cannot be read or a file cannot be written, 2 for a bad command line or a depth outside the log,\n"
+    "130 when interrupted (nothing of the report is left).\n";
 
 // The lines of the report stop at the first one beyond `to` (metres) in the logging direction.
 class RangeSource final : public ReportLineSource {
@@ -145,8 +147,9 @@ int runHtml(const GlobalOptions& options, const std::vector<std::string>& args) 
         std::fprintf(stderr, "quelt html: %s\n", clash.c_str());
         return kExitUsage;
     }
-    const bool ok = report.MakeHtmlReport(source, reportHeader, name);
-    if (!ok) return kExitFailure;
+    if (int code = runExport([&] { return report.MakeHtmlReport(source, reportHeader, name); }, report.abort);
+        code != kExitOk)
+        return code;
     std::fprintf(stderr, "%zu pictures, %d rows in the last\n", report.pictures().size(), report.lastRows());
     std::printf("%s\n", report.pagePath(name).c_str());
     return kExitOk;

@@ -4,12 +4,14 @@
 // saved through ReportRaster (the export raster of the imaging code); the lines come from a
 // ReportLineSource (the replay reader, or the plain data file reader below).
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "config/Header.h"
+#include "export/EncoderPool.h"
 #include "stream/DataFile.h"
 #include "stream/DataLine.h"
 
@@ -64,6 +66,13 @@ class ReportRaster {
     virtual void DrawTrackBase() = 0;
     // The first `rows` rows as a JPEG file, flipped vertically when asked; false when not written.
     virtual bool SaveJpeg(const std::string& path, int rows, bool flip) = 0;
+    // A copy of the first `rows` rows that saves itself as SaveJpeg would, on any thread, while this
+    // raster goes on; none when the raster cannot be copied (the report then calls SaveJpeg).
+    virtual std::function<bool(const std::string& path)> snapshot(int rows, bool flip) {
+        (void)rows;
+        (void)flip;
+        return nullptr;
+    }
 };
 
 // The picture name: log name + "+%07.2f-%07.2f.jpg" of the absolute depths, always with points.
@@ -80,6 +89,10 @@ class CHtmlReport {
 
     std::function<void(const std::string&)> status;
     std::function<void(int percent)> progress;
+    // Set from any thread: the report stops at the next line and leaves none of its files.
+    std::atomic<bool> abort{false};
+    // The threads that encode the pictures (0: each picture is saved before the next is composed).
+    void setEncoderThreads(unsigned threads) { encoderThreads_ = threads; }
 
     // The line count as the report defines it: N + 1 for a log of N lines, 1 for an empty log.
     int CountLines(ReportLineSource& source);
@@ -96,12 +109,22 @@ class CHtmlReport {
     void setStatus(const std::string& s) const {
         if (status) status(s);
     }
+    // The steps of MakeHtmlReport: the report folder emptied of an earlier report; one section's
+    // picture saved (or handed to the encoders) under `name`; everything written removed.
+    bool prepareFolder(const std::string& logName);
+    bool finishSection(const std::string& name, int rows, bool upward);
+    bool abandon();
 
     std::string logDir_;
     int displayUnit_;
     ReportRaster& raster_;
     std::vector<std::string> pictures_;
     int lastRows_ = 0;
+    unsigned encoderThreads_ = EncoderPool::defaultThreads();
+    EncoderPool* encoders_ = nullptr;  // during MakeHtmlReport
+    std::string folder_;
+    bool createdFolder_ = false;
+    std::atomic<bool> saveFailed_{false};
 };
 
 }  // namespace quelt

@@ -365,6 +365,7 @@ bool CLasExport::Prepare(const LasChoices& choicesIn, bool replaceExisting) {
     namespace fs = std::filesystem;
     if (!loaded_) return fail(kBadFormat);
     const LasChoices choices = effective(choicesIn);
+    abort = false;  // a Cancel of an earlier export, not of this one
     setProgress(0, ctx_.records);
     setStatus("");
     if (std::string clash = outputMeetsSource({ctx_.outputPath}, {ctx_.headerPath, ctx_.dataPath});
@@ -388,7 +389,6 @@ bool CLasExport::Write(const LasChoices& choicesIn) {
     namespace fs = std::filesystem;
     if (!loaded_) return fail(kBadFormat);
     const LasChoices choices = effective(choicesIn);
-    abort = false;
     // The scratch file and the unfinished output live inside this call only: whatever way it ends,
     // they are gone when it returns.
     auto attempt = [&]() -> bool {
@@ -405,7 +405,7 @@ bool CLasExport::Write(const LasChoices& choicesIn) {
         if (!out.open()) return fail("Trouble opening or create file. " + out.error());
         WriteHeaderLASFile(out.file(), choices);
         // A partial LAS file would pass for a whole one in the client's software: it never gets the name.
-        if (!resamplingPass(out.file(), tmp.file(), choices)) return false;
+        if (!resamplingPass(out.file(), tmp.file(), choices) || abort) return false;
         if (!out.commit()) return fail("Trouble opening or create file. " + out.error());
         setStatus("File migred.");
         return true;
