@@ -1,7 +1,5 @@
 #include "export/EncoderPool.h"
 
-#include <algorithm>
-
 namespace quelt {
 
 EncoderPool::EncoderPool(unsigned threads) : limit_(2 * static_cast<size_t>(threads)) {
@@ -19,7 +17,7 @@ EncoderPool::~EncoderPool() {
 }
 
 unsigned EncoderPool::defaultThreads() {
-    return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
+    return 4;
 }
 
 void EncoderPool::submit(std::function<void()> task) {

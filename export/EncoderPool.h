@@ -27,7 +27,8 @@ class EncoderPool {
     // Returns when every task submitted so far has ended.
     void wait();
 
-    // The threads a picture export uses: the hardware's, from 2 to 4.
+    // The threads a picture export uses: four, whatever the cores, as a picture's save mostly waits for
+    // the disk (each file is flushed before it takes its name).
     static unsigned defaultThreads();
 
   private:

@@ -29,14 +29,28 @@ bool DataFileLineSource::open(const std::string& dataPath, const LogHeader& head
         return false;
     depthUnit_ = header.depthUnit;
     position_ = 0;
-    return reader_.open(dataPath, layout_.lineSize);
+    block_.clear();
+    if (!reader_.open(dataPath, layout_.lineSize)) return false;
+    end_ = reader_.wholeLines() * reader_.lineSize();
+    return true;
+}
+
+bool DataFileLineSource::skipLine() {
+    if (position_ + reader_.lineSize() > end_) return false;
+    position_ += reader_.lineSize();
+    return true;
 }
 
 bool DataFileLineSource::readLine(ReportLine& line) {
-    if (!reader_.readLine(position_, bytes_)) return false;
-    position_ += reader_.lineSize();
-    parseDataLine(bytes_, layout_, line.parsed);
-    double stored = lineDepthField(bytes_) / 1000.0;
+    const size_t size = reader_.lineSize();
+    if (position_ < blockStart_ || position_ + size > blockStart_ + block_.size()) {
+        blockStart_ = position_;
+        if (reader_.readLines(position_, kBlockLines, block_) == 0) return false;
+    }
+    const std::span<const std::uint8_t> bytes(block_.data() + (position_ - blockStart_), size);
+    position_ += size;
+    parseDataLine(bytes, layout_, line.parsed);
+    double stored = lineDepthField(bytes) / 1000.0;
     line.depthMetres = depthUnit_ == 1 ? stored * units::kMetresPerFoot : stored;
     line.resolutionCode = line.parsed.head[15];
     return true;
@@ -100,16 +114,16 @@ std::string CHtmlReport::pagePath(const std::string& logName) const {
 int CHtmlReport::CountLines(ReportLineSource& source) {
     std::uint64_t saved = source.position();
     int n = 1, pause = 0;
-    ReportLine line;
-    if (source.readLine(line)) {
+    if (source.skipLine()) {
         for (;;) {
-            bool got = source.readLine(line);
+            bool got = source.skipLine();
             ++n;
             if (++pause > 400) {
                 pause = 0;
                 int pictures = (n + kReportPictureRows - 1) / kReportPictureRows;
-                setStatus(pictures < 2 ? format("Check file - %d picture found - wait...", pictures)
-                                       : format("Check file - %d pictures found - wait...", pictures));
+                if (status)
+                    setStatus(pictures < 2 ? format("Check file - %d picture found - wait...", pictures)
+                                           : format("Check file - %d pictures found - wait...", pictures));
             }
             if (!got) break;
         }
@@ -238,7 +252,11 @@ bool CHtmlReport::finishSection(const std::string& name, int rows, bool upward) 
     // cannot be copied is saved here, in order.
     if (auto save = raster_.snapshot(rows, upward); save && encoders_) {
         encoders_->submit([this, save = std::move(save), path] {
-            if (!save(path)) saveFailed_ = true;
+            try {
+                if (!save(path)) saveFailed_ = true;
+            } catch (...) {
+                saveFailed_ = true;
+            }
         });
         return true;
     }

@@ -30,6 +30,11 @@ class ReportLineSource {
   public:
     virtual ~ReportLineSource() = default;
     virtual bool readLine(ReportLine& line) = 0;
+    // Passes the next line by, as readLine would read it; false where readLine would be.
+    virtual bool skipLine() {
+        ReportLine line;
+        return readLine(line);
+    }
     virtual std::uint64_t position() const = 0;
     virtual void setPosition(std::uint64_t position) = 0;
 };
@@ -40,15 +45,19 @@ class DataFileLineSource final : public ReportLineSource {
     // False when the layout does not fit the header's line size or the file cannot be opened.
     bool open(const std::string& dataPath, const LogHeader& header);
     bool readLine(ReportLine& line) override;
+    bool skipLine() override;
     std::uint64_t position() const override { return position_; }
     void setPosition(std::uint64_t position) override { position_ = position; }
 
   private:
+    static constexpr size_t kBlockLines = 256;  // lines read from the file at a time
     DataFileReader reader_;
     LineLayout layout_;
     std::uint64_t position_ = 0;
+    std::uint64_t end_ = 0;  // after the last whole line
     int depthUnit_ = 0;
-    std::vector<std::uint8_t> bytes_;
+    std::vector<std::uint8_t> block_;  // whole lines from blockStart_
+    std::uint64_t blockStart_ = 0;
 };
 
 // The export raster: 764 x 400 pixels, 24 bits, composed row by row and saved as JPEG.
