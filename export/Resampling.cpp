@@ -113,6 +113,7 @@ bool CFileResampling::LoadInput(const std::string& headerPathIn) {
     createdFolder_ = fs::create_directories(outFolder_, ec);
 
     auto unusable = [&](const std::string& text) { return text.empty() ? false : fail(text); };
+    block_.clear();  // lines of the log loaded before
     // The log is opened as every command opens it: the same checks and the same reasons.
     {
         CHeader hr(settings_, paths_, placements_, operator_, header_, sondes_);
@@ -195,10 +196,14 @@ bool CFileResampling::SetTo(double displayValue) {
 }
 
 bool CFileResampling::readLine(std::uint64_t pos, ResampleLine& out) const {
-    std::vector<std::uint8_t> bytes;
-    if (!reader_.readLine(pos, bytes)) return false;
-    ParsedLine p;
-    parseDataLine(bytes, layout_, p);
+    // The export reads forwards line after line: the lines come from the file a block at a time.
+    const size_t size = reader_.lineSize();
+    if (pos < blockStart_ || pos + size > blockStart_ + block_.size()) {
+        blockStart_ = pos;
+        if (reader_.readLines(pos, kBlockLines, block_) == 0) return false;
+    }
+    ParsedLine& p = parsed_;
+    parseDataLine(std::span<const std::uint8_t>(block_.data() + (pos - blockStart_), size), layout_, p);
     out.head = p.head;
     out.samples = p.sampleCount;
     out.travel = p.travelTimes;

@@ -161,6 +161,11 @@ class CFileResampling {
     std::string orientationText_, directionText_;
     std::int64_t written_ = 0;
     double rotationNow_ = 0;  // the rotation of the last line written
+    // The lines last read from the data file (from blockStart_), and the last line decoded.
+    static constexpr size_t kBlockLines = 256;
+    mutable std::vector<std::uint8_t> block_;
+    mutable std::uint64_t blockStart_ = 0;
+    mutable ParsedLine parsed_;
 };
 
 }  // namespace quelt
