@@ -24,6 +24,7 @@
 #include "config/Diagnostics.h"
 #include "config/ProgramContext.h"
 #include "export/ExportAdapters.h"
+#include "export/ExportJob.h"
 #include "export/HtmlReport.h"
 #include "imaging/QualityTracksPicture.h"
 #include "link/DeviceFactory.h"
@@ -807,7 +808,7 @@ struct MainWindow::HtmlJob {
     std::string dataPath, logDir, name;
     std::uint64_t start = 0;
     int displayUnit = 0;
-    std::thread thread;
+    ExportJob job;
 };
 
 void MainWindow::OpenInHtml() {
@@ -852,11 +853,11 @@ void MainWindow::OpenInHtml() {
     html_ = std::move(job);
     HtmlJob* j = html_.get();
     auto queued = [this](auto fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); };
-    j->thread = std::thread([this, j, queued] {
-        std::string page;
-        DataFileLineSource lines;
-        bool ok = lines.open(j->dataPath, j->header);
-        if (ok) {
+    auto page = std::make_shared<std::string>();
+    j->job.start(
+        [this, j, queued, page] {
+            DataFileLineSource lines;
+            if (!lines.open(j->dataPath, j->header)) return false;
             lines.setPosition(j->start);
             ExportReportRaster raster(j->settings, j->header, j->layout, j->colours);
             CHtmlReport report(j->logDir, j->displayUnit, raster);
@@ -866,15 +867,14 @@ void MainWindow::OpenInHtml() {
             report.progress = [queued, this](int percent) {
                 queued([this, percent] { progress_->setValue(percent); });
             };
-            ok = report.MakeHtmlReport(lines, j->header, j->name);
-            page = report.pagePath(j->name);
-        }
-        queued([this, ok, page] { htmlDone(ok, page); });
-    });
+            *page = report.pagePath(j->name);
+            return report.MakeHtmlReport(lines, j->header, j->name);
+        },
+        [this, queued, page](bool ok) { queued([this, ok, page] { htmlDone(ok, *page); }); });
 }
 
 void MainWindow::htmlDone(bool ok, const std::string& page) {
-    if (html_ && html_->thread.joinable()) html_->thread.join();
+    if (html_) html_->job.wait();
     html_.reset();
     htmlBusy_ = false;
     QApplication::restoreOverrideCursor();
@@ -890,7 +890,7 @@ void MainWindow::htmlDone(bool ok, const std::string& page) {
 }
 
 void MainWindow::waitForHtml() {
-    if (html_ && html_->thread.joinable()) html_->thread.join();
+    if (html_) html_->job.wait();
 }
 
 void MainWindow::ImperialDepth() {

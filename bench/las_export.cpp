@@ -4,7 +4,9 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -96,6 +98,43 @@ void BM_SequentialRead(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kLines);
 }
 
+// The floor of any export at the 1 cm step: the same lines read, and on each line of the 1 cm grid
+// (one in two) sixteen numbers formatted with std::to_chars and written through one buffer.
+void BM_ReadAndFormat(benchmark::State& state) {
+    LongLog& log = longLog();
+    const fs::path out = log.dir / "format.txt";
+    std::vector<char> line(kLineSize);
+    std::vector<char> text(1 << 16);
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(log.data.c_str(), "rb");
+        std::FILE* o = std::fopen(out.c_str(), "wb");
+        size_t used = 0;
+        while (std::fread(line.data(), kLineSize, 1, f) == 1) {
+            std::int32_t depth;
+            std::memcpy(&depth, line.data(), 4);
+            if (depth % 10 != 0) continue;
+            if (text.size() - used < 16 * 32) {
+                std::fwrite(text.data(), 1, used, o);
+                used = 0;
+            }
+            for (int v = 0; v < 16; ++v) {
+                std::int16_t axis;
+                std::memcpy(&axis, line.data() + 20 + 2 * (v % 6), 2);
+                const double value = v == 0 ? depth / 1000.0 : axis / 7.0;
+                text[used++] = ' ';
+                auto r = std::to_chars(text.data() + used, text.data() + text.size(), value,
+                                       std::chars_format::fixed, 2);
+                used = static_cast<size_t>(r.ptr - text.data());
+            }
+            text[used++] = '\n';
+        }
+        std::fwrite(text.data(), 1, used, o);
+        std::fclose(o);
+        std::fclose(f);
+    }
+    state.SetItemsProcessed(state.iterations() * kLines);
+}
+
 void BM_LasExport(benchmark::State& state) {
     LongLog& log = longLog();
     Settings settings;
@@ -118,4 +157,5 @@ void BM_LasExport(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_SequentialRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadAndFormat)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LasExport)->Args({0, 0})->Args({0, 1})->Args({3, 1})->Unit(benchmark::kMillisecond);

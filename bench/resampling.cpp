@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -55,8 +56,29 @@ struct LongLog {
     ~LongLog() { fs::remove_all(dir); }
 };
 
-void BM_Resample(benchmark::State& state) {
+LongLog& longLog() {
     static LongLog log;
+    return log;
+}
+
+// The baseline: a plain sequential read of the same data file, in the same run.
+void BM_SequentialRead(benchmark::State& state) {
+    const fs::path data = longLog().dir / "long.VIV";
+    std::vector<char> line(kLineSize);
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(data.c_str(), "rb");
+        long sum = 0;
+        while (std::fread(line.data(), kLineSize, 1, f) == 1)
+            sum += line[0];
+        std::fclose(f);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.counters["source_lines_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kLines, benchmark::Counter::kIsRate);
+}
+
+void BM_Resample(benchmark::State& state) {
+    LongLog& log = longLog();
     Settings settings;
     ProgramPaths paths;
     PlacementRecord placements;
@@ -85,4 +107,5 @@ void BM_Resample(benchmark::State& state) {
 
 }  // namespace
 
+BENCHMARK(BM_SequentialRead)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Resample)->Arg(5)->Arg(7)->Unit(benchmark::kMillisecond);

@@ -7,6 +7,7 @@
 
 #include "cli/CliOperator.h"
 #include "cli/Command.h"
+#include "cli/ExportRun.h"
 #include "config/ProgramContext.h"
 #include "export/ExportAdapters.h"
 #include "export/HtmlReport.h"
@@ -30,7 +31,8 @@ constexpr const char* kUsage =
     "the log. From and To are depths in the display depth unit (SetDepthUnit) inside the recorded\n"
     "interval; without them the whole log is shown. Progress and status go to standard error; the\n"
     "page's path is printed. Exits 0 only when every picture and the page were written, 1 when the log\n"
-    "cannot be read or a file cannot be written, 2 for a bad command line or a depth outside the log.\n"
+    "cannot be read or a file cannot be written, 2 for a bad command line or a depth outside the log,\n"
+    "130 when interrupted (nothing of the report is left).\n"
     "\n"
     "  --tracks   adds the quality tracks as a narrow picture beside each picture, the same lines on\n"
     "             the same rows (NAME+FROM-TO-tracks.jpg), with their names and scales over them\n"
@@ -167,8 +169,9 @@ int runHtml(const GlobalOptions& options, const std::vector<std::string>& args) 
         tracks->survey(source);
         report.tracks = tracks.get();
     }
-    const bool ok = report.MakeHtmlReport(source, reportHeader, name);
-    if (!ok) return kExitFailure;
+    if (int code = runExport([&] { return report.MakeHtmlReport(source, reportHeader, name); }, report.abort);
+        code != kExitOk)
+        return code;
     std::fprintf(stderr, "%zu pictures, %d rows in the last\n", report.pictures().size(), report.lastRows());
     std::printf("%s\n", report.pagePath(name).c_str());
     return kExitOk;

@@ -6,6 +6,7 @@
 
 #include "cli/CliOperator.h"
 #include "cli/Command.h"
+#include "cli/ExportRun.h"
 #include "config/ProgramContext.h"
 #include "config/SondeDatabase.h"
 #include "export/ExportAdapters.h"
@@ -24,7 +25,7 @@ constexpr const char* kUsage =
     "Exports the log as a LAS 2.0 file. The default output is the log's LAS20 folder. From and To are in\n"
     "the display depth unit (SetDepthUnit) and default to the whole log. Without --curves the export\n"
     "flags of section LASGenerator are used; with it they are stored there. --raw adds the six deviation\n"
-    "axes. Exits 0 only when the LAS file is complete.\n";
+    "axes. Exits 0 only when the LAS file is complete; an interrupt (130) leaves no file.\n";
 
 bool setCurves(const std::string& list, LasCurves& c) {
     c = LasCurves{false, false, false, false, false, false, false, false, false, false};
@@ -127,7 +128,8 @@ int runLas(const GlobalOptions& options, const std::vector<std::string>& args) {
 
     std::fprintf(stderr, "Interval : %s %s\n", las.context().intervalText.c_str(),
                  las.context().intervalUnit.c_str());
-    if (!las.Start(choices, replace)) return kExitFailure;
+    if (!las.StartChecks(choices, replace)) return kExitFailure;
+    if (int code = runExport([&] { return las.Write(choices); }, las.abort); code != kExitOk) return code;
     std::printf("%s\n", las.context().outputPath.c_str());
     return kExitOk;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "cli/CliOperator.h"
@@ -142,91 +143,125 @@ int runLive(const GlobalOptions& options, const HeadlessOptions& ho, double seco
     return out.save(output, false);
 }
 
-int runRender(const GlobalOptions& options, const std::vector<std::string>& argsIn) {
-    std::vector<std::string> args = argsIn;
-    if (wantsHelp(args)) {
-        std::fputs(kUsage, stdout);
-        return kExitOk;
-    }
+// What the command line asks for, read and checked.
+struct RenderRequest {
     HeadlessOptions ho;
-    if (!takeHeadlessOptions(args, ho, "render")) return kExitUsage;
-    std::string headerPath, output, fromText, toText, heightText, paletteText, secondsText, orientationText;
+    std::string headerPath, output, fromText, toText;
     bool bw = false, live = false;
-    const OptionTable optionTable{{{"-o", &output},
-                                   {"--from", &fromText},
-                                   {"--to", &toText},
+    double from = 0, to = 0, height = 600, palette = -1, seconds = 0;
+    int orientation = -1;  // --live: PicOriented, -1 as set
+};
+
+// The options of a live picture; kExitOk, or kExitUsage after the reason.
+int takeLiveOptions(const std::string& secondsText, const std::string& orientationText, RenderRequest& r) {
+    if (!parseNumber(secondsText, r.seconds) || r.seconds <= 0 || r.seconds > 86400) {
+        std::fprintf(stderr, "quelt render: --live needs --seconds N\n");
+        return kExitUsage;
+    }
+    if (orientationText == "none")
+        r.orientation = 0;
+    else if (orientationText == "north")
+        r.orientation = 1;
+    else if (orientationText == "highside")
+        r.orientation = 2;
+    else if (!orientationText.empty()) {
+        std::fprintf(stderr, "quelt render: unknown orientation %s\n", orientationText.c_str());
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+// The command line read into `r`; kExitOk, or kExitUsage after the reason.
+int takeRenderOptions(std::vector<std::string>& args, RenderRequest& r) {
+    if (!takeHeadlessOptions(args, r.ho, "render")) return kExitUsage;
+    std::string heightText, paletteText, secondsText, orientationText;
+    const OptionTable optionTable{{{"-o", &r.output},
+                                   {"--from", &r.fromText},
+                                   {"--to", &r.toText},
                                    {"--screen-height", &heightText},
                                    {"--palette", &paletteText},
                                    {"--seconds", &secondsText},
                                    {"--orientation", &orientationText}},
-                                  {{"--bw", &bw}, {"--live", &live}},
-                                  &headerPath};
+                                  {{"--bw", &r.bw}, {"--live", &r.live}},
+                                  &r.headerPath};
     if (!parseOptions(args, optionTable, "render", kUsage)) return kExitUsage;
-    if (live != headerPath.empty() || output.empty()) {
+    if (r.live != r.headerPath.empty() || r.output.empty()) {
         std::fprintf(stderr, "quelt render: a log (or --live) and -o OUT are needed\n%s", kUsage);
         return kExitUsage;
     }
-    if (!PictureFileSupported(output)) {
+    if (!PictureFileSupported(r.output)) {
         std::fprintf(stderr, "quelt render: the picture is written as .bmp, .jpg or .jpeg, not %s\n",
-                     output.c_str());
+                     r.output.c_str());
         return kExitUsage;
     }
-    double from = 0, to = 0, height = 600, palette = -1;
-    if ((!fromText.empty() && !parseNumber(fromText, from)) ||
-        (!toText.empty() && !parseNumber(toText, to))) {
+    if ((!r.fromText.empty() && !parseNumber(r.fromText, r.from)) ||
+        (!r.toText.empty() && !parseNumber(r.toText, r.to))) {
         std::fprintf(stderr, "quelt render: --from and --to take a depth\n");
         return kExitUsage;
     }
-    if (!heightText.empty() && (!parseNumber(heightText, height) || height < kMinScreenHeight ||
-                                height > 4096 || height != std::trunc(height))) {
+    if (!heightText.empty() && (!parseNumber(heightText, r.height) || r.height < kMinScreenHeight ||
+                                r.height > 4096 || r.height != std::trunc(r.height))) {
         std::fprintf(stderr, "quelt render: --screen-height takes %d to 4096 rows\n", kMinScreenHeight);
         return kExitUsage;
     }
-    if (!paletteText.empty() && (!parseNumber(paletteText, palette) || palette < 0 ||
-                                 palette >= kPaletteCount || palette != std::trunc(palette))) {
+    if (!paletteText.empty() && (!parseNumber(paletteText, r.palette) || r.palette < 0 ||
+                                 r.palette >= kPaletteCount || r.palette != std::trunc(r.palette))) {
         std::fprintf(stderr, "quelt render: --palette takes 0 to %d\n", kPaletteCount - 1);
         return kExitUsage;
     }
-    if (live) {
-        double seconds = 0;
-        if (!parseNumber(secondsText, seconds) || seconds <= 0 || seconds > 86400) {
-            std::fprintf(stderr, "quelt render: --live needs --seconds N\n");
-            return kExitUsage;
-        }
-        int orientation = -1;
-        if (orientationText == "none")
-            orientation = 0;
-        else if (orientationText == "north")
-            orientation = 1;
-        else if (orientationText == "highside")
-            orientation = 2;
-        else if (!orientationText.empty()) {
-            std::fprintf(stderr, "quelt render: unknown orientation %s\n", orientationText.c_str());
-            return kExitUsage;
-        }
-        return runLive(options, ho, seconds, orientation, static_cast<int>(height), static_cast<int>(palette),
-                       bw, output);
-    }
-    if (!secondsText.empty() || !orientationText.empty() || ho.fast || ho.seedGiven) {
+    if (r.live) return takeLiveOptions(secondsText, orientationText, r);
+    if (!secondsText.empty() || !orientationText.empty() || r.ho.fast || r.ho.seedGiven) {
         std::fprintf(stderr, "quelt render: --seconds, --orientation, --fast and --seed go with --live\n");
         return kExitUsage;
     }
+    return kExitOk;
+}
 
+// The lines of the log from `position` (up to --to) drawn as the replay draws them; how many.
+std::uint64_t drawReplayLines(const RenderRequest& r, OpenedLog& log, ReplayDecoder& replay, double gammaCoef,
+                              bool down, std::uint64_t position, RenderedPicture& out,
+                              const std::function<double(double)>& metres) {
+    const std::uint64_t total = log.reader.wholeLines();
+    const std::uint64_t size = log.reader.lineSize();
+    std::vector<std::uint8_t> bytes;
+    ParsedLine parsed;
+    std::uint64_t lines = 0;
+    for (; log.reader.readLine(position, bytes); position += size) {
+        parseDataLine(bytes, log.layout, parsed);
+        replay.apply(parsed, log.layout);
+        const LiveValues v = replay.live.snapshot();
+        if (!r.toText.empty() &&
+            (down ? v.fileDepth > metres(r.to) + 1e-9 : v.fileDepth < metres(r.to) - 1e-9))
+            break;
+        out.controller.drawReplayLine(down, v.resolutionCode, replay.image,
+                                      rowInputsFor(v, replay.settings, gammaCoef), v.fileDepth);
+        out.capture->afterRow(down);
+        if (++lines % 1000 == 0)
+            std::fprintf(stderr, "\rquelt render: %llu / %llu lines",
+                         static_cast<unsigned long long>(position / size + 1),
+                         static_cast<unsigned long long>(total));
+    }
+    if (lines >= 1000) std::fprintf(stderr, "\n");
+    return lines;
+}
+
+// The picture of a recorded log.
+int runReplay(const GlobalOptions& options, const RenderRequest& r) {
     CliOperator op(options.yes);
     ProgramContext context;
-    std::string error;
     if (!startCommand("render", options.home, op, context)) return kExitFailure;
     Settings& settings = context.settings;
-    if (palette >= 0) settings.PaletteInUse = static_cast<int>(palette);
-    if (bw) settings.BlackAndWhite = true;
+    const int palette = static_cast<int>(r.palette);
+    if (palette >= 0) settings.PaletteInUse = palette;
+    if (r.bw) settings.BlackAndWhite = true;
     const ColourTable table = loadColourTable(context.home, settings);
-    if (palette >= 0 && settings.PaletteInUse != static_cast<int>(palette))
+    if (palette >= 0 && settings.PaletteInUse != palette)
         std::fprintf(stderr, "quelt render: palette %d is not defined in Palette.ini, palette %d is used\n",
-                     static_cast<int>(palette), settings.PaletteInUse);
+                     palette, settings.PaletteInUse);
 
     OpenedLog log;
-    if (openLog(headerPath, *context.headerIo, op, log, false) != OpenLogResult::Ok) return kExitFailure;
-    if (std::string clash = outputMeetsSource({output}, {log.headerPath, log.dataPath}); !clash.empty()) {
+    if (openLog(r.headerPath, *context.headerIo, op, log, false) != OpenLogResult::Ok) return kExitFailure;
+    if (std::string clash = outputMeetsSource({r.output}, {log.headerPath, log.dataPath}); !clash.empty()) {
         std::fprintf(stderr, "quelt render: %s\n", clash.c_str());
         return kExitUsage;
     }
@@ -238,40 +273,34 @@ int runRender(const GlobalOptions& options, const std::vector<std::string>& args
     auto metres = [&](double d) { return settings.SetDepthUnit == 1 ? d * units::kMetresPerFoot : d; };
     const bool down = header.descending;
     std::uint64_t position = 0;
-    if (!fromText.empty()) {
+    if (!r.fromText.empty()) {
         const double unit = header.referenceUnit == 1 ? units::kMetresPerFoot : 1.0;
-        const auto target = static_cast<std::int32_t>(std::lround(metres(from) / unit * 1000.0));
+        const auto target = static_cast<std::int32_t>(std::lround(metres(r.from) / unit * 1000.0));
         position = log.reader.seekDepthField(0, target, down);
     }
 
-    RenderedPicture out(replay.settings, static_cast<int>(height));
-    if (!out.start(static_cast<int>(height), table, op)) return kExitFailure;
-
-    const std::uint64_t total = log.reader.wholeLines();
-    const std::uint64_t size = log.reader.lineSize();
-    std::vector<std::uint8_t> bytes;
-    ParsedLine parsed;
-    std::uint64_t lines = 0;
-    for (; log.reader.readLine(position, bytes); position += size) {
-        parseDataLine(bytes, log.layout, parsed);
-        replay.apply(parsed, log.layout);
-        const LiveValues v = replay.live.snapshot();
-        if (!toText.empty() && (down ? v.fileDepth > metres(to) + 1e-9 : v.fileDepth < metres(to) - 1e-9))
-            break;
-        out.controller.drawReplayLine(down, v.resolutionCode, replay.image,
-                                      rowInputsFor(v, replay.settings, sonde.gammaCoef), v.fileDepth);
-        out.capture->afterRow(down);
-        if (++lines % 1000 == 0)
-            std::fprintf(stderr, "\rquelt render: %llu / %llu lines",
-                         static_cast<unsigned long long>(position / size + 1),
-                         static_cast<unsigned long long>(total));
-    }
-    if (lines >= 1000) std::fprintf(stderr, "\n");
-    if (lines == 0) {
+    const int height = static_cast<int>(r.height);
+    RenderedPicture out(replay.settings, height);
+    if (!out.start(height, table, op)) return kExitFailure;
+    if (drawReplayLines(r, log, replay, sonde.gammaCoef, down, position, out, metres) == 0) {
         std::fprintf(stderr, "quelt render: no line of the log lies in the range\n");
         return kExitFailure;
     }
-    return out.save(output, !down);
+    return out.save(r.output, !down);
+}
+
+int runRender(const GlobalOptions& options, const std::vector<std::string>& argsIn) {
+    std::vector<std::string> args = argsIn;
+    if (wantsHelp(args)) {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    RenderRequest r;
+    if (int rc = takeRenderOptions(args, r); rc != kExitOk) return rc;
+    if (r.live)
+        return runLive(options, r.ho, r.seconds, r.orientation, static_cast<int>(r.height),
+                       static_cast<int>(r.palette), r.bw, r.output);
+    return runReplay(options, r);
 }
 
 CommandRegistration registration({"render", "write the picture of a log as a BMP or JPEG file", kUsage,

@@ -5,6 +5,7 @@
 
 #include "cli/CliOperator.h"
 #include "cli/Command.h"
+#include "cli/ExportRun.h"
 #include "config/ProgramContext.h"
 #include "config/SondeDatabase.h"
 #include "export/ExportAdapters.h"
@@ -24,7 +25,7 @@ constexpr const char* kUsage =
     "after the orientation (_X none, _N magnetic north, _H high side). From and To are in the display\n"
     "depth unit; the interval is in millimetres (metric display) or mils (feet display), within the\n"
     "allowed range printed before the export starts. Exits 0 only when the data file and its header\n"
-    "are complete.\n"
+    "are complete; an interrupt (130) leaves neither.\n"
     "\n"
     "--preview writes the preview of the dialog: the first lines from From (400, or N of --preview-rows,\n"
     "at most 400), re-oriented as chosen, travel time on the left and amplitude on the right, as a JPEG\n"
@@ -125,9 +126,10 @@ int runResample(const GlobalOptions& options, const std::vector<std::string>& ar
         if (range > 0 && pos % 1000 == 0)
             std::fprintf(stderr, "\r%lld / %lld", (long long)pos, (long long)range);
     };
-    bool ok = rs.Resample(replace);
+    if (!rs.CheckOutputs(replace)) return kExitFailure;
+    const int code = runExport([&] { return rs.WriteResampled(); }, rs.abort);
     std::fprintf(stderr, "\n");
-    if (!ok) return kExitFailure;
+    if (code != kExitOk) return code;
     std::printf("%s\n", rs.outputHeaderPath().c_str());
     return kExitOk;
 }

@@ -95,6 +95,11 @@ bool ExportReportRaster::SaveJpeg(const std::string& path, int rows, bool flip) 
     return quelt::SaveJpeg(raster_, path, rows, flip);
 }
 
+std::function<bool(const std::string& path)> ExportReportRaster::snapshot(int rows, bool flip) {
+    auto copy = std::make_shared<const ExportRaster>(raster_);
+    return [copy, rows, flip](const std::string& path) { return quelt::SaveJpeg(*copy, path, rows, flip); };
+}
+
 ExportPreviewRaster::ExportPreviewRaster(const Settings& settings, const LogHeader& header,
                                          const ColourTable& table)
     : settings_(replaySettings(settings, header)),

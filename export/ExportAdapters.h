@@ -66,6 +66,7 @@ class ExportReportRaster final : public ReportRaster {
     void DrawTick(int row, int length) override;
     void DrawTrackBase() override;
     bool SaveJpeg(const std::string& path, int rows, bool flip) override;
+    std::function<bool(const std::string& path)> snapshot(int rows, bool flip) override;
 
     const ExportRaster& raster() const { return raster_; }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "export/EncoderPool.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "platform/Units.h"
@@ -28,14 +29,28 @@ bool DataFileLineSource::open(const std::string& dataPath, const LogHeader& head
         return false;
     depthUnit_ = header.depthUnit;
     position_ = 0;
-    return reader_.open(dataPath, layout_.lineSize);
+    block_.clear();
+    if (!reader_.open(dataPath, layout_.lineSize)) return false;
+    end_ = reader_.wholeLines() * reader_.lineSize();
+    return true;
+}
+
+bool DataFileLineSource::skipLine() {
+    if (position_ + reader_.lineSize() > end_) return false;
+    position_ += reader_.lineSize();
+    return true;
 }
 
 bool DataFileLineSource::readLine(ReportLine& line) {
-    if (!reader_.readLine(position_, bytes_)) return false;
-    position_ += reader_.lineSize();
-    parseDataLine(bytes_, layout_, line.parsed);
-    double stored = lineDepthField(bytes_) / 1000.0;
+    const size_t size = reader_.lineSize();
+    if (position_ < blockStart_ || position_ + size > blockStart_ + block_.size()) {
+        blockStart_ = position_;
+        if (reader_.readLines(position_, kBlockLines, block_) == 0) return false;
+    }
+    const std::span<const std::uint8_t> bytes(block_.data() + (position_ - blockStart_), size);
+    position_ += size;
+    parseDataLine(bytes, layout_, line.parsed);
+    double stored = lineDepthField(bytes) / 1000.0;
     line.depthMetres = depthUnit_ == 1 ? stored * units::kMetresPerFoot : stored;
     line.resolutionCode = line.parsed.head[15];
     return true;
@@ -107,16 +122,16 @@ std::string CHtmlReport::pagePath(const std::string& logName) const {
 int CHtmlReport::CountLines(ReportLineSource& source) {
     std::uint64_t saved = source.position();
     int n = 1, pause = 0;
-    ReportLine line;
-    if (source.readLine(line)) {
+    if (source.skipLine()) {
         for (;;) {
-            bool got = source.readLine(line);
+            bool got = source.skipLine();
             ++n;
             if (++pause > 400) {
                 pause = 0;
                 int pictures = (n + kReportPictureRows - 1) / kReportPictureRows;
-                setStatus(pictures < 2 ? format("Check file - %d picture found - wait...", pictures)
-                                       : format("Check file - %d pictures found - wait...", pictures));
+                if (status)
+                    setStatus(pictures < 2 ? format("Check file - %d picture found - wait...", pictures)
+                                           : format("Check file - %d pictures found - wait...", pictures));
             }
             if (!got) break;
         }
@@ -125,126 +140,189 @@ int CHtmlReport::CountLines(ReportLineSource& source) {
     return n;
 }
 
+namespace {
+
+// The depth track of the report pictures: a tick at each tenth of the display unit (longer at the
+// half), and the whole value as a label eight rows high when the whole part changes, drawn from the
+// twelfth line of the log on.
+class TrackMarks {
+  public:
+    TrackMarks(bool upward) : upward_(upward) {}
+
+    // Line `lineNo` (from 1) at depth `j` of the display unit, on raster row `row`.
+    void mark(ReportRaster& raster, int row, int lineNo, double j) {
+        if (lineNo == 1) previous_ = j;
+        int length;
+        double fl = fraction(previous_), fj = fraction(j);
+        if (j > previous_)
+            length = fl > 0.45 && fj < 0.55 ? 5 : 2;
+        else
+            length = fj > 0.45 && fl < 0.55 ? 5 : 2;
+        if (fj == 0.5) length = 5;
+        previous_ = j;
+
+        const bool drawn = lineNo >= 12;
+        if (lineNo == 1) {
+            whole_ = std::trunc(j);
+            sign_ = j < 0;
+            tenth_ = 0;
+            counter_ = 11;
+        } else if (counter_ < 11) {
+            ++counter_;
+            if (!isLabel_ && drawn && counter_ == 5) counter_ = 11;
+        } else {
+            double whole = std::trunc(j);
+            bool sign = j < 0;
+            if (whole != whole_ || sign != sign_) {
+                const bool down = !upward_;
+                bool newWhole = sign != sign_ || (down && j >= 0) || (!down && j < 0);
+                labelValue_ = static_cast<int>(newWhole ? whole : whole_);
+                counter_ = 0;
+                isLabel_ = true;
+                whole_ = whole;
+                sign_ = sign;
+                tenth_ = std::trunc(j * 10);
+            } else if (std::trunc(j * 10) != tenth_) {
+                counter_ = 0;
+                isLabel_ = false;
+                tenth_ = std::trunc(j * 10);
+                tickLength_ = length;
+            }
+        }
+        if (drawn && counter_ < 8) {
+            if (isLabel_) {
+                raster.DrawLabel(row, labelValue_, upward_ ? 7 - counter_ : counter_);
+                if (counter_ == 0) raster.DrawTick(row, 3);
+            } else if (counter_ == 0) {
+                raster.DrawTick(row, tickLength_);
+            }
+        }
+    }
+
+  private:
+    bool upward_;
+    double previous_ = 0;
+    double whole_ = 0, tenth_ = 0;  // the whole value and tenth last marked
+    bool sign_ = false;
+    bool isLabel_ = false;
+    int counter_ = 11, labelValue_ = 0, tickLength_ = 2;
+};
+
+// The report's progress in whole percents of `total` lines.
+class PercentSteps {
+  public:
+    PercentSteps(int total, const std::function<void(int)>& report) : total_(total), report_(report) {}
+    void lineDone() {
+        ++done_;
+        while (steps_ < 100 && done_ > total_ / 100.0 * (steps_ + 1)) {
+            ++steps_;
+            if (report_) report_(steps_);
+        }
+    }
+
+  private:
+    int total_, done_ = 0, steps_ = 0;
+    const std::function<void(int)>& report_;
+};
+
+}  // namespace
+
+bool CHtmlReport::prepareFolder(const std::string& logName) {
+    std::error_code ec;
+    folder_ = reportFolder(logName);
+    createdFolder_ = fs::create_directories(folder_, ec);
+    // The pictures and page of an earlier report go: a shorter log would leave some behind.
+    for (const auto& entry : fs::directory_iterator(folder_, ec)) {
+        std::string ext = toUpper(entry.path().extension().string());
+        if (entry.is_regular_file() && (ext == ".JPG" || ext == ".HTML")) fs::remove(entry.path(), ec);
+    }
+    return true;
+}
+
+bool CHtmlReport::abandon() {
+    // A report that fails leaves none of its pictures, nor a folder it made.
+    if (encoders_) encoders_->wait();
+    setStatus("HTML generation aborded !!! ");
+    std::error_code rc;
+    for (const auto& name : pictures_)
+        fs::remove(fs::path(folder_) / name, rc);
+    for (const auto& name : trackPictures_)
+        fs::remove(fs::path(folder_) / name, rc);
+    pictures_.clear();
+    trackPictures_.clear();
+    if (createdFolder_ && fs::is_empty(folder_, rc)) fs::remove(folder_, rc);
+    return false;
+}
+
+bool CHtmlReport::finishSection(const std::string& name, int rows, bool upward) {
+    if (saveFailed_) return false;
+    const std::string path = (fs::path(folder_) / name).string();
+    pictures_.push_back(name);
+    lastRows_ = rows;
+    // A copy of the raster is encoded on the pool while the next picture is composed; a raster that
+    // cannot be copied is saved here, in order.
+    if (auto save = raster_.snapshot(rows, upward); save && encoders_) {
+        encoders_->submit([this, save = std::move(save), path] {
+            try {
+                if (!save(path)) saveFailed_ = true;
+            } catch (...) {
+                saveFailed_ = true;
+            }
+        });
+        return true;
+    }
+    return raster_.SaveJpeg(path, rows, upward);
+}
+
 bool CHtmlReport::MakeHtmlReport(ReportLineSource& source, const LogHeader& header,
                                  const std::string& logName) {
     pictures_.clear();
     trackPictures_.clear();
     lastRows_ = 0;
+    saveFailed_ = false;
+    abort = false;
     raster_.ClearRaster();
-    std::error_code ec;
-    fs::path folder = reportFolder(logName);
-    const bool createdFolder = fs::create_directories(folder, ec);
-    // A report that fails leaves none of its pictures, nor a folder it made.
-    auto abandon = [&] {
-        setStatus("HTML generation aborded !!! ");
-        std::error_code rc;
-        for (const auto& name : pictures_)
-            fs::remove(folder / name, rc);
-        for (const auto& name : trackPictures_)
-            fs::remove(folder / name, rc);
-        pictures_.clear();
-        trackPictures_.clear();
-        if (createdFolder && fs::is_empty(folder, rc)) fs::remove(folder, rc);
-        return false;
-    };
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        std::string ext = toUpper(entry.path().extension().string());
-        if (entry.is_regular_file() && (ext == ".JPG" || ext == ".HTML")) fs::remove(entry.path(), ec);
-    }
+    prepareFolder(logName);
     setStatus("Check file - wait...");
     const int total = CountLines(source);
     if (progress) progress(0);
+    EncoderPool encoders(encoderThreads_);
+    encoders_ = &encoders;
+    struct Detach {
+        CHtmlReport* self;
+        ~Detach() { self->encoders_ = nullptr; }
+    } detach{this};
 
     const bool upward = header.fileStartDepth >= header.fileEndDepth;
-    const bool down = !upward;
-    int steps = 0, done = 0;
-    int row = 0;
-    double first = 0, previous = 0;
-    int lineNo = 0;
-    // Track marks.
-    double rememberedWhole = 0;
-    bool rememberedSign = false;
-    double rememberedTenth = 0;
-    bool isLabel = false;
-    int counter = 11, labelValue = 0, tickLength = 2;
-
+    PercentSteps percent(total, progress);
+    TrackMarks marks(upward);
+    int row = 0, lineNo = 0;
+    double first = 0, j = 0;
     ReportLine line;
-    double j = 0;
     while (source.readLine(line)) {
+        if (abort) return abandon();
         ++lineNo;
-        ++done;
-        while (steps < 100 && done > total / 100.0 * (steps + 1)) {
-            ++steps;
-            if (progress) progress(steps);
-        }
+        percent.lineDone();
         raster_.ComposeRow(row, line);
         if (tracks) tracks->addLine(line);
         j = displayUnit_ == 1 ? line.depthMetres * units::kFeetPerMetre : line.depthMetres;
         if (row == 0) first = j;
-
-        if (lineNo == 1) previous = j;
-        int length;
-        double fl = fraction(previous), fj = fraction(j);
-        if (j > previous)
-            length = fl > 0.45 && fj < 0.55 ? 5 : 2;
-        else
-            length = fj > 0.45 && fl < 0.55 ? 5 : 2;
-        if (fj == 0.5) length = 5;
-        previous = j;
-
-        const bool drawn = lineNo >= 12;
-        if (lineNo == 1) {
-            rememberedWhole = std::trunc(j);
-            rememberedSign = j < 0;
-            rememberedTenth = 0;
-            counter = 11;
-        } else if (counter < 11) {
-            ++counter;
-            if (!isLabel && drawn && counter == 5) counter = 11;
-        } else {
-            double whole = std::trunc(j);
-            bool sign = j < 0;
-            if (whole != rememberedWhole || sign != rememberedSign) {
-                bool newWhole = sign != rememberedSign || (down && j >= 0) || (!down && j < 0);
-                labelValue = static_cast<int>(newWhole ? whole : rememberedWhole);
-                counter = 0;
-                isLabel = true;
-                rememberedWhole = whole;
-                rememberedSign = sign;
-                rememberedTenth = std::trunc(j * 10);
-            } else if (std::trunc(j * 10) != rememberedTenth) {
-                counter = 0;
-                isLabel = false;
-                rememberedTenth = std::trunc(j * 10);
-                tickLength = length;
-            }
-        }
-        if (drawn && counter < 8) {
-            if (isLabel) {
-                raster_.DrawLabel(row, labelValue, upward ? 7 - counter : counter);
-                if (counter == 0) raster_.DrawTick(row, 3);
-            } else if (counter == 0) {
-                raster_.DrawTick(row, tickLength);
-            }
-        }
-
+        marks.mark(raster_, row, lineNo, j);
         if (++row == kReportPictureRows) {
-            std::string name = reportPictureName(logName, first, j);
-            if (!raster_.SaveJpeg((folder / name).string(), kReportPictureRows, upward)) return abandon();
-            pictures_.push_back(name);
-            if (tracks && !saveTracks(folder.string(), logName, name, upward)) return abandon();
-            lastRows_ = kReportPictureRows;
+            const std::string picture = reportPictureName(logName, first, j);
+            if (!finishSection(picture, kReportPictureRows, upward)) return abandon();
+            if (tracks && !saveTracks(folder_, logName, picture, upward)) return abandon();
             raster_.DrawTrackBase();
             row = 0;
         }
     }
     if (row > 0) {
-        std::string name = reportPictureName(logName, first, std::fabs(header.endDepth / 1000.0));
-        if (!raster_.SaveJpeg((folder / name).string(), row, upward)) return abandon();
-        pictures_.push_back(name);
-        if (tracks && !saveTracks(folder.string(), logName, name, upward)) return abandon();
-        lastRows_ = row;
+        const std::string picture = reportPictureName(logName, first, std::fabs(header.endDepth / 1000.0));
+        if (!finishSection(picture, row, upward)) return abandon();
+        if (tracks && !saveTracks(folder_, logName, picture, upward)) return abandon();
     }
+    encoders.wait();
+    if (saveFailed_) return abandon();
     if (progress) progress(0);
     if (!WriteHtmlPage(static_cast<int>(pictures_.size()), lastRows_, logName, upward)) return abandon();
     setStatus(pagePath(logName));

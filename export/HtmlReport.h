@@ -4,12 +4,14 @@
 // saved through ReportRaster (the export raster of the imaging code); the lines come from a
 // ReportLineSource (the replay reader, or the plain data file reader below).
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "config/Header.h"
+#include "export/EncoderPool.h"
 #include "stream/DataFile.h"
 #include "stream/DataLine.h"
 
@@ -28,6 +30,11 @@ class ReportLineSource {
   public:
     virtual ~ReportLineSource() = default;
     virtual bool readLine(ReportLine& line) = 0;
+    // Passes the next line by, as readLine would read it; false where readLine would be.
+    virtual bool skipLine() {
+        ReportLine line;
+        return readLine(line);
+    }
     virtual std::uint64_t position() const = 0;
     virtual void setPosition(std::uint64_t position) = 0;
 };
@@ -38,15 +45,19 @@ class DataFileLineSource final : public ReportLineSource {
     // False when the layout does not fit the header's line size or the file cannot be opened.
     bool open(const std::string& dataPath, const LogHeader& header);
     bool readLine(ReportLine& line) override;
+    bool skipLine() override;
     std::uint64_t position() const override { return position_; }
     void setPosition(std::uint64_t position) override { position_ = position; }
 
   private:
+    static constexpr size_t kBlockLines = 256;  // lines read from the file at a time
     DataFileReader reader_;
     LineLayout layout_;
     std::uint64_t position_ = 0;
+    std::uint64_t end_ = 0;  // after the last whole line
     int depthUnit_ = 0;
-    std::vector<std::uint8_t> bytes_;
+    std::vector<std::uint8_t> block_;  // whole lines from blockStart_
+    std::uint64_t blockStart_ = 0;
 };
 
 // The export raster: 764 x 400 pixels, 24 bits, composed row by row and saved as JPEG.
@@ -64,6 +75,13 @@ class ReportRaster {
     virtual void DrawTrackBase() = 0;
     // The first `rows` rows as a JPEG file, flipped vertically when asked; false when not written.
     virtual bool SaveJpeg(const std::string& path, int rows, bool flip) = 0;
+    // A copy of the first `rows` rows that saves itself as SaveJpeg would, on any thread, while this
+    // raster goes on; none when the raster cannot be copied (the report then calls SaveJpeg).
+    virtual std::function<bool(const std::string& path)> snapshot(int rows, bool flip) {
+        (void)rows;
+        (void)flip;
+        return nullptr;
+    }
 };
 
 // The quality tracks of the report (`quelt html --tracks`): a narrow picture beside each report picture,
@@ -100,6 +118,10 @@ class CHtmlReport {
     std::function<void(int percent)> progress;
     // Optional: the quality tracks beside each picture.
     ReportTracks* tracks = nullptr;
+    // Set from any thread: the report stops at the next line and leaves none of its files.
+    std::atomic<bool> abort{false};
+    // The threads that encode the pictures (0: each picture is saved before the next is composed).
+    void setEncoderThreads(unsigned threads) { encoderThreads_ = threads; }
 
     // The line count as the report defines it: N + 1 for a log of N lines, 1 for an empty log.
     int CountLines(ReportLineSource& source);
@@ -120,6 +142,11 @@ class CHtmlReport {
     // The tracks beside the picture just saved (and their header with the first); false when not written.
     bool saveTracks(const std::string& folder, const std::string& logName, const std::string& picture,
                     bool flip);
+    // The steps of MakeHtmlReport: the report folder emptied of an earlier report; one section's
+    // picture saved (or handed to the encoders) under `name`; everything written removed.
+    bool prepareFolder(const std::string& logName);
+    bool finishSection(const std::string& name, int rows, bool upward);
+    bool abandon();
 
     std::string logDir_;
     int displayUnit_;
@@ -127,6 +154,11 @@ class CHtmlReport {
     std::vector<std::string> pictures_;
     std::vector<std::string> trackPictures_;  // the header first, then one beside each picture
     int lastRows_ = 0;
+    unsigned encoderThreads_ = EncoderPool::defaultThreads();
+    EncoderPool* encoders_ = nullptr;  // during MakeHtmlReport
+    std::string folder_;
+    bool createdFolder_ = false;
+    std::atomic<bool> saveFailed_{false};
 };
 
 }  // namespace quelt

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 
 #include "config/Diagnostics.h"
@@ -67,9 +69,27 @@ void addRecord(LasRecord& sum, const LasRecord& r) {
         s[i] += v[i];
 }
 
-bool readRecord(std::FILE* f, std::int64_t index, LasRecord& r) {
-    if (std::fseek(f, static_cast<long>(index * 128), SEEK_SET) != 0) return false;
-    return std::fread(&r, sizeof r, 1, f) == 1;
+// Lines read, records written and read back a block at a time; progress every few hundred lines.
+constexpr size_t kBlockLines = 512;
+constexpr std::int64_t kProgressLines = 200;
+
+// printf's "%#9.2f" (or "%#9.3f") through std::to_chars: the same digits, right-aligned in nine
+// columns, at a fraction of the cost.
+void appendFixed(std::string& text, double v, int decimals) {
+    char digits[400];  // the widest double in fixed notation with three decimals
+    const auto r = std::to_chars(digits, digits + sizeof digits, v, std::chars_format::fixed, decimals);
+    const auto used = static_cast<size_t>(r.ptr - digits);
+    if (used < 9) text.append(9 - used, ' ');
+    text.append(digits, used);
+}
+
+// printf's "%9d".
+void appendInteger(std::string& text, int v) {
+    char digits[16];
+    const auto r = std::to_chars(digits, digits + sizeof digits, v);
+    const auto used = static_cast<size_t>(r.ptr - digits);
+    if (used < 9) text.append(9 - used, ' ');
+    text.append(digits, used);
 }
 
 std::string wellValue(const std::string& text) {
@@ -144,43 +164,68 @@ double CLasExport::stepInLogUnit(int stepIndex) const {
     return toLog(items[i].hundredths / 100.0);
 }
 
-bool CLasExport::LoadInput(const std::string& headerPathIn) {
-    namespace fs = std::filesystem;
+bool CLasExport::unusable(const std::string& text) {
+    setStatus("export file failled...");
+    return text.empty() ? false : fail(text);
+}
+
+bool CLasExport::LoadInput(const std::string& headerPath) {
     loaded_ = false;
     createdFolder_ = false;
     LasContext c;
     c.displayUnit = settings_.SetDepthUnit == 1 ? 1 : 0;
-
-    auto unusable = [&](const std::string& text) {
-        setStatus("export file failled...");
-        return text.empty() ? false : fail(text);
-    };
-    // The log is opened as every command opens it: the same checks and the same reasons.
     LogHeader logHeader;
     OpenedLog log;
+    if (!openInput(headerPath, logHeader, log, c)) return false;
+    c.logUnit = logHeader.depthUnit == 1 ? 1 : 0;
+    c.magneticDeclination = logHeader.magneticDeclination;
+    takeSondeOffsets(logHeader, c);
+    static const char* const kWellKeys[11] = {"Company", "Wellname", "Fieldname", "Location",
+                                              "Country", "",         "",          "ServiceCompany",
+                                              "Date",    "UWI",      "UWI"};
+    for (size_t i = 0; i < 11; ++i)
+        c.wellTexts[i] = *kWellKeys[i] ? logHeader.text(kWellKeys[i]) : std::string();
+    LasDataFile f;
+    f.fileName = log.dataPath;
+    f.startDepth = (logHeader.fileStartDepth - c.d0 * 1000.0) / 1000.0;
+    f.endDepth = (logHeader.fileEndDepth - c.d0 * 1000.0) / 1000.0;
+    f.recLineSize = static_cast<int>(c.layout.lineSize);
+    c.records = static_cast<std::int64_t>(log.reader.wholeLines());
+    c.files.push_back(std::move(f));
+    if (c.records <= 0) return unusable("The data file holds no whole line.\nExport file failled...");
+    takeDepthRange(c);
+    describeInterval(c);
+    ctx_ = std::move(c);
+    loaded_ = true;
+    return true;
+}
+
+bool CLasExport::openInput(const std::string& headerPath, LogHeader& logHeader, OpenedLog& log,
+                           LasContext& c) {
+    namespace fs = std::filesystem;
+    // The log is opened as every command opens it: the same checks and the same reasons.
     {
         CHeader reader(settings_, paths_, placements_, operator_, logHeader, sondes_);
-        if (openLog(headerPathIn, reader, operator_, log, /*repair=*/false) != OpenLogResult::Ok)
+        if (openLog(headerPath, reader, operator_, log, /*repair=*/false) != OpenLogResult::Ok)
             return unusable("");
     }
     fs::path header = log.headerPath;
     c.headerPath = log.headerPath;
     c.dataPath = log.dataPath;
     c.layout = log.layout;
-    fs::path folder = header.parent_path();
-    fs::path las20 = folder / "LAS20";
+    fs::path las20 = header.parent_path() / "LAS20";
     fs::path out = las20 / header.filename();
     out.replace_extension("las");
     c.outputPath = out.string();
     for (int kind : {channel::DPTH, channel::NGAM, channel::GCLK, channel::HX, channel::GX, channel::HY,
                      channel::GY, channel::HZ, channel::GZ})
         if (!channelIndex(c.layout, kind)) return unusable(kBadFormat);
-
     std::error_code ec;
     createdFolder_ = fs::create_directories(las20, ec);
-    c.logUnit = logHeader.depthUnit == 1 ? 1 : 0;
-    c.magneticDeclination = logHeader.magneticDeclination;
+    return true;
+}
 
+void CLasExport::takeSondeOffsets(const LogHeader& logHeader, LasContext& c) const {
     SondeEntry sonde = sondes_.current();
     if (auto slot = sondes_.FindSonde(logHeader.serialNumber)) {
         sonde = sondes_.slot(*slot);
@@ -201,24 +246,12 @@ bool CLasExport::LoadInput(const std::string& headerPathIn) {
         c.d0 *= units::kFeetPerMetre;
         c.g0 *= units::kFeetPerMetre;
     }
+}
 
-    static const char* const kWellKeys[11] = {"Company", "Wellname", "Fieldname", "Location",
-                                              "Country", "",         "",          "ServiceCompany",
-                                              "Date",    "UWI",      "UWI"};
-    for (size_t i = 0; i < 11; ++i)
-        c.wellTexts[i] = *kWellKeys[i] ? logHeader.text(kWellKeys[i]) : std::string();
-
-    LasDataFile f;
-    f.fileName = log.dataPath;
-    f.startDepth = (logHeader.fileStartDepth - c.d0 * 1000.0) / 1000.0;
-    f.endDepth = (logHeader.fileEndDepth - c.d0 * 1000.0) / 1000.0;
-    f.recLineSize = static_cast<int>(c.layout.lineSize);
-    c.records = static_cast<std::int64_t>(log.reader.wholeLines());
-    c.files.push_back(std::move(f));
-    if (c.records <= 0) return unusable("The data file holds no whole line.\nExport file failled...");
-
+void CLasExport::takeDepthRange(LasContext& c) {
     double first = c.files.front().startDepth, last = c.files.back().endDepth;
     bool down = first < last;
+    // The range starts and ends on whole hundredths inside the recorded depths.
     double rf = hundredths(first) / 100.0, rl = hundredths(last) / 100.0;
     if (down) {
         if (rf < first - 1e-9) rf += 0.01;
@@ -232,8 +265,10 @@ bool CLasExport::LoadInput(const std::string& headerPathIn) {
     c.mode = down ? kLasModeDown : kLasModeUp;
     c.from = rf;
     c.to = rl;
+}
 
-    double perRecord = std::fabs((rl - rf) / static_cast<double>(c.records));
+void CLasExport::describeInterval(LasContext& c) {
+    double perRecord = std::fabs((c.lastDepth - c.firstDepth) / static_cast<double>(c.records));
     double shown;
     if (c.displayUnit == 0) {
         shown = perRecord * (c.logUnit == 0 ? 1000.0 : units::kMetresPerFoot * 1000.0);
@@ -243,9 +278,6 @@ bool CLasExport::LoadInput(const std::string& headerPathIn) {
         c.intervalUnit = "\"";
     }
     c.intervalText = format("%.2f", shown);
-    ctx_ = std::move(c);
-    loaded_ = true;
-    return true;
 }
 
 namespace {
@@ -291,6 +323,11 @@ bool CLasExport::Start(const LasChoices& choices, bool replaceExisting) {
     return GenerateLASFormatFile(choices, replaceExisting);
 }
 
+bool CLasExport::StartChecks(const LasChoices& choices, bool replaceExisting) {
+    if (!choices.curves.any()) return fail("You must at least choose one channel !!!");
+    return Prepare(choices, replaceExisting);
+}
+
 void CLasExport::Close(const LasCurves& curves) {
     curvesToSettings(curves, settings_);
     CIni ini("ZORAK.cfg", "LASGenerator", 1);
@@ -305,47 +342,70 @@ void CLasExport::Close(const LasCurves& curves) {
         ini.WriteInt(key, value ? 1 : 0);
 }
 
-bool CLasExport::GenerateLASFormatFile(const LasChoices& choicesIn, bool replaceExisting) {
+LasChoices CLasExport::effective(const LasChoices& choices) const {
+    LasChoices c = choices;
+    if (!ctx_.gammaOnBoard) c.curves.gamma = false;
+    return c;
+}
+
+bool CLasExport::ended(bool ok) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path folder = fs::path(ctx_.outputPath).parent_path();
+    // A folder this export made and left empty goes with a failed export.
+    if (!ok && createdFolder_ && fs::is_empty(folder, ec)) fs::remove(folder, ec);
+    return ok;
+}
+
+bool CLasExport::GenerateLASFormatFile(const LasChoices& choices, bool replaceExisting) {
+    return Prepare(choices, replaceExisting) && Write(choices);
+}
+
+bool CLasExport::Prepare(const LasChoices& choicesIn, bool replaceExisting) {
     namespace fs = std::filesystem;
     if (!loaded_) return fail(kBadFormat);
-    LasChoices choices = choicesIn;
-    if (!ctx_.gammaOnBoard) choices.curves.gamma = false;
-    const fs::path outputFolder = fs::path(ctx_.outputPath).parent_path();
-    // The scratch files and the unfinished output live inside this call only: whatever way it ends,
+    const LasChoices choices = effective(choicesIn);
+    abort = false;  // a Cancel of an earlier export, not of this one
+    setProgress(0, ctx_.records);
+    setStatus("");
+    if (std::string clash = outputMeetsSource({ctx_.outputPath}, {ctx_.headerPath, ctx_.dataPath});
+        !clash.empty())
+        return ended(fail(clash));
+    const double step = stepInLogUnit(choices.stepIndex);
+    const double gridLines = std::fabs(ctx_.to - ctx_.from) / step + 1;
+    if (!(gridLines <= static_cast<double>(kMaxLasLines)))
+        return ended(fail(format(
+            "The export from %.2f to %.2f would make %.0f lines (at most %lld): refused.",
+            toDisplay(ctx_.from), toDisplay(ctx_.to), gridLines, static_cast<long long>(kMaxLasLines))));
+    std::error_code ec;
+    if (fs::exists(ctx_.outputPath, ec)) {
+        if (!replaceExisting && !operator_.askYesNo("Same file name exist, do you want replace this ?"))
+            return ended(fail("Migration to LAS file aborted. ", MessageKind::Information));
+    }
+    return true;
+}
+
+bool CLasExport::Write(const LasChoices& choicesIn) {
+    namespace fs = std::filesystem;
+    if (!loaded_) return fail(kBadFormat);
+    const LasChoices choices = effective(choicesIn);
+    // The scratch file and the unfinished output live inside this call only: whatever way it ends,
     // they are gone when it returns.
     auto attempt = [&]() -> bool {
-        setProgress(0, ctx_.records);
-        setStatus("");
-        if (std::string clash = outputMeetsSource({ctx_.outputPath}, {ctx_.headerPath, ctx_.dataPath});
-            !clash.empty())
-            return fail(clash);
-        const double step = stepInLogUnit(choices.stepIndex);
-        const double gridLines = std::fabs(ctx_.to - ctx_.from) / step + 1;
-        if (!(gridLines <= static_cast<double>(kMaxLasLines)))
-            return fail(format("The export from %.2f to %.2f would make %.0f lines (at most %lld): refused.",
-                               toDisplay(ctx_.from), toDisplay(ctx_.to), gridLines,
-                               static_cast<long long>(kMaxLasLines)));
-        std::error_code ec;
-        if (fs::exists(ctx_.outputPath, ec)) {
-            if (!replaceExisting && !operator_.askYesNo("Same file name exist, do you want replace this ?"))
-                return fail("Migration to LAS file aborted. ", MessageKind::Information);
-        }
         setStatus("Create tempory file ...");
-        // Scratch files of this run only, beside the output: two exports at once never share one, and
+        // A scratch file of this run only, beside the output: two exports at once never share one, and
         // the program folder need not be writable.
-        TempFile tmp, la;
-        if (!tmp.create(outputFolder, "las~") || !la.create(outputFolder, "las~"))
-            return fail(std::string(kTmpCreate) + "\n" + (tmp.error().empty() ? la.error() : tmp.error()));
+        TempFile tmp;
+        if (!tmp.create(fs::path(ctx_.outputPath).parent_path(), "las~"))
+            return fail(std::string(kTmpCreate) + "\n" + tmp.error());
         ctx_.tmpPath = tmp.path().string();
-        ctx_.laPath = la.path().string();
         if (!ReadDataFile(tmp.file())) return false;
         setStatus("Create LAS file ...");
         AtomicOutput out(ctx_.outputPath);
         if (!out.open()) return fail("Trouble opening or create file. " + out.error());
         WriteHeaderLASFile(out.file(), choices);
         // A partial LAS file would pass for a whole one in the client's software: it never gets the name.
-        if (!resamplingPass(out.file(), tmp.file(), la.file(), choices)) return false;
-        if (choices.curves.gamma && !gammaPass(out.file(), la.file(), choices)) return false;
+        if (!resamplingPass(out.file(), tmp.file(), choices) || abort) return false;
         if (!out.commit()) return fail("Trouble opening or create file. " + out.error());
         setStatus("File migred.");
         return true;
@@ -357,10 +417,7 @@ bool CLasExport::GenerateLASFormatFile(const LasChoices& choicesIn, bool replace
         ReportException("CLasExport::GenerateLASFormatFile", "LasExport.cpp", __LINE__);
         WriteCaughtException("CLasExport::GenerateLASFormatFile");
     }
-    std::error_code ec;
-    // A folder this export made and left empty goes with a failed export.
-    if (!ok && createdFolder_ && fs::is_empty(outputFolder, ec)) fs::remove(outputFolder, ec);
-    return ok;
+    return ended(ok);
 }
 
 bool CLasExport::ReadDataFile(std::FILE* tmp) {
@@ -371,43 +428,51 @@ bool CLasExport::ReadDataFile(std::FILE* tmp) {
         bool firstRecord = true;
         double previous = 0;
         std::int64_t count = 0;
-        std::vector<std::uint8_t> line;
-        ParsedLine parsed;
         const LineLayout& layout = ctx_.layout;
-        const size_t depthAt = *channelIndex(layout, channel::DPTH);
-        const size_t gammaAt = *channelIndex(layout, channel::NGAM);
-        const size_t clockAt = *channelIndex(layout, channel::GCLK);
-        const size_t axisAt[6] = {*channelIndex(layout, channel::HX), *channelIndex(layout, channel::GX),
-                                  *channelIndex(layout, channel::HY), *channelIndex(layout, channel::GY),
-                                  *channelIndex(layout, channel::HZ), *channelIndex(layout, channel::GZ)};
+        auto at = [&](int kind) { return layout.channels[*channelIndex(layout, kind)]; };
+        const LineChannel depthAt = at(channel::DPTH), gammaAt = at(channel::NGAM),
+                          clockAt = at(channel::GCLK);
+        const LineChannel axisAt[6] = {at(channel::HX), at(channel::GX), at(channel::HY),
+                                       at(channel::GY), at(channel::HZ), at(channel::GZ)};
+        std::vector<std::uint8_t> block;
+        std::vector<LasRecord> records;
+        records.reserve(kBlockLines);
         for (const LasDataFile& f : ctx_.files) {
             DataFileReader reader;
             if (!reader.open(f.fileName, layout.lineSize))
                 return fail("Trouble opening file.\nFile busy or bad file !!!");
-            for (std::uint64_t pos = 0; reader.readLine(pos, line); pos += reader.lineSize()) {
-                parseDataLine(line, layout, parsed);
-                auto value = [&](size_t i) { return static_cast<double>(parsed.values[i]); };
-                LasRecord r;
-                r.depth = roundHalfAway((value(depthAt) / 1000.0 - ctx_.d0) * 1000.0) / 1000.0;
-                if (firstRecord) previous = r.depth;
-                firstRecord = false;
-                double t = value(clockAt);
-                // A record without counting time has no speed of its own; it stays out of the mean.
-                if (t > 0) speed.add((r.depth - previous) / t * 60000.0);
-                previous = r.depth;
-                r.speed = speed.mean();
-                r.gamma = t == 0 ? -999.25 : value(gammaAt) / t * 1000.0 * ctx_.gammaCoef;
-                for (size_t a = 0; a < 6; ++a)
-                    axes[a].add(value(axisAt[a]));
-                r.hx = axes[0].mean();
-                r.gx = axes[1].mean();
-                r.hy = axes[2].mean();
-                r.gy = axes[3].mean();
-                r.hz = axes[4].mean();
-                r.gz = axes[5].mean();
-                if (std::fwrite(&r, sizeof r, 1, tmp) != 1)
+            const size_t size = reader.lineSize();
+            std::uint64_t pos = 0;
+            for (size_t n; (n = reader.readLines(pos, kBlockLines, block)) > 0; pos += n * size) {
+                if (abort) return false;
+                records.clear();
+                for (size_t i = 0; i < n; ++i) {
+                    const std::span<const std::uint8_t> line(block.data() + i * size, size);
+                    auto value = [&](const LineChannel& c) {
+                        return static_cast<double>(channelValue(line, c));
+                    };
+                    LasRecord& r = records.emplace_back();
+                    r.depth = roundHalfAway((value(depthAt) / 1000.0 - ctx_.d0) * 1000.0) / 1000.0;
+                    if (firstRecord) previous = r.depth;
+                    firstRecord = false;
+                    double t = value(clockAt);
+                    // A record without counting time has no speed of its own; it stays out of the mean.
+                    if (t > 0) speed.add((r.depth - previous) / t * 60000.0);
+                    previous = r.depth;
+                    r.speed = speed.mean();
+                    r.gamma = t == 0 ? -999.25 : value(gammaAt) / t * 1000.0 * ctx_.gammaCoef;
+                    for (size_t a = 0; a < 6; ++a)
+                        axes[a].add(value(axisAt[a]));
+                    r.hx = axes[0].mean();
+                    r.gx = axes[1].mean();
+                    r.hy = axes[2].mean();
+                    r.gy = axes[3].mean();
+                    r.hz = axes[4].mean();
+                    r.gz = axes[5].mean();
+                    if (++count % kProgressLines == 0) setProgress(count, ctx_.records);
+                }
+                if (std::fwrite(records.data(), sizeof(LasRecord), records.size(), tmp) != records.size())
                     return fail(std::string(kTmpCreate) + "\n" + systemErrorText(ctx_.tmpPath, errno));
-                if (++count % 200 == 0) setProgress(count, ctx_.records);
             }
         }
         setProgress(count, ctx_.records);
@@ -456,12 +521,117 @@ LasRecord CLasExport::averagedLine(double depth, const LasRecord& sum, int n) co
     return r;
 }
 
-bool CLasExport::resamplingPass(std::FILE* out, std::FILE* tmp, std::FILE* la, const LasChoices& choices) {
-    std::fseek(tmp, 0, SEEK_END);
-    std::int64_t n = std::ftell(tmp) / 128;
-    std::fseek(tmp, 0, SEEK_SET);
+namespace {
 
-    const bool gamma = choices.curves.gamma;
+// The records of the scratch file in export order (forwards, or backwards for a reversed export),
+// read a block at a time.
+class RecordReader {
+  public:
+    RecordReader(std::FILE* f, std::int64_t count, bool backwards)
+        : f_(f), left_(count), backwards_(backwards) {
+        next_ = backwards ? count : 0;
+    }
+    // False at the end, or when the file cannot be read (`failed`).
+    bool read(LasRecord& r) {
+        if (at_ == block_.size()) {
+            if (left_ == 0 || !fill()) return false;
+        }
+        r = block_[backwards_ ? block_.size() - 1 - at_ : at_];
+        ++at_;
+        return true;
+    }
+    bool failed() const { return failed_; }
+
+  private:
+    bool fill() {
+        const std::int64_t n = std::min<std::int64_t>(left_, kBlockLines);
+        const std::int64_t first = backwards_ ? next_ - n : next_;
+        block_.resize(static_cast<size_t>(n));
+        if (std::fseek(f_, static_cast<long>(first * static_cast<std::int64_t>(sizeof(LasRecord))),
+                       SEEK_SET) != 0 ||
+            std::fread(block_.data(), sizeof(LasRecord), block_.size(), f_) != block_.size()) {
+            failed_ = true;
+            return false;
+        }
+        next_ = backwards_ ? first : first + n;
+        left_ -= n;
+        at_ = 0;
+        return true;
+    }
+
+    std::FILE* f_;
+    std::int64_t left_, next_ = 0;
+    bool backwards_, failed_ = false;
+    std::vector<LasRecord> block_;
+    size_t at_ = 0;
+};
+
+}  // namespace
+
+// The grid lines on their way into the LAS file, formatted into a buffer written in large blocks.
+// With the gamma curve each line takes the gamma of the record `shift` lines further on in the file
+// (back, when negative): a line waits for the record whose gamma it takes, so only the lines between
+// the two are held.
+class CLasExport::LineWriter {
+  public:
+    LineWriter(const CLasExport& las, std::FILE* out, const LasCurves& curves,
+               std::optional<std::int64_t> shift)
+        : las_(las), out_(out), curves_(curves), shift_(shift) {}
+
+    void add(const LasRecord& r) {
+        if (!shift_) return write(r);
+        const std::int64_t shift = *shift_;
+        if (shift >= 0) {
+            held_.push_back(r);
+            if (static_cast<std::int64_t>(held_.size()) > shift) {
+                LasRecord line = held_.front();
+                held_.pop_front();
+                line.gamma = r.gamma;
+                write(line);
+            }
+        } else {
+            LasRecord line = r;
+            line.gamma = static_cast<std::int64_t>(earlier_.size()) == -shift ? earlier_.front() : kLasNull;
+            earlier_.push_back(r.gamma);
+            if (static_cast<std::int64_t>(earlier_.size()) > -shift) earlier_.pop_front();
+            write(line);
+        }
+    }
+    // The lines still waiting have no record to take their gamma from.
+    void finish() {
+        for (LasRecord line : held_) {
+            line.gamma = kLasNull;
+            write(line);
+        }
+        held_.clear();
+        flush();
+    }
+
+  private:
+    void write(const LasRecord& r) {
+        las_.appendLine(text_, r, curves_);
+        if (text_.size() >= kTextBlock) flush();
+    }
+    void flush() {
+        // A short write sets the file's error flag, which the commit of the output reports.
+        std::fwrite(text_.data(), 1, text_.size(), out_);
+        text_.clear();
+    }
+
+    static constexpr size_t kTextBlock = 1 << 16;
+    const CLasExport& las_;
+    std::FILE* out_;
+    LasCurves curves_;
+    std::optional<std::int64_t> shift_;
+    std::deque<LasRecord> held_;
+    std::deque<double> earlier_;
+    std::string text_;
+};
+
+bool CLasExport::resamplingPass(std::FILE* out, std::FILE* tmp, const LasChoices& choices) {
+    std::fseek(tmp, 0, SEEK_END);
+    std::int64_t n = std::ftell(tmp) / static_cast<std::int64_t>(sizeof(LasRecord));
+
     const double sign = (ctx_.mode == kLasModeDown ? 1.0 : -1.0) * (choices.reverse ? -1.0 : 1.0);
     const double step = stepInLogUnit(choices.stepIndex);
     const double t0 = choices.reverse ? ctx_.to : ctx_.from;
@@ -470,21 +640,27 @@ bool CLasExport::resamplingPass(std::FILE* out, std::FILE* tmp, std::FILE* la, c
     std::int64_t gridIndex = 0;
     auto gridAt = [&](std::int64_t k) { return t0 + sign * step * static_cast<double>(k); };
 
+    // The shift keeps the sign of G0. The gamma detector sits G0 above the deviation sensor, the depth
+    // reference of the curves: above it (G0 > 0) it passes a depth later on a down log, so its reading
+    // of a depth is found c records further on; below it (G0 < 0) it passes the depth earlier, and the
+    // reading is |c| records back. A count made positive whatever the sign would move a negative offset
+    // the wrong way by twice the distance. Lines written upwards look the other way.
+    std::optional<std::int64_t> shift;
+    if (choices.curves.gamma) {
+        auto c = static_cast<std::int64_t>(truncTolerant(ctx_.g0 / step));
+        shift = sign < 0 ? -c : c;
+    }
+    LineWriter writer(*this, out, choices.curves, shift);
+
     LasRecord sum;
     int count = 0;
     bool sumInRange = false;
     std::int64_t written = 0;
     double lastWritten = t0;
-    bool ok = true;
     auto emit = [&](const LasRecord& r) {
         // Nothing goes beyond the far end of the range the header announces.
         if ((r.depth - end) * sign > kEps) return;
-        if (gamma) {
-            if (ok && std::fwrite(&r, sizeof r, 1, la) != 1)
-                ok = fail(std::string(kTmpCreate) + "\n" + systemErrorText(ctx_.laPath, errno));
-        } else {
-            WriteLineAscFile(out, r, choices.curves);
-        }
+        writer.add(r);
         lastWritten = r.depth;
         ++written;
     };
@@ -494,15 +670,14 @@ bool CLasExport::resamplingPass(std::FILE* out, std::FILE* tmp, std::FILE* la, c
         sumInRange = false;
     };
 
+    RecordReader records(tmp, n, choices.reverse);
     LasRecord r;
-    for (std::int64_t i = 0; i < n && ok; ++i) {
-        std::int64_t index = choices.reverse ? n - 1 - i : i;
-        bool got = choices.reverse ? readRecord(tmp, index, r) : std::fread(&r, sizeof r, 1, tmp) == 1;
-        if (!got) {
-            ok = fail(kTmpOpen);
-            break;
+    for (std::int64_t i = 0; i < n; ++i) {
+        if (!records.read(r)) return fail(kTmpOpen);
+        if ((i + 1) % kProgressLines == 0) {
+            if (abort) return false;
+            setProgress(i + 1, n);
         }
-        if ((i + 1) % 200 == 0) setProgress(i + 1, n);
         double z = r.depth;
         bool inRange = z >= lo && z <= hi;
         bool continuing = written > 0 && (end - lastWritten) * sign > kEps;
@@ -541,63 +716,45 @@ bool CLasExport::resamplingPass(std::FILE* out, std::FILE* tmp, std::FILE* la, c
         }
     }
     // The records gathered for the last grid depth of the range are not lost at the end of the log.
-    if (ok && count > 0 && sumInRange) emit(averagedLine(gridAt(gridIndex), sum, count));
+    if (count > 0 && sumInRange) emit(averagedLine(gridAt(gridIndex), sum, count));
     setProgress(n, n);
-    if (ok && std::fflush(la) != 0)
-        ok = fail(std::string(kTmpCreate) + "\n" + systemErrorText(ctx_.laPath, errno));
-    return ok;
-}
-
-bool CLasExport::gammaPass(std::FILE* out, std::FILE* la, const LasChoices& choices) {
-    if (std::fseek(la, 0, SEEK_SET) != 0) return fail(kTmpOpen);
-    std::vector<LasRecord> recs;
-    LasRecord r;
-    while (std::fread(&r, sizeof r, 1, la) == 1)
-        recs.push_back(r);
-    if (recs.empty()) return true;
-    setStatus("I write the gamma curve,wait ...");
-    // The shift keeps the sign of G0. The gamma detector sits G0 above the deviation sensor, the depth
-    // reference of the curves: above it (G0 > 0) it passes a depth later on a down log, so its reading
-    // of a depth is found c records further on; below it (G0 < 0) it passes the depth earlier, and the
-    // reading is |c| records back. A count made positive whatever the sign would move a negative offset
-    // the wrong way by twice the distance.
-    auto c = static_cast<std::int64_t>(truncTolerant(ctx_.g0 / stepInLogUnit(choices.stepIndex)));
-    auto n = static_cast<std::int64_t>(recs.size());
-    bool up = recs.back().depth < recs.front().depth;
-    for (std::int64_t i = 0; i < n; ++i) {
-        LasRecord line = recs[static_cast<size_t>(i)];
-        std::int64_t j = up ? i - c : i + c;
-        line.gamma = j >= 0 && j < n ? recs[static_cast<size_t>(j)].gamma : kLasNull;
-        WriteLineAscFile(out, line, choices.curves);
-    }
+    if (shift && written > 0) setStatus("I write the gamma curve,wait ...");
+    writer.finish();
     return true;
 }
 
 void CLasExport::WriteLineAscFile(std::FILE* out, const LasRecord& r, const LasCurves& c) const {
-    try {
-        auto conv = [&](double v) { return v == kLasNull ? v : toDisplay(v); };
-        std::fprintf(out, "\n%#9.2f", conv(r.depth));
-        if (c.speed) std::fprintf(out, " %#9.2f", conv(r.speed));
-        if (c.gamma) std::fprintf(out, " %#9.2f", r.gamma);
-        if (c.incl) std::fprintf(out, " %#9.2f", r.incl);
-        if (c.azimuth) std::fprintf(out, " %#9.2f", r.azimuth);
-        if (c.hgDelta) std::fprintf(out, " %#9.2f", r.hgDelta);
-        if (c.roll) std::fprintf(out, " %#9.2f", r.roll);
-        if (c.mroll) std::fprintf(out, " %#9.2f", r.mroll);
-        if (c.tgrav) std::fprintf(out, " %#9.3f", r.tgrav);
-        if (c.tmag) {
-            if (r.tmag == kLasNull)
-                std::fprintf(out, " %#9.2f", r.tmag);
-            else
-                std::fprintf(out, " %9d", static_cast<int>(r.tmag * 100000.0));
-        }
-        if (c.raw)
-            std::fprintf(out, " %#9.2f %#9.2f %#9.2f %#9.2f %#9.2f %#9.2f", r.gx, r.gy, r.gz, r.hx, r.hy,
-                         r.hz);
-    } catch (...) {
-        ReportException("CLasExport::WriteLineAscFile", "LasExport.cpp", __LINE__);
-        WriteCaughtException("CLasExport::WriteLineAscFile");
+    std::string text;
+    appendLine(text, r, c);
+    std::fwrite(text.data(), 1, text.size(), out);
+}
+
+void CLasExport::appendLine(std::string& text, const LasRecord& r, const LasCurves& c) const {
+    auto conv = [&](double v) { return v == kLasNull ? v : toDisplay(v); };
+    text += '\n';
+    appendFixed(text, conv(r.depth), 2);
+    auto column = [&](bool on, double v, int decimals = 2) {
+        if (!on) return;
+        text += ' ';
+        appendFixed(text, v, decimals);
+    };
+    column(c.speed, conv(r.speed));
+    column(c.gamma, r.gamma);
+    column(c.incl, r.incl);
+    column(c.azimuth, r.azimuth);
+    column(c.hgDelta, r.hgDelta);
+    column(c.roll, r.roll);
+    column(c.mroll, r.mroll);
+    column(c.tgrav, r.tgrav, 3);
+    if (c.tmag) {
+        text += ' ';
+        if (r.tmag == kLasNull)
+            appendFixed(text, r.tmag, 2);
+        else
+            appendInteger(text, static_cast<int>(r.tmag * 100000.0));
     }
+    for (double v : {r.gx, r.gy, r.gz, r.hx, r.hy, r.hz})
+        column(c.raw, v);
 }
 
 void CLasExport::WriteHeaderLASFile(std::FILE* out, const LasChoices& choices) const {

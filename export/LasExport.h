@@ -3,11 +3,15 @@
 // shows progress: every control is a field of LasChoices, every message goes through the Operator.
 //
 // The data lines are read once into a temporary file of fixed 128-byte records (16 doubles), resampled
-// onto a regular depth grid, and written as one LAS line per grid depth; with the gamma curve the grid
-// lines pass through a second temporary file so that the gamma column can be shifted by the distance
-// between the gamma and deviation sensors.
+// onto a regular depth grid, and written as one LAS line per grid depth; with the gamma curve each grid
+// line takes the gamma of the line the distance between the gamma and deviation sensors away.
+//
+// Threads: LoadInput, SetFrom, SetTo, Prepare and Close run where the operator answers (they may ask);
+// Write asks nothing and may run on a worker thread, reporting through `progress`, `status` and the
+// Operator's message() from that thread; `abort` may be set from any thread.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -22,6 +26,8 @@
 #include "stream/DataLine.h"
 
 namespace quelt {
+
+struct OpenedLog;
 
 inline constexpr double kLasNull = -9999.25;
 inline constexpr int kLasModeDown = 12;
@@ -77,7 +83,7 @@ struct LasContext {
     double d0 = 0, g0 = 0, gammaCoef = 1;  // offsets in U
     double magneticDeclination = 0;
     std::array<std::string, 11> wellTexts;  // COMP WELL FLD LOC CTRY CNTY STAT SRVC DATE UWI API
-    std::string tmpPath, laPath;            // the private scratch files of the running export
+    std::string tmpPath;                    // the private scratch file of the running export
     LineLayout layout;                      // the data lines, as the header declares them
     double from = 0, to = 0;                // export range, U
     std::string intervalText;               // average sampling of the log, "%.2f" in mm or inches
@@ -107,6 +113,9 @@ class CLasExport {
     // Progress (position, range) and status texts of the dialog.
     std::function<void(std::int64_t pos, std::int64_t range)> progress;
     std::function<void(const std::string&)> status;
+    // Set from any thread (the window's Cancel): the export stops within a few hundred lines and leaves
+    // nothing behind.
+    std::atomic<bool> abort{false};
 
     // Chooses the input header and loads the export context; false (after the message) when the log
     // cannot be exported. The output path becomes the log's LAS20 folder, which is created.
@@ -118,7 +127,14 @@ class CLasExport {
 
     // "&Start": the whole export; true only when the LAS file is complete.
     bool Start(const LasChoices& choices, bool replaceExisting);
+    // Start in two halves: the checks and the question, then the export itself (Write).
+    bool StartChecks(const LasChoices& choices, bool replaceExisting);
     bool GenerateLASFormatFile(const LasChoices& choices, bool replaceExisting);
+    // The checks before anything is written and the question about an existing file; false (after the
+    // message) when the export cannot or must not go on.
+    bool Prepare(const LasChoices& choices, bool replaceExisting);
+    // The export after Prepare; true only when the LAS file is complete. Asks nothing.
+    bool Write(const LasChoices& choices);
     // "&Close": the export flags to Settings and section LASGenerator of ZORAK.cfg.
     void Close(const LasCurves& curves);
 
@@ -126,6 +142,8 @@ class CLasExport {
     bool ReadDataFile(std::FILE* tmp);
     void WriteHeaderLASFile(std::FILE* out, const LasChoices& choices) const;
     void WriteLineAscFile(std::FILE* out, const LasRecord& r, const LasCurves& curves) const;
+    // One data line as WriteLineAscFile writes it, appended to `text`.
+    void appendLine(std::string& text, const LasRecord& r, const LasCurves& curves) const;
 
     LasContext& context() { return ctx_; }
     const LasContext& context() const { return ctx_; }
@@ -133,9 +151,20 @@ class CLasExport {
     double stepInLogUnit(int stepIndex) const;
 
   private:
+    class LineWriter;
     bool fail(const std::string& text, MessageKind kind = MessageKind::Error);
-    bool resamplingPass(std::FILE* out, std::FILE* tmp, std::FILE* la, const LasChoices& choices);
-    bool gammaPass(std::FILE* out, std::FILE* la, const LasChoices& choices);
+    // The status of a log that cannot be exported, and the message when there is one.
+    bool unusable(const std::string& text);
+    // The steps of LoadInput.
+    bool openInput(const std::string& headerPath, LogHeader& logHeader, OpenedLog& log, LasContext& c);
+    void takeSondeOffsets(const LogHeader& logHeader, LasContext& c) const;
+    static void takeDepthRange(LasContext& c);
+    static void describeInterval(LasContext& c);
+    // The choices as this log allows them (no gamma curve without a gamma detector).
+    LasChoices effective(const LasChoices& choices) const;
+    // The end of an export, `ok` or not; returns `ok`.
+    bool ended(bool ok);
+    bool resamplingPass(std::FILE* out, std::FILE* tmp, const LasChoices& choices);
     LasRecord averagedLine(double depth, const LasRecord& sum, int n) const;
     void setStatus(const std::string& s) const {
         if (status) status(s);

@@ -113,6 +113,7 @@ bool CFileResampling::LoadInput(const std::string& headerPathIn) {
     createdFolder_ = fs::create_directories(outFolder_, ec);
 
     auto unusable = [&](const std::string& text) { return text.empty() ? false : fail(text); };
+    block_.clear();  // lines of the log loaded before
     // The log is opened as every command opens it: the same checks and the same reasons.
     {
         CHeader hr(settings_, paths_, placements_, operator_, header_, sondes_);
@@ -195,10 +196,14 @@ bool CFileResampling::SetTo(double displayValue) {
 }
 
 bool CFileResampling::readLine(std::uint64_t pos, ResampleLine& out) const {
-    std::vector<std::uint8_t> bytes;
-    if (!reader_.readLine(pos, bytes)) return false;
-    ParsedLine p;
-    parseDataLine(bytes, layout_, p);
+    // The export reads forwards line after line: the lines come from the file a block at a time.
+    const size_t size = reader_.lineSize();
+    if (pos < blockStart_ || pos + size > blockStart_ + block_.size()) {
+        blockStart_ = pos;
+        if (reader_.readLines(pos, kBlockLines, block_) == 0) return false;
+    }
+    ParsedLine& p = parsed_;
+    parseDataLine(std::span<const std::uint8_t>(block_.data() + (pos - blockStart_), size), layout_, p);
     out.head = p.head;
     out.samples = p.sampleCount;
     out.travel = p.travelTimes;
@@ -393,193 +398,208 @@ void CFileResampling::CreateViewerBMP(PreviewRaster& raster, int rows) {
     }
 }
 
-bool CFileResampling::Resample(bool replaceExisting) {
-    if (!loaded_) return fail(kBadFormat);
-    // The unfinished outputs live inside this call only: whatever way it ends, they are gone when it
-    // returns.
-    auto attempt = [&]() -> bool {
-        abort = false;
-        written_ = 0;
-        BuildOutputNames();
-        if (std::string clash = outputMeetsSource({outData_, outHeader_}, {headerPath_, dataPath_});
-            !clash.empty()) {
-            return fail(clash);
-        }
-        std::error_code ec;
-        if (fs::exists(outData_, ec)) {
-            if (!replaceExisting && !operator_.askYesNo("Same file name exist, do you want replace this ?"))
-                return fail("Resample file aborted. ", MessageKind::Information);
-        }
-        const double step = std::fabs(interval_);
-        if (!(step > 0) || !std::isfinite(step))
-            return fail("Trouble for create the new file .\n Aborded ...");
-        // Both files are written under private names and renamed when complete.
-        AtomicOutput data(outData_);
-        if (!data.open()) {
-            fail("Trouble for create the new file .\n Aborded ...\n" + data.error());
-            return false;
-        }
-        std::FILE* out = data.file();
-        const std::int64_t range = static_cast<std::int64_t>(std::fabs(to_ - from_) / step);
-        if (progress) progress(0, range);
+namespace {
 
-        double rotationNow = 0;
-        std::vector<std::uint8_t> bytes;
-        bool ok = true;
-        auto writeLine = [&](ResampleLine l, std::int32_t depth, const ResampleLine& axesFrom) {
-            if (rotation_) {
-                auto r = rotation_(axesFrom.axis(1), axesFrom.axis(3), axesFrom.axis(5), axesFrom.axis(0),
-                                   axesFrom.axis(2), axesFrom.axis(4), deviation_,
-                                   header_.magneticDeclination, header_.imageOffset);
-                if (r) rotationNow = *r;
-            }
-            int rot = into360(static_cast<int>(roundHalfAway(rotationNow)));
-            int n = l.samples;
-            rotateSamples(l.travel, n, shiftFor(rot, n));
-            rotateSamples(l.amplitude, n, shiftFor(rot, n));
-            std::int32_t stored = depth;
-            if (displayUnit_ != logUnit_)
-                stored = static_cast<std::int32_t>(truncTolerant(
-                    depth * (displayUnit_ == 1 ? units::kFeetPerMetre : units::kMetresPerFoot)));
-            put(l.head.data(), static_cast<std::uint32_t>(stored), 4);
-            put(l.head.data() + 8, static_cast<std::uint32_t>(rot), 2);
-            bytes.assign(l.head.begin(), l.head.end());
-            for (int i = 0; i < n; ++i) {
-                std::uint16_t tt = l.travel[static_cast<size_t>(i)];
-                std::uint16_t am = l.amplitude[static_cast<size_t>(i)];
-                bytes.push_back(static_cast<std::uint8_t>(tt));
-                bytes.push_back(static_cast<std::uint8_t>(tt >> 8));
-                bytes.push_back(static_cast<std::uint8_t>(am));
-                bytes.push_back(l.amplitudes16 ? static_cast<std::uint8_t>(am >> 8) : l.extra);
-            }
-            std::uint16_t sum = 0;
-            for (auto b : bytes)
-                sum = static_cast<std::uint16_t>(sum + b);
-            bytes.push_back(static_cast<std::uint8_t>(sum));
-            bytes.push_back(static_cast<std::uint8_t>(sum >> 8));
-            if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) ok = false;
-            ++written_;
-            return l.head;
-        };
-        auto unrotate = [&](ResampleLine& l) {
-            int a = into360(360 - l.shaft());
-            if (a == 0) return;
-            rotateSamples(l.travel, l.samples, shiftFor(a, l.samples));
-            rotateSamples(l.amplitude, l.samples, shiftFor(a, l.samples));
-        };
+constexpr const char* kCreateFailed = "Trouble for create the new file .\n Aborded ...";
 
-        std::uint64_t pos = position_;
-        ResampleLine prev, cur;
-        if (!readLine(pos, cur)) {
-            fail("The data file holds no whole line.\nExport file failled...");
-            return false;
-        }
-        unrotate(cur);
-        prev = cur;
-        const std::int32_t firstDepth = cur.depth(), firstTime = cur.time();
-        std::array<std::uint8_t, 37> lastHead = writeLine(cur, cur.depth(), cur);
-        std::int32_t lastDepth = cur.depth();
-        double t = cur.depth() / 1000.0;
-        const std::int32_t endMark = static_cast<std::int32_t>(roundHalfAway((to_ + h_) * 1000.0));
-        bool aborted = false;
-        auto shortOf = [&](std::int32_t a, std::int32_t b) { return down_ ? a < b : a > b; };
-        while (ok && shortOf(static_cast<std::int32_t>(roundHalfAway(t * 1000.0)), endMark)) {
-            if (abort) {
-                aborted = true;
-                break;
-            }
-            double next = down_ ? t + step : t - step;
-            auto T = static_cast<std::int32_t>(roundHalfAway(t * 1000.0));
-            auto N = static_cast<std::int32_t>(roundHalfAway(next * 1000.0));
-            bool firstRead = true, readFailed = false;
-            while (shortOf(cur.depth(), N)) {
-                ResampleLine before = cur;
-                pos += reader_.lineSize();
-                ResampleLine fresh;
-                if (!readLine(pos, fresh)) {
-                    readFailed = true;
-                    break;
-                }
-                unrotate(fresh);
-                prev = before;
-                cur = fresh;
-                if (firstRead) T = before.depth();
-                firstRead = false;
-            }
-            if (readFailed) break;
-            double e = cur.depth() == T ? 999.0 : double(N - T) / double(cur.depth() - T);
-            ResampleLine o;
-            if (e >= 0.999) {
-                o = cur;
-            } else if (e <= 0.001) {
-                o = prev;
-            } else {
-                o = cur;
-                auto mix = [&](double a, double b) { return roundHalfAway(a + e * (b - a)); };
-                put(o.head.data() + 4,
-                    static_cast<std::uint32_t>(static_cast<std::int32_t>(mix(prev.time(), cur.time()))), 4);
-                put(o.head.data() + 8,
-                    static_cast<std::uint32_t>(static_cast<int>(mix(prev.shaft(), cur.shaft()))), 2);
-                for (int a = 0; a < 6; ++a)
-                    put(o.head.data() + 20 + 2 * a,
-                        static_cast<std::uint32_t>(static_cast<int>(mix(prev.axis(a), cur.axis(a)))), 2);
-                std::uint16_t pg = static_cast<std::uint16_t>(prev.head[32] | (prev.head[33] << 8));
-                std::uint16_t cg = static_cast<std::uint16_t>(cur.head[32] | (cur.head[33] << 8));
-                put(o.head.data() + 32, static_cast<std::uint32_t>(mix(pg, cg)), 2);
-                o.head[34] = static_cast<std::uint8_t>(mix(prev.head[34], cur.head[34]));
-                int n = std::min(prev.samples, cur.samples);
-                for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
-                    o.travel[i] = static_cast<std::uint16_t>(
-                        std::trunc(prev.travel[i] + e * (cur.travel[i] - prev.travel[i])));
-                    o.amplitude[i] = static_cast<std::uint16_t>(
-                        std::trunc(prev.amplitude[i] + e * (cur.amplitude[i] - prev.amplitude[i])));
-                }
-            }
-            lastHead = writeLine(o, N, cur);
-            lastDepth = N;
-            t = next;
-            if (progress) progress(written_ - 1, range);
-        }
-        if (aborted) return false;  // nothing of a cancelled export is left
-        if (!ok) {
-            errno = 0;
-            std::fflush(out);
-            fail("Trouble for create the new file .\n Aborded ...\n" +
-                 systemErrorText(outData_, errno ? errno : EIO));
-            return false;
-        }
-        std::int32_t lastTime = le32(lastHead.data() + 4);
-        AtomicOutput headerOut(outHeader_);
-        std::string headerText;
-        if (!outputHeaderText(firstDepth, firstTime, lastDepth, lastTime, headerText) || !headerOut.open() ||
-            std::fwrite(headerText.data(), 1, headerText.size(), headerOut.file()) != headerText.size()) {
-            fail("Trouble for create the new file .\n Aborded ...\n" + headerOut.error());
-            return false;
-        }
-        if (!data.commit()) {
-            fail("Trouble for create the new file .\n Aborded ...\n" + data.error());
-            return false;
-        }
-        if (!headerOut.commit()) {
-            // The data without its header would be a log no program can open.
-            ::unlink(outData_.c_str());
-            fail("Trouble for create the new file .\n Aborded ...\n" + headerOut.error());
-            return false;
-        }
-        if (progress) progress(range, range);
-        return true;
-    };
-    bool done = false;
-    try {
-        done = attempt();
-    } catch (...) {
-        ReportException("CFileResampling::Resample", "Resampling.cpp", __LINE__);
+// A line's samples turned back from the rotation it was recorded with.
+void unrotate(ResampleLine& l) {
+    int a = into360(360 - l.shaft());
+    if (a == 0) return;
+    rotateSamples(l.travel, l.samples, shiftFor(a, l.samples));
+    rotateSamples(l.amplitude, l.samples, shiftFor(a, l.samples));
+}
+
+// The line `e` of the way from `prev` to `cur` (0 < e < 1): time, rotation, axes, gamma and the samples
+// interpolated, the rest of `cur`.
+ResampleLine interpolated(const ResampleLine& prev, const ResampleLine& cur, double e) {
+    ResampleLine o = cur;
+    auto mix = [&](double a, double b) { return roundHalfAway(a + e * (b - a)); };
+    put(o.head.data() + 4,
+        static_cast<std::uint32_t>(static_cast<std::int32_t>(mix(prev.time(), cur.time()))), 4);
+    put(o.head.data() + 8, static_cast<std::uint32_t>(static_cast<int>(mix(prev.shaft(), cur.shaft()))), 2);
+    for (int a = 0; a < 6; ++a)
+        put(o.head.data() + 20 + 2 * a,
+            static_cast<std::uint32_t>(static_cast<int>(mix(prev.axis(a), cur.axis(a)))), 2);
+    std::uint16_t pg = static_cast<std::uint16_t>(prev.head[32] | (prev.head[33] << 8));
+    std::uint16_t cg = static_cast<std::uint16_t>(cur.head[32] | (cur.head[33] << 8));
+    put(o.head.data() + 32, static_cast<std::uint32_t>(mix(pg, cg)), 2);
+    o.head[34] = static_cast<std::uint8_t>(mix(prev.head[34], cur.head[34]));
+    int n = std::min(prev.samples, cur.samples);
+    for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
+        o.travel[i] =
+            static_cast<std::uint16_t>(std::trunc(prev.travel[i] + e * (cur.travel[i] - prev.travel[i])));
+        o.amplitude[i] = static_cast<std::uint16_t>(
+            std::trunc(prev.amplitude[i] + e * (cur.amplitude[i] - prev.amplitude[i])));
     }
+    return o;
+}
+
+}  // namespace
+
+bool CFileResampling::Resample(bool replaceExisting) {
+    return CheckOutputs(replaceExisting) && WriteResampled();
+}
+
+bool CFileResampling::ended(bool done) {
     std::error_code ec;
     const fs::path folder = fs::path(outData_).parent_path();
     // A folder made for this log and left empty goes with a failed export.
     if (!done && createdFolder_ && fs::is_empty(folder, ec)) fs::remove(folder, ec);
     return done;
+}
+
+bool CFileResampling::CheckOutputs(bool replaceExisting) {
+    if (!loaded_) return fail(kBadFormat);
+    abort = false;  // a Cancel of an earlier export, not of this one
+    written_ = 0;
+    BuildOutputNames();
+    if (std::string clash = outputMeetsSource({outData_, outHeader_}, {headerPath_, dataPath_});
+        !clash.empty())
+        return ended(fail(clash));
+    std::error_code ec;
+    if (fs::exists(outData_, ec)) {
+        if (!replaceExisting && !operator_.askYesNo("Same file name exist, do you want replace this ?"))
+            return ended(fail("Resample file aborted. ", MessageKind::Information));
+    }
+    const double step = std::fabs(interval_);
+    if (!(step > 0) || !std::isfinite(step)) return ended(fail(kCreateFailed));
+    return true;
+}
+
+void CFileResampling::encodeLine(ResampleLine l, std::int32_t depth, const ResampleLine& axesFrom,
+                                 std::vector<std::uint8_t>& bytes) {
+    if (rotation_) {
+        auto r = rotation_(axesFrom.axis(1), axesFrom.axis(3), axesFrom.axis(5), axesFrom.axis(0),
+                           axesFrom.axis(2), axesFrom.axis(4), deviation_, header_.magneticDeclination,
+                           header_.imageOffset);
+        // A line whose axes give no rotation keeps the one before it.
+        if (r) rotationNow_ = *r;
+    }
+    int rot = into360(static_cast<int>(roundHalfAway(rotationNow_)));
+    int n = l.samples;
+    rotateSamples(l.travel, n, shiftFor(rot, n));
+    rotateSamples(l.amplitude, n, shiftFor(rot, n));
+    std::int32_t stored = depth;
+    if (displayUnit_ != logUnit_)
+        stored = static_cast<std::int32_t>(
+            truncTolerant(depth * (displayUnit_ == 1 ? units::kFeetPerMetre : units::kMetresPerFoot)));
+    put(l.head.data(), static_cast<std::uint32_t>(stored), 4);
+    put(l.head.data() + 8, static_cast<std::uint32_t>(rot), 2);
+    bytes.assign(l.head.begin(), l.head.end());
+    for (int i = 0; i < n; ++i) {
+        std::uint16_t tt = l.travel[static_cast<size_t>(i)];
+        std::uint16_t am = l.amplitude[static_cast<size_t>(i)];
+        bytes.push_back(static_cast<std::uint8_t>(tt));
+        bytes.push_back(static_cast<std::uint8_t>(tt >> 8));
+        bytes.push_back(static_cast<std::uint8_t>(am));
+        bytes.push_back(l.amplitudes16 ? static_cast<std::uint8_t>(am >> 8) : l.extra);
+    }
+    std::uint16_t sum = 0;
+    for (auto b : bytes)
+        sum = static_cast<std::uint16_t>(sum + b);
+    bytes.push_back(static_cast<std::uint8_t>(sum));
+    bytes.push_back(static_cast<std::uint8_t>(sum >> 8));
+}
+
+bool CFileResampling::WriteResampled() {
+    if (!loaded_) return fail(kBadFormat);
+    bool done = false;
+    try {
+        // Both files are written under private names and renamed when complete: whatever way this
+        // ends, no unfinished output is left.
+        AtomicOutput data(outData_);
+        if (!data.open()) return ended(fail(std::string(kCreateFailed) + "\n" + data.error()));
+        Extent extent;
+        if (resampleLines(data.file(), extent) && !abort) done = commitOutputs(data, extent);
+    } catch (...) {
+        ReportException("CFileResampling::Resample", "Resampling.cpp", __LINE__);
+    }
+    return ended(done);
+}
+
+bool CFileResampling::resampleLines(std::FILE* out, Extent& extent) {
+    const double step = std::fabs(interval_);
+    const std::int64_t range = static_cast<std::int64_t>(std::fabs(to_ - from_) / step);
+    if (progress) progress(0, range);
+    rotationNow_ = 0;
+    std::vector<std::uint8_t> bytes;
+    bool ok = true;
+    auto writeLine = [&](const ResampleLine& l, std::int32_t depth, const ResampleLine& axesFrom) {
+        encodeLine(l, depth, axesFrom, bytes);
+        if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) ok = false;
+        ++written_;
+        extent.lastTime = le32(bytes.data() + 4);
+        extent.lastDepth = depth;
+    };
+
+    std::uint64_t pos = position_;
+    ResampleLine prev, cur;
+    if (!readLine(pos, cur)) return fail("The data file holds no whole line.\nExport file failled...");
+    unrotate(cur);
+    prev = cur;
+    extent.firstDepth = cur.depth();
+    extent.firstTime = cur.time();
+    writeLine(cur, cur.depth(), cur);
+    double t = cur.depth() / 1000.0;
+    const std::int32_t endMark = static_cast<std::int32_t>(roundHalfAway((to_ + h_) * 1000.0));
+    auto shortOf = [&](std::int32_t a, std::int32_t b) { return down_ ? a < b : a > b; };
+    while (ok && shortOf(static_cast<std::int32_t>(roundHalfAway(t * 1000.0)), endMark)) {
+        if (abort) return false;  // nothing of a cancelled export is left
+        double next = down_ ? t + step : t - step;
+        auto T = static_cast<std::int32_t>(roundHalfAway(t * 1000.0));
+        auto N = static_cast<std::int32_t>(roundHalfAway(next * 1000.0));
+        // The source lines up to the next grid depth; T becomes the depth of the line before them.
+        bool firstRead = true, readFailed = false;
+        while (shortOf(cur.depth(), N)) {
+            ResampleLine before = cur;
+            pos += reader_.lineSize();
+            ResampleLine fresh;
+            if (!readLine(pos, fresh)) {
+                readFailed = true;
+                break;
+            }
+            unrotate(fresh);
+            prev = before;
+            cur = fresh;
+            if (firstRead) T = before.depth();
+            firstRead = false;
+        }
+        if (readFailed) break;
+        double e = cur.depth() == T ? 999.0 : double(N - T) / double(cur.depth() - T);
+        if (e >= 0.999)
+            writeLine(cur, N, cur);
+        else if (e <= 0.001)
+            writeLine(prev, N, cur);
+        else
+            writeLine(interpolated(prev, cur, e), N, cur);
+        t = next;
+        if (progress) progress(written_ - 1, range);
+    }
+    if (!ok) {
+        errno = 0;
+        std::fflush(out);
+        return fail(std::string(kCreateFailed) + "\n" + systemErrorText(outData_, errno ? errno : EIO));
+    }
+    if (progress) progress(range, range);
+    return true;
+}
+
+bool CFileResampling::commitOutputs(AtomicOutput& data, const Extent& extent) {
+    AtomicOutput headerOut(outHeader_);
+    std::string headerText;
+    if (!outputHeaderText(extent.firstDepth, extent.firstTime, extent.lastDepth, extent.lastTime,
+                          headerText) ||
+        !headerOut.open() ||
+        std::fwrite(headerText.data(), 1, headerText.size(), headerOut.file()) != headerText.size())
+        return fail(std::string(kCreateFailed) + "\n" + headerOut.error());
+    if (!data.commit()) return fail(std::string(kCreateFailed) + "\n" + data.error());
+    if (!headerOut.commit()) {
+        // The data without its header would be a log no program can open.
+        ::unlink(outData_.c_str());
+        return fail(std::string(kCreateFailed) + "\n" + headerOut.error());
+    }
+    return true;
 }
 
 bool CFileResampling::outputHeaderText(std::int32_t firstDepth, std::int32_t firstTime,

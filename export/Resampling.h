@@ -16,6 +16,7 @@
 
 #include "config/Header.h"
 #include "config/SondeDatabase.h"
+#include "platform/Files.h"
 #include "platform/Operator.h"
 #include "stream/DataFile.h"
 #include "stream/DataLine.h"
@@ -86,6 +87,11 @@ class CFileResampling {
     void CreateViewerBMP(PreviewRaster& raster, int rows);
     // "&Export": true only when the output data file and header are complete.
     bool Resample(bool replaceExisting);
+    // Resample in two halves: the checks of the outputs with the question about an existing file
+    // (false after the message), then the writing, which asks nothing and may run on a worker thread
+    // (its progress and messages come from that thread).
+    bool CheckOutputs(bool replaceExisting);
+    bool WriteResampled();
 
     // What the dialog shows.
     const std::string& baseName() const { return base_; }
@@ -107,7 +113,20 @@ class CFileResampling {
     std::int64_t linesWritten() const { return written_; }
 
   private:
+    // The first and last lines written, for the output header.
+    struct Extent {
+        std::int32_t firstDepth = 0, firstTime = 0, lastDepth = 0, lastTime = 0;
+    };
     bool fail(const std::string& text, MessageKind kind = MessageKind::Error);
+    // The end of an export, `done` or not; returns `done`.
+    bool ended(bool done);
+    // The grid lines into `out`; false (after the message, none when cancelled) when not complete.
+    bool resampleLines(std::FILE* out, Extent& extent);
+    // One output line: `l` turned by the rotation of the axes of `axesFrom`, at `depth`, with its sum.
+    void encodeLine(ResampleLine l, std::int32_t depth, const ResampleLine& axesFrom,
+                    std::vector<std::uint8_t>& bytes);
+    // The header beside the complete data, then both under their names.
+    bool commitOutputs(AtomicOutput& data, const Extent& extent);
     bool readLine(std::uint64_t pos, ResampleLine& out) const;
     void updateView();
     void detectOrientation();
@@ -141,6 +160,12 @@ class CFileResampling {
     SamplingView view_;
     std::string orientationText_, directionText_;
     std::int64_t written_ = 0;
+    double rotationNow_ = 0;  // the rotation of the last line written
+    // The lines last read from the data file (from blockStart_), and the last line decoded.
+    static constexpr size_t kBlockLines = 256;
+    mutable std::vector<std::uint8_t> block_;
+    mutable std::uint64_t blockStart_ = 0;
+    mutable ParsedLine parsed_;
 };
 
 }  // namespace quelt

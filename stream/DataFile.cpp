@@ -226,6 +226,20 @@ bool DataFileReader::readLine(std::uint64_t position, std::vector<std::uint8_t>&
     return readFully(fd_, line.data(), lineSize_, position);
 }
 
+size_t DataFileReader::readLines(std::uint64_t position, size_t count,
+                                 std::vector<std::uint8_t>& lines) const {
+    lines.clear();
+    if (fd_ < 0 || lineSize_ == 0 || position >= openedSize_) return 0;
+    const size_t n =
+        static_cast<size_t>(std::min<std::uint64_t>(count, (openedSize_ - position) / lineSize_));
+    lines.resize(n * lineSize_);
+    if (n == 0 || !readFully(fd_, lines.data(), lines.size(), position)) {
+        lines.clear();
+        return 0;
+    }
+    return n;
+}
+
 bool DataFileReader::readDepthField(std::uint64_t position, std::int32_t& depth) const {
     if (fd_ < 0 || lineSize_ < 4 || position + lineSize_ > size()) return false;
     std::uint8_t b[4];

@@ -108,6 +108,9 @@ class DataFileReader {
 
     // Reads the whole line at `position` (bytes); false at the end of the file or on a partial line.
     bool readLine(std::uint64_t position, std::vector<std::uint8_t>& line) const;
+    // Reads up to `count` whole lines from `position` in one call into `lines` (resized to what was
+    // read); returns the number of whole lines read, 0 at the end of the file.
+    size_t readLines(std::uint64_t position, size_t count, std::vector<std::uint8_t>& lines) const;
     // The depth field (first four bytes) of the line at `position`; false past the last whole line.
     bool readDepthField(std::uint64_t position, std::int32_t& depth) const;
     // From `position`, the first line whose depth field is at or past `target` (at or above it for a

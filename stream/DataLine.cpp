@@ -191,6 +191,11 @@ std::int32_t lineDepthField(std::span<const std::uint8_t> line) {
     return static_cast<std::int32_t>(readLe(line.data(), 4, true));
 }
 
+std::int64_t channelValue(std::span<const std::uint8_t> line, const LineChannel& c) {
+    if (c.sampleType < 0 || c.sampleType > 7 || c.offset + c.width > line.size()) return 0;
+    return readLe(line.data() + c.offset, c.width, c.sampleType % 2 == 0);
+}
+
 void parseDataLine(std::span<const std::uint8_t> line, const LineLayout& layout, ParsedLine& out) {
     out.values.assign(layout.channels.size(), 0);
     out.sampleCount = 0;

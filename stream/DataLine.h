@@ -54,6 +54,10 @@ struct LineInputs {
 void buildDataLine(std::span<const std::uint8_t> frame, const LineInputs& in, const LineLayout& layout,
                    std::vector<std::uint8_t>& out);
 
+// The value of one plain field (sample types 0..7) of a line as parseDataLine reads it; 0 when the
+// line is too short to hold it.
+std::int64_t channelValue(std::span<const std::uint8_t> line, const LineChannel& channel);
+
 // The depth field of a line (its first four bytes) as stored.
 std::int32_t lineDepthField(std::span<const std::uint8_t> line);
 

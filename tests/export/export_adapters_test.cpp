@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
+#include <map>
 #include <sstream>
 
 #include "LogFixture.h"
@@ -170,5 +172,52 @@ TEST_F(ExportAdaptersTest, ResamplingToTheHighSideStoresTheDecodersRotation) {
         // 90 samples of 4 degrees: sample i of the source is now at i + 65.
         int travel0 = line[37 + 4 * 65] | line[37 + 4 * 65 + 1] << 8;
         EXPECT_EQ(travel0, fixtureTravel(lineDepthField(line), 0)) << "line at " << p / kFixtureFullLine;
+    }
+}
+
+TEST_F(ExportAdaptersTest, PicturesEncodedOnThePoolAreTheSequentialOnesAndAFailureLeavesNothing) {
+    // A log of 2 510 lines: six full pictures and a partial one, the samples varying along it.
+    FixtureLog log;
+    log.recLineSize = kFixtureFullLine;
+    for (int d = 10000; d < 10000 + 5 * 2510; d += 5) {
+        FixtureLine l;
+        l.depth = d;
+        log.lines.push_back(l);
+    }
+    const std::string hed = log.write(dir / "logs", "pool");
+    LogHeader header;
+    CHeader io(settings, paths, placements, op, header, *sondes);
+    OpenedLog opened;
+    ASSERT_EQ(openLog(hed, io, op, opened, false), OpenLogResult::Ok);
+    ColourTable table;
+    BuildColourTable(defaultPalette(), 0, table);
+    // The files of one report, by name; "" when it failed.
+    auto report = [&](unsigned threads, const std::string& logDir, const std::string& blocked) {
+        DataFileLineSource lines;
+        EXPECT_TRUE(lines.open(opened.dataPath, header));
+        ExportReportRaster raster(settings, header, opened.layout, table);
+        CHtmlReport r(logDir, 0, raster);
+        r.setEncoderThreads(threads);
+        // A folder under a picture's name: that picture cannot be written.
+        if (!blocked.empty()) fs::create_directories(fs::path(r.reportFolder("pool")) / blocked);
+        std::map<std::string, std::string> files;
+        if (!r.MakeHtmlReport(lines, header, "pool")) {
+            for (const auto& entry : fs::directory_iterator(r.reportFolder("pool")))
+                if (entry.is_regular_file()) files[entry.path().filename().string()] = "left behind";
+            return files;
+        }
+        for (const auto& entry : fs::directory_iterator(r.reportFolder("pool")))
+            files[entry.path().filename().string()] = readText(entry.path());
+        return files;
+    };
+    const auto sequential = report(0, (dir / "one").string() + "/", "");
+    ASSERT_EQ(sequential.size(), 8u);  // seven pictures and the page
+    const std::string fourth = std::next(sequential.begin(), 3)->first;
+    for (unsigned threads : {1u, 3u}) {
+        const std::string tag = std::to_string(threads);
+        EXPECT_EQ(report(threads, (dir / ("pool" + tag)).string() + "/", ""), sequential)
+            << threads << " threads";
+        EXPECT_TRUE(report(threads, (dir / ("fail" + tag)).string() + "/", fourth).empty())
+            << threads << " threads";
     }
 }

@@ -234,20 +234,23 @@ TEST_F(LasExportTest, GammaIsShiftedByTheSignedSensorDistanceAndNullBeyondTheLog
     c.curves.speed = c.curves.incl = c.curves.azimuth = c.curves.hgDelta = c.curves.roll = c.curves.mroll =
         c.curves.tgrav = c.curves.tmag = c.curves.raw = false;
     FixtureLog log = centimetreLog(9900, 12100);
-    auto exportWithGammaOffset = [&](int gammaOffsetCm, const char* name) {
+    auto exportWithGammaOffset = [&](int gammaOffsetCm, bool reverse, const char* name) {
         SondeEntry e = sondes->slot(0);
         e.gammaOffset = gammaOffsetCm;
         sondes->setSlot(0, e);
         sondes->SelectSonde(0);
+        c.reverse = reverse;
         return parseLas(exportLog(log, c, 10.00, 12.00, name));
     };
-    const LasFile plain = exportWithGammaOffset(100, "plain");  // G0 = 0
     const struct {
         int gammaOffsetCm;
-        int records;  // G0 / step, signed
-    } cases[] = {{150, 10}, {50, -10}};
+        bool reverse;
+        int records;  // how many lines further on in the file a line finds its gamma
+    } cases[] = {{150, false, 10}, {50, false, -10}, {150, true, -10}, {50, true, 10}};
     for (const auto& k : cases) {
-        const LasFile shifted = exportWithGammaOffset(k.gammaOffsetCm, k.records > 0 ? "above" : "below");
+        const LasFile plain = exportWithGammaOffset(100, k.reverse, "plain");  // G0 = 0
+        const LasFile shifted =
+            exportWithGammaOffset(k.gammaOffsetCm, k.reverse, k.records > 0 ? "above" : "below");
         ASSERT_EQ(shifted.rows.size(), plain.rows.size()) << k.gammaOffsetCm;
         const auto n = static_cast<long>(plain.rows.size());
         for (long i = 0; i < n; ++i) {
@@ -255,8 +258,32 @@ TEST_F(LasExportTest, GammaIsShiftedByTheSignedSensorDistanceAndNullBeyondTheLog
             const double expected = j >= 0 && j < n ? plain.rows[static_cast<size_t>(j)][1] : -9999.25;
             EXPECT_EQ(shifted.rows[static_cast<size_t>(i)][0], plain.rows[static_cast<size_t>(i)][0]);
             EXPECT_EQ(shifted.rows[static_cast<size_t>(i)][1], expected)
-                << "G0 " << k.gammaOffsetCm - 100 << " cm, row " << i;
+                << "G0 " << k.gammaOffsetCm - 100 << " cm, reverse " << k.reverse << ", row " << i;
         }
+    }
+}
+
+TEST_F(LasExportTest, DataLinesAreFormattedAsPrintfFormatsThem) {
+    // Every column of one line against printf's own formats, on values whose rounding is delicate.
+    const double values[] = {0.0,   -0.0,   0.005,   0.015,         0.125,    -0.125, 2.675,     1e-9,
+                             -1e-9, 99.995, 12345.6, 123456789.987, -9999.25, 1e15,   -123.4567, 0.0049999};
+    LasCurves all;
+    auto las = exporter();
+    for (double v : values) {
+        // The total field is written in whole hundred-thousandths, which a 32-bit number holds.
+        const double tmag = std::fabs(v) < 1e4 ? v : 0.5;
+        LasRecord r{v, v, v, v, v, v, v, v, v, tmag, v, v, v, v, v, v};
+        std::string text;
+        las->appendLine(text, r, all);
+        std::string expected = format("\n%#9.2f", v);
+        for (int i = 0; i < 7; ++i)
+            expected += format(" %#9.2f", v);
+        expected += format(" %#9.3f", v);
+        expected +=
+            tmag == kLasNull ? format(" %#9.2f", tmag) : format(" %9d", static_cast<int>(tmag * 100000.0));
+        for (int i = 0; i < 6; ++i)
+            expected += format(" %#9.2f", v);
+        EXPECT_EQ(text, expected) << v;
     }
 }
 

@@ -241,3 +241,20 @@ TEST_F(ResamplingTest, ThePreviewTurnsEachLineByTheChosenRotationLessTheRecorded
     ASSERT_TRUE(r->Resample(true));
     EXPECT_EQ(outputLines(*r).front()[0] | (outputLines(*r).front()[1] << 8), 10000);
 }
+
+TEST_F(ResamplingTest, ALogLoadedAfterAnotherIsReadFromItsOwnFile) {
+    auto r = std::make_unique<CFileResampling>(settings, paths, placements, op, *sondes, rotation);
+    struct Rows final : PreviewRaster {
+        std::vector<std::int32_t> depths;
+        void ComposeRow(int, const ResampleLine& line, int) override { depths.push_back(line.depth()); }
+    };
+    // Two logs of the same layout and length (longer than the lines read at a time), previewed one after
+    // the other: the lines of the second are not those the first left behind.
+    for (int start : {10000, 20000}) {
+        ASSERT_TRUE(
+            r->LoadInput(fullLog(start, start + 1500, 5).write(dir / "logs", "log" + std::to_string(start))));
+        Rows raster;
+        r->CreateViewerBMP(raster, 2);
+        EXPECT_EQ(raster.depths, (std::vector<std::int32_t>{start, start + 5}));
+    }
+}

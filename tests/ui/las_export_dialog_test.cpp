@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
 #include <QTest>
 
 #include "UiFixture.h"
@@ -100,6 +101,7 @@ TEST_F(LasDialog, WritesTheSameFileAsTheCommandLine) {
     typeInto(dlg.fromEdit(), "9.2");
     typeInto(dlg.toEdit(), "10.5");
     ASSERT_TRUE(dlg.StartExport());
+    ASSERT_TRUE(uitest::exportResult(dlg)) << ::testing::PrintToString(op.messages());
     EXPECT_EQ(dlg.statusText()->text(), "File migred.");
     EXPECT_EQ(dlg.progressBar()->maximum(), 201);
     uitest::grab(dlg, "las_export");
@@ -132,4 +134,33 @@ TEST_F(LasDialog, AnOutputThatIsTheSourceIsRefused) {
     ASSERT_FALSE(op.messages().empty());
     EXPECT_NE(op.messages().back().find("is the source file"), std::string::npos) << op.messages().back();
     EXPECT_EQ(readText(viv), before);
+}
+
+TEST_F(LasDialog, AnExportRunsBesideTheWindowAndCloseStopsItLeavingNothing) {
+    std::string hed = centimetreLog(10000, 12000).write(sandbox / "logs", "well");
+    uitest::Gate gate;
+    // The export is held inside its first orientation computation.
+    OrientationRoutine held = [&](double, double, double, double, double, double, double) {
+        gate.pass();
+        return std::optional<OrientationValues>(OrientationValues{});
+    };
+    CLasExportDlg dlg(context, op, held);
+    dlg.show();
+    op.answerPath(hed);
+    dlg.BrowseInput();
+    op.clear();
+    auto whileHeld = [&] {
+        EXPECT_FALSE(dlg.startButton()->isEnabled());
+        EXPECT_FALSE(dlg.fromEdit()->isEnabled());
+    };
+    EXPECT_FALSE(uitest::runHeldExportAndStop(
+        dlg, gate, [&] { return dlg.StartExport(); }, whileHeld, dlg.closeButton()));
+    EXPECT_TRUE(dlg.startButton()->isEnabled());
+    EXPECT_TRUE(dlg.fromEdit()->isEnabled());
+    // Neither the LAS file nor its scratch file, nor the LAS20 folder the export made.
+    for (const auto& entry : fs::recursive_directory_iterator(sandbox / "logs"))
+        EXPECT_EQ(entry.path().filename().string().find("LAS"), std::string::npos) << entry.path();
+    for (const auto& entry : fs::recursive_directory_iterator(sandbox / "logs"))
+        EXPECT_EQ(entry.path().filename().string().find("las"), std::string::npos) << entry.path();
+    EXPECT_TRUE(op.messages().empty()) << op.messages().front();
 }

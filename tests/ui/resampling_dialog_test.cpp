@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -103,6 +104,7 @@ TEST_F(ResamplingDialog, ExportWritesWhatTheCommandLineWrites) {
     uitest::grab(dlg, "resampling");
     typeInto(dlg.intervalEdit(), "10");
     ASSERT_TRUE(dlg.Export());
+    ASSERT_TRUE(uitest::exportResult(dlg)) << ::testing::PrintToString(op.messages());
     EXPECT_TRUE(dlg.exportButton()->isEnabled());
     EXPECT_GT(dlg.progressBar()->maximum(), 0);
     EXPECT_EQ(dlg.progressBar()->value(), dlg.progressBar()->maximum());
@@ -119,19 +121,22 @@ TEST_F(ResamplingDialog, ExportWritesWhatTheCommandLineWrites) {
 }
 
 TEST_F(ResamplingDialog, CancelStopsTheExportBeforeTheNextLine) {
-    CFileResamplingDlg dlg(context, op);
+    uitest::Gate gate;
+    // The export is held inside the rotation of its first line.
+    RotationRoutine held = [&](double, double, double, double, double, double, int, double, double) {
+        gate.pass();
+        return std::optional<double>(0.0);
+    };
+    CFileResamplingDlg dlg(context, op, held);
     dlg.show();
     op.answerPath(hed);
     dlg.BrowseInput();
-    QTimer::singleShot(0, dlg.cancelButton(), [&] {
-        EXPECT_TRUE(dlg.busy());
-        EXPECT_FALSE(dlg.exportButton()->isEnabled());
-        dlg.cancelButton()->click();
-    });
-    EXPECT_FALSE(dlg.Export());
-    EXPECT_TRUE(dlg.isVisible());
+    auto whileHeld = [&] { EXPECT_FALSE(dlg.exportButton()->isEnabled()); };
+    EXPECT_FALSE(uitest::runHeldExportAndStop(
+        dlg, gate, [&] { return dlg.Export(); }, whileHeld, dlg.cancelButton()));
     EXPECT_LE(dlg.resampler().linesWritten(), 2);
-    EXPECT_FALSE(fs::exists(sandbox / "logs" / "RESAMPLING" / "rs_X.hed"));
+    EXPECT_TRUE(dlg.exportButton()->isEnabled());
+    EXPECT_FALSE(fs::exists(sandbox / "logs" / "RESAMPLING"));
     // Idle, Cancel closes.
     dlg.cancelButton()->click();
     EXPECT_FALSE(dlg.isVisible());

@@ -55,7 +55,8 @@ CFileResamplingDlg::CFileResamplingDlg(ProgramContext& context, Operator& op, Ro
     : QDialog(parent),
       context_(context),
       op_(op),
-      rs_(context.settings, context.paths, context.placements, op, *context.sondes,
+      workerOp_(op, this),
+      rs_(context.settings, context.paths, context.placements, workerOp_, *context.sondes,
           rotation ? std::move(rotation) : decoderRotationRoutine(context.settings)),
       mainStatus_(std::move(mainStatus)) {
     setWindowTitle("Resampling");
@@ -171,12 +172,18 @@ CFileResamplingDlg::CFileResamplingDlg(ProgramContext& context, Operator& op, Ro
     connect(export_, &QPushButton::clicked, this, [this] { Export(); });
     connect(cancel_, &QPushButton::clicked, this, &CFileResamplingDlg::reject);
 
-    rs_.progress = [this](std::int64_t pos, std::int64_t range) {
-        progress_->setRange(0, static_cast<int>(std::clamp<std::int64_t>(range, 0, INT32_MAX)));
-        progress_->setValue(static_cast<int>(std::clamp<std::int64_t>(pos, 0, INT32_MAX)));
-        // Pending window messages are processed so that Cancel is seen before the next line.
-        QApplication::processEvents();
-    };
+    rs_.progress = [this](std::int64_t pos, std::int64_t range) { runner_.postProgress(pos, range); };
+    connect(&runner_, &ExportRunner::progress, this, [this](qint64 pos, qint64 range) {
+        progress_->setRange(0, static_cast<int>(std::clamp<qint64>(range, 0, INT32_MAX)));
+        progress_->setValue(static_cast<int>(std::clamp<qint64>(pos, 0, INT32_MAX)));
+    });
+    connect(&runner_, &ExportRunner::finished, this, [this](bool ok) {
+        QApplication::restoreOverrideCursor();
+        for (QWidget* w : std::initializer_list<QWidget*>{inputBrowse_, outputBrowse_, from_, to_, interval_,
+                                                          deviation_, export_})
+            w->setEnabled(true);
+        emit exportFinished(ok);
+    });
 
     auto* right = new QVBoxLayout;
     right->addWidget(inputGroup);
@@ -311,22 +318,27 @@ void CFileResamplingDlg::checkInterval() {
     checking_ = false;
 }
 
+CFileResamplingDlg::~CFileResamplingDlg() {
+    rs_.abort = true;
+}
+
 bool CFileResamplingDlg::Export() {
-    if (!loaded_ || busy_) return false;
-    busy_ = true;
-    export_->setEnabled(false);
+    if (!loaded_ || runner_.busy()) return false;
+    // The checks and the question here, where the operator answers; the export on the worker.
+    if (!rs_.CheckOutputs(false)) return false;
+    // Nothing the export reads changes while it runs.
+    for (QWidget* w : std::initializer_list<QWidget*>{inputBrowse_, outputBrowse_, from_, to_, interval_,
+                                                      deviation_, export_})
+        w->setEnabled(false);
     progress_->setValue(0);
     progress_->setVisible(true);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ok = rs_.Resample(false);
-    QApplication::restoreOverrideCursor();
-    busy_ = false;
-    export_->setEnabled(true);
-    return ok;
+    runner_.start([this] { return rs_.WriteResampled(); });
+    return true;
 }
 
 void CFileResamplingDlg::reject() {
-    if (busy_) {
+    if (runner_.busy()) {
         rs_.abort = true;
         return;
     }

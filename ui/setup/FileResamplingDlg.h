@@ -1,7 +1,8 @@
 #pragma once
 // The resampling window: a preview of the first lines re-oriented as chosen, the source log, the depth
 // range, the sampling interval and its allowed range, the deviation choice, the detected orientation
-// and direction of the source, the output folder, and the export run by CFileResampling.
+// and direction of the source, the output folder, and the export of CFileResampling, run on a worker
+// while the window answers as usual; "&Cancel" (or Escape) stops it, leaving nothing.
 
 #include <QComboBox>
 #include <QDialog>
@@ -15,6 +16,7 @@
 
 #include "export/Resampling.h"
 #include "imaging/ExportBmp.h"
+#include "ui/setup/ExportRunner.h"
 
 namespace quelt {
 struct ProgramContext;
@@ -46,9 +48,12 @@ class CFileResamplingDlg : public QDialog {
     CFileResamplingDlg(ProgramContext& context, Operator& op, RotationRoutine rotation = nullptr,
                        std::function<void(const std::string&)> mainStatus = nullptr,
                        QWidget* parent = nullptr);
+    ~CFileResamplingDlg() override;
 
     void BrowseInput();
     void BrowseOutput();
+    // Checks the outputs (and asks about existing ones), then starts the export on the worker: false
+    // when refused, true when started; exportFinished tells how it ended.
     bool Export();
 
     CFileResampling& resampler() { return rs_; }
@@ -66,10 +71,13 @@ class CFileResamplingDlg : public QDialog {
     QPushButton* cancelButton() const { return cancel_; }
     QProgressBar* progressBar() const { return progress_; }
     PreviewArea* preview() const { return preview_; }
-    bool busy() const { return busy_; }
+    bool busy() const { return runner_.busy(); }
 
   public slots:
     void reject() override;
+
+  signals:
+    void exportFinished(bool ok);
 
   private:
     void showSampling();
@@ -82,11 +90,13 @@ class CFileResamplingDlg : public QDialog {
 
     ProgramContext& context_;
     Operator& op_;
+    WorkerOperator workerOp_;
     CFileResampling rs_;
+    ExportRunner runner_;  // after rs_: destroyed first, waiting for the export that uses it
     std::function<void(const std::string&)> mainStatus_;
     PaletteSet palettes_;
     ColourTable colours_;
-    bool loaded_ = false, busy_ = false, checking_ = false;
+    bool loaded_ = false, checking_ = false;
     int logUnit_ = 0;
     QLineEdit *input_, *from_, *to_, *interval_;
     QLabel *fromUnit_, *toUnit_, *average_, *averageUnit_, *intervalUnit_, *range_, *orientation_,

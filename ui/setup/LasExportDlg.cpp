@@ -41,7 +41,8 @@ CLasExportDlg::CLasExportDlg(ProgramContext& context, Operator& op, OrientationR
     : QDialog(parent),
       context_(context),
       op_(op),
-      las_(context.settings, context.paths, context.placements, op, *context.sondes,
+      workerOp_(op, this),
+      las_(context.settings, context.paths, context.placements, workerOp_, *context.sondes,
            orientation ? std::move(orientation) : decoderOrientationRoutine(context.settings)) {
     setWindowTitle("LAS 2.0 exportation for VEXA");
     input_ = new QLineEdit("*.hed", this);
@@ -96,15 +97,14 @@ CLasExportDlg::CLasExportDlg(ProgramContext& context, Operator& op, OrientationR
     status_ = new QLabel(this);
     status_->setObjectName("status");
 
-    las_.progress = [this](std::int64_t pos, std::int64_t range) {
-        progress_->setRange(0, static_cast<int>(std::min<std::int64_t>(range, INT32_MAX)));
-        progress_->setValue(static_cast<int>(std::min<std::int64_t>(pos, INT32_MAX)));
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
-    las_.status = [this](const std::string& s) {
-        status_->setText(QString::fromStdString(s));
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    };
+    las_.progress = [this](std::int64_t pos, std::int64_t range) { runner_.postProgress(pos, range); };
+    las_.status = [this](const std::string& s) { runner_.postStatus(s); };
+    connect(&runner_, &ExportRunner::progress, this, [this](qint64 pos, qint64 range) {
+        progress_->setRange(0, static_cast<int>(std::min<qint64>(range, INT32_MAX)));
+        progress_->setValue(static_cast<int>(std::min<qint64>(pos, INT32_MAX)));
+    });
+    connect(&runner_, &ExportRunner::status, status_, &QLabel::setText);
+    connect(&runner_, &ExportRunner::finished, this, &CLasExportDlg::exportEnded);
 
     auto* files = new QGridLayout;
     files->addWidget(new QLabel("Input file", this), 0, 0);
@@ -230,20 +230,54 @@ LasCurves CLasExportDlg::checkedCurves() const {
     return c;
 }
 
+CLasExportDlg::~CLasExportDlg() {
+    las_.abort = true;
+}
+
 bool CLasExportDlg::StartExport() {
+    if (runner_.busy()) return false;
     LasChoices choices;
     choices.stepIndex = step_->currentIndex();
     choices.reverse = reverse_->isChecked();
     choices.curves = checkedCurves();
-    start_->setEnabled(false);
+    // The checks and the question here, where the operator answers; the export on the worker.
+    if (!las_.StartChecks(choices, false)) return false;
+    // Nothing the export reads changes while it runs.
+    enabledBefore_.clear();
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{inputBrowse_, outputBrowse_, from_, to_, reverse_, step_, start_})
+        enabledBefore_.emplace_back(w, w->isEnabled());
+    for (QCheckBox* box : curves_)
+        enabledBefore_.emplace_back(box, box->isEnabled());
+    for (auto& [w, enabled] : enabledBefore_)
+        w->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool ok = las_.Start(choices, false);
+    runner_.start([this, choices] { return las_.Write(choices); });
+    return true;
+}
+
+void CLasExportDlg::exportEnded(bool ok) {
     QApplication::restoreOverrideCursor();
+    for (auto& [w, enabled] : enabledBefore_)
+        w->setEnabled(enabled);
+    enabledBefore_.clear();
     start_->setEnabled(loaded_ && !las_.context().outputPath.empty());
-    return ok;
+    emit exportFinished(ok);
+}
+
+void CLasExportDlg::reject() {
+    if (runner_.busy()) {
+        las_.abort = true;
+        return;
+    }
+    QDialog::reject();
 }
 
 void CLasExportDlg::CloseDialog() {
+    if (runner_.busy()) {
+        las_.abort = true;
+        return;
+    }
     // The boxes stand for the flags only once a log is loaded; a box disabled for a sonde without gamma
     // keeps its flag.
     if (loaded_) {

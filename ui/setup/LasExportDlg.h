@@ -1,6 +1,7 @@
 #pragma once
 // The dialog "LAS 2.0 exportation for VEXA": chooses the log and the LAS file, the depth range, the
-// step and the curves, and runs the export of CLasExport with its progress and status texts.
+// step and the curves, and runs the export of CLasExport on a worker with its progress and status
+// texts. While it runs the dialog answers as usual; "&Close" (or Escape) stops it, leaving nothing.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <array>
 
 #include "export/LasExport.h"
+#include "ui/setup/ExportRunner.h"
 
 namespace quelt {
 struct ProgramContext;
@@ -25,12 +27,17 @@ class CLasExportDlg : public QDialog {
     // `orientation` computes the orientation curves (none: the live decoders' routine, as `quelt las`).
     CLasExportDlg(ProgramContext& context, Operator& op, OrientationRoutine orientation = nullptr,
                   QWidget* parent = nullptr);
+    ~CLasExportDlg() override;
 
     // The buttons' actions (also for tests).
     void BrowseInput();
     void BrowseOutput();
+    // Checks the choices (and asks about an existing file), then starts the export on the worker:
+    // false when refused, true when started; exportFinished tells how it ended.
     bool StartExport();
+    // Idle: keeps the flags and closes. During an export: stops it.
     void CloseDialog();
+    bool busy() const { return runner_.busy(); }
 
     CLasExport& exporter() { return las_; }
     QLineEdit* inputText() const { return input_; }
@@ -47,7 +54,14 @@ class CLasExportDlg : public QDialog {
     QProgressBar* progressBar() const { return progress_; }
     QLabel* statusText() const { return status_; }
 
+  public slots:
+    void reject() override;
+
+  signals:
+    void exportFinished(bool ok);
+
   private:
+    void exportEnded(bool ok);
     void setControlsEnabled(bool on);
     void checkFrom();
     void checkTo();
@@ -57,7 +71,10 @@ class CLasExportDlg : public QDialog {
 
     ProgramContext& context_;
     Operator& op_;
+    WorkerOperator workerOp_;
     CLasExport las_;
+    ExportRunner runner_;  // after las_: destroyed first, waiting for the export that uses it
+    std::vector<std::pair<QWidget*, bool>> enabledBefore_;  // the controls' states while an export runs
     bool loaded_ = false;
     QLineEdit *input_, *output_, *from_, *to_;
     QPushButton *inputBrowse_, *outputBrowse_, *start_, *close_;
