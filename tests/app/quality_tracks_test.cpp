@@ -132,10 +132,11 @@ TEST_F(WindowTest, TheTracksGetOneRowPerPictureRowDuringALiveLog) {
     // Rows the picture has not painted yet are not shown either: the newest shown is the picture's.
     for (int i = kRows; i < kRows + 5; ++i)
         liveLine(*window, i, 20.0 + i * 0.005, 1);
-    // Scrolled back by ten rows, the window ends ten rows before that; back at the live edge again.
+    // Scrolled back by ten rows, the window ends ten rows before the newest row drawn, as the picture's
+    // scroll-back counts them; back at the live edge again, the newest painted row.
     panel->setRowsBack(10);
-    EXPECT_EQ(panel->shownWindow().rows.size(), static_cast<size_t>(kRows - 10));
-    EXPECT_FLOAT_EQ(panel->shownWindow().rows.back().depth, 20.0f + (kRows - 11) * 0.005f);
+    EXPECT_EQ(panel->shownWindow().rows.size(), static_cast<size_t>(kRows + 5 - 10));
+    EXPECT_FLOAT_EQ(panel->shownWindow().rows.back().depth, 20.0f + (kRows + 4 - 10) * 0.005f);
     panel->setRowsBack(0);
     EXPECT_EQ(panel->shownWindow().rows.size(), static_cast<size_t>(kRows));
     EXPECT_FLOAT_EQ(panel->shownWindow().rows.back().depth, 20.0f + (kRows - 1) * 0.005f);
