@@ -748,10 +748,12 @@ void CLasExport::appendLine(std::string& text, const LasRecord& r, const LasCurv
     column(c.tgrav, r.tgrav, 3);
     if (c.tmag) {
         text += ' ';
-        if (r.tmag == kLasNull)
-            appendFixed(text, r.tmag, 2);
+        // The total field in nT (a whole number); a value no int holds (a damaged log) is written as null.
+        const double nanotesla = r.tmag * 100000.0;
+        if (r.tmag == kLasNull || !(std::fabs(nanotesla) < 2147483647.0))
+            appendFixed(text, kLasNull, 2);
         else
-            appendInteger(text, static_cast<int>(r.tmag * 100000.0));
+            appendInteger(text, static_cast<int>(nanotesla));
     }
     for (double v : {r.gx, r.gy, r.gz, r.hx, r.hy, r.hz})
         column(c.raw, v);

@@ -287,6 +287,28 @@ TEST_F(LasExportTest, DataLinesAreFormattedAsPrintfFormatsThem) {
     }
 }
 
+TEST_F(LasExportTest, ATotalFieldNoWholeNumberHoldsIsWrittenAsNull) {
+    // A damaged log's field beyond 21474 gauss (or not a number) has no nT value: the column says null.
+    LasCurves onlyField{};
+    onlyField.speed = onlyField.gamma = onlyField.incl = onlyField.azimuth = onlyField.hgDelta =
+        onlyField.roll = onlyField.mroll = onlyField.tgrav = onlyField.raw = false;
+    auto las = exporter();
+    const struct {
+        double tmag;
+        const char* column;
+    } cases[] = {{0.5, "     50000"},     {-0.5, "    -50000"},  {21474.0, " 2147400000"},
+                 {21475.0, "  -9999.25"}, {-1e12, "  -9999.25"}, {std::nan(""), "  -9999.25"},
+                 {kLasNull, "  -9999.25"}};
+    for (const auto& k : cases) {
+        LasRecord r{};
+        r.depth = 1.0;
+        r.tmag = k.tmag;
+        std::string text;
+        las->appendLine(text, r, onlyField);
+        EXPECT_EQ(text, std::string("\n     1.00") + k.column) << k.tmag;
+    }
+}
+
 TEST_F(LasExportTest, AZeroTimeByteGivesGammaMinus999AndKeepsTheSpeedFinite) {
     FixtureLog log = centimetreLog(10000, 10300);
     for (size_t i = 10; i <= 15; ++i)
