@@ -652,10 +652,8 @@ void MainWindow::nextQualityRow(const LiveValues& v, double depth, bool down, bo
 void MainWindow::addQualityRow() {
     if (!nextRow.pending) return;
     nextRow.pending = false;
-    QualityLimits limits;
-    if (nextRow.live) {
-        limits.revolutionMs = revolutionMsOf(context_.settings.MotorPeriod);
-    } else {
+    QualityLimits limits = qualityLimitsOf(context_.settings);
+    if (!nextRow.live) {
         if (replayRevolutionMs_ <= 0) {
             const double measured = medianLineInterval(transport_.replayLog(), kReplayIntervalLines);
             replayRevolutionMs_ = measured > 0 ? measured : revolutionMsOf(replaySettings_.MotorPeriod);
@@ -1359,6 +1357,8 @@ ui::DepthInputs MainWindow::depthInputs() const {
     in.serialNumber = flags_.replayLoaded ? context_.header.serialNumber : sonde.serialNumber;
     in.sondeReady = panel_.powerUpStep() >= ProbePanel::kReady;
     in.verticalStepMm = flags_.replayLoaded ? image_.step : lastStepMm_.load();
+    const QualityLimits limits = qualityLimitsOf(context_.settings);
+    in.speedLimit = speedLimitOf(limits.stepMm, limits.revolutionMs);
     in.picOriented = flags_.replayLoaded ? context_.header.screenMode : context_.settings.PicOriented;
     return in;
 }

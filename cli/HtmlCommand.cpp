@@ -160,7 +160,7 @@ int runHtml(const GlobalOptions& options, const std::vector<std::string>& args) 
     }
     std::unique_ptr<QualityTracksReport> tracks;
     if (withTracks) {
-        QualityLimits limits;
+        QualityLimits limits = qualityLimitsOf(context.settings);
         const double interval = medianLineInterval(log);
         limits.revolutionMs = interval > 0 ? interval : revolutionMsOf(context.settings.MotorPeriod);
         const SondeEntry& sonde = context.sondes->current();

@@ -29,7 +29,8 @@ const char* const kUsage =
     "within 2% of the field measured over the first 5 m of the log, or of the one given). Depths and\n"
     "speeds are in the log's unit. A log holds no replaced line: a frame the logger replaced is drawn,\n"
     "never written, so it shows here as a gap. The header is never written.\n\n"
-    "  --step D    the vertical step wanted between two lines, millimetres (default 5)\n"
+    "  --step D    the vertical step wanted between two lines, millimetres (default: QualityStepMm\n"
+    "              of Zorak.cfg, 5 when it is not set)\n"
     "  --field B   the |B| reference, in the sonde's unit (gauss), instead of the measured one\n"
     "  --json      one JSON object: header, unit, lines, replaced, firstDepth, lastDepth, minDepth,\n"
     "              maxDepth, stepMm, revolutionMs, speedLimit, highestSpeed, highestSpeedDepth,\n"
@@ -108,6 +109,7 @@ int runQc(const GlobalOptions& options, const std::vector<std::string>& args) {
     ProgramContext context;
     std::string error;
     if (!startCommand("qc", options.home, op, context)) return kExitFailure;
+    if (stepText.empty()) limits.stepMm = context.settings.QualityStepMm;
     OpenedLog log;
     if (openLog(headerPath, *context.headerIo, op, log, /*repair=*/false) != OpenLogResult::Ok)
         return kExitFailure;

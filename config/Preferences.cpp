@@ -117,6 +117,7 @@ constexpr RealKey kRealKeys[] = {
     // A declination stored west, negative, means the same as its page's 0..359.99 value: read as it stands.
     {"MagneticOffset", &Settings::MagneticOffset, false},
     {"PulleysDiameter", &Settings::PulleysDiameter, true, 10, {2500, 15000}},  // tenths of a millimetre
+    {"QualityStepMm", &Settings::QualityStepMm, false, 1, {0.5, 100.0}},
 };
 // The pulley's circumference in inches, read only when depths are in feet.
 constexpr RealKey kPulleyCircumInch = {
@@ -477,6 +478,7 @@ std::vector<SettingItem> listSettings(const Settings& s, const ProgramPaths& p) 
     add("PaletteInUse", s.PaletteInUse);
     add("SplashScreenOff", s.SplashScreenOff);
     add("QualityTracks", s.QualityTracks);
+    add("QualityStepMm", s.QualityStepMm);
     add("SondeUsed", s.SondeUsed);
     add("DownEnergie", s.DownEnergie);
     add("UpholePulseWidth", s.UpholePulseWidth);

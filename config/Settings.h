@@ -55,6 +55,9 @@ struct Settings {
     int PaletteInUse = 1;
     bool SplashScreenOff = false;
     bool QualityTracks = false;  // a key of our own: the quality tracks shown beside the pictures
+    // A key of our own: the vertical step the operator wants between two lines, millimetres; with the
+    // revolutions a second it gives the highest logging speed that leaves no gap.
+    double QualityStepMm = 5.0;
 
     // Sonde command parameters.
     int SondeUsed = 0;

@@ -278,10 +278,8 @@ bool Acquisition::startRecording(const std::string& headerPath, bool down, Opera
         lastReplaced_ = counters.fullReplaced.load();
         lastMissed_ = counters.missed.load();
         flow_.arm(now);
-        QualityLimits limits;
-        limits.revolutionMs = revolutionMsOf(context_.settings.MotorPeriod);
         std::lock_guard<std::mutex> q(qualityMutex_);
-        recordingQuality_ = LogQuality(limits);
+        recordingQuality_ = LogQuality(qualityLimitsOf(context_.settings));
         replacedAtStart_ = counters.fullReplaced.load();
     }
     return ok;

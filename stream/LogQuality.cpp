@@ -37,6 +37,13 @@ double GapTally::add(double previousDepth, double depth, double stepMetres) {
     return gap;
 }
 
+QualityLimits qualityLimitsOf(const Settings& settings) {
+    QualityLimits limits;
+    limits.stepMm = settings.QualityStepMm;
+    limits.revolutionMs = revolutionMsOf(settings.MotorPeriod);
+    return limits;
+}
+
 double speedLimitOf(double stepMm, double revolutionMs) {
     if (!(revolutionMs > 0) || !(stepMm > 0)) return 0.0;
     // step (m) x revolutions per second x 60 s.

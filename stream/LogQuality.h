@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/Settings.h"
 #include "stream/LiveState.h"
 
 namespace quelt {
@@ -50,6 +51,9 @@ struct QualityLimits {
     double magneticReference = 0.0;   // the field the operator gives; 0: measured over the first metres
     double referenceLength = 5.0;     // metres of log over which the reference field is measured
 };
+
+// The limits of the settings: the operator's step and the revolution time of the motor period.
+QualityLimits qualityLimitsOf(const Settings& settings);
 
 // One line as the picture gets it. kNoValue marks what is not known.
 struct QualityLine {

@@ -205,6 +205,35 @@ quelt::ui::DepthInputs liveOrientation(int picOriented, bool computed) {
 }
 }  // namespace
 
+TEST(DepthPanel, TheSpeedLimitShowsBesideTheSpeedWhichTurnsRedAboveIt) {
+    application();
+    quelt::Settings settings;
+    quelt::ColourTable table;
+    CDephtDlg panel(table, settings);
+    const struct {
+        int linkStatus, depthUnit;
+        double speed, limit;
+        const char* shown;
+        bool red;
+    } cases[] = {
+        {255, 0, 1.5, 2.17, "max 2.17", false}, {255, 0, -2.5, 2.17, "max 2.17", true},
+        {255, 1, 2.5, 2.17, "max 7.12", true},  {255, 0, 2.17, 2.17, "max 2.17", false},
+        {255, 0, 9.0, 0.0, "", false},          {0, 0, 9.0, 2.17, "", false},  // no logger: nothing
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.shown);
+        quelt::ui::DepthInputs in;
+        in.linkStatus = k.linkStatus;
+        in.depthUnit = k.depthUnit;
+        in.values.speed = k.speed;
+        in.speedLimit = k.limit;
+        panel.PutDataOnScreen(in);
+        EXPECT_EQ(panel.speedLimitLabel()->text().toStdString(), k.shown);
+        EXPECT_EQ(panel.speedField()->shownTextColour(),
+                  k.red ? QColor(0xFF, 0x30, 0x30) : QColor(255, 255, 0));
+    }
+}
+
 TEST(DepthPanel, OrientationFieldsByPicOrientedAndTheReferenceIcon) {
     application();
     quelt::Settings settings;

@@ -165,6 +165,9 @@ TEST_F(PreferencesTest, LoadedValuesAreClampedAndConverted) {
         {"PulsResolution=100", [](const Settings& s) { return s.PulsResolution; }, 500},
         {"PulleysDiameter=100", [](const Settings& s) { return s.PulleysDiameter; }, 250.0},
         {"PulleysDiameter=99999", [](const Settings& s) { return s.PulleysDiameter; }, 1500.0},
+        {"QualityStepMm=0", [](const Settings& s) { return s.QualityStepMm; }, 0.5},
+        {"QualityStepMm=2.5", [](const Settings& s) { return s.QualityStepMm; }, 2.5},
+        {"Unrelated=1", [](const Settings& s) { return s.QualityStepMm; }, 5.0},
     };
     writeValidPlacements();
     for (const auto& c : cases) {

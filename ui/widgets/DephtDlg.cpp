@@ -53,6 +53,10 @@ DepthTexts depthTexts(const DepthInputs& in) {
         t.depth = trim(format("%8.2f", depth * factor));
         if (!speedEmpty) t.speed = trim(format("%6.2f", speed * factor));
     }
+    if (in.linkStatus >= 16 && in.speedLimit > 0) {
+        t.speedLimit = "max " + trim(format("%6.2f", in.speedLimit * factor));
+        t.overSpeed = std::fabs(speed) > in.speedLimit;
+    }
     if (in.linkStatus > 32) {
         const double step = in.verticalStepMm;
         if (step > -9999)
@@ -202,7 +206,17 @@ CDephtDlg::CDephtDlg(const ColourTable& table, const Settings& settings, QWidget
     grid->addWidget(depthUnit_, 0, 2);
     grid->addWidget(new QLabel("Speed", this), 1, 0);
     grid->addWidget(speed_, 1, 1);
-    grid->addWidget(speedUnit_, 1, 2);
+    // The unit, and under it the highest speed that leaves no gap.
+    speedLimit_ = new QLabel(this);
+    speedLimit_->setObjectName("speedLimit");
+    QFont limitFont = speedLimit_->font();
+    limitFont.setPointSizeF(limitFont.pointSizeF() * 0.8);
+    speedLimit_->setFont(limitFont);
+    auto* speedUnits = new QVBoxLayout;
+    speedUnits->setSpacing(0);
+    speedUnits->addWidget(speedUnit_);
+    speedUnits->addWidget(speedLimit_);
+    grid->addLayout(speedUnits, 1, 2);
     grid->addWidget(new QLabel("reso.", this), 2, 0);
     grid->addWidget(step_, 2, 1);
     grid->addWidget(stepUnit_, 2, 2);
@@ -288,10 +302,11 @@ void CDephtDlg::toggleReference() {
     referenceAtTop_ = !referenceAtTop_;
 }
 
-void CDephtDlg::colourDigits(std::uint32_t rgb) {
+void CDephtDlg::colourDigits(std::uint32_t rgb, bool overSpeed) {
     const QColor c = colourFromRgb(rgb);
     depth_->SetColours(Qt::black, c, Qt::black, c);
-    speed_->SetColours(Qt::black, c, Qt::black, c);
+    const QColor s = overSpeed ? colourFromRgb(kOverSpeedColour) : c;
+    speed_->SetColours(Qt::black, s, Qt::black, s);
 }
 
 void CDephtDlg::PutDataOnScreen(const DepthInputs& input) {
@@ -299,7 +314,9 @@ void CDephtDlg::PutDataOnScreen(const DepthInputs& input) {
     in.referenceAtTop = referenceAtTop_;
     last_ = in;
     DepthTexts t = depthTexts(in);
-    if (!haveShown_ || t.colour != shown_.colour) colourDigits(t.colour);
+    if (!haveShown_ || t.colour != shown_.colour || t.overSpeed != shown_.overSpeed)
+        colourDigits(t.colour, t.overSpeed);
+    speedLimit_->setText(QString::fromStdString(t.speedLimit));
     depth_->WriteCounterDataCString(t.depth);
     speed_->WriteCounterDataCString(t.speed);
     step_->WriteCounterDataCString(t.step);

@@ -31,6 +31,7 @@ inline constexpr std::uint32_t kReplayColour = 0xA0FFFF;  // a0,ff,ff
 inline constexpr std::uint32_t kNoOrientationColour = 0x00FF00;
 inline constexpr std::uint32_t kHighSideColour = 0xF8BF24;  // orange
 inline constexpr std::uint32_t kBlinkColour = 0xFF0000;
+inline constexpr std::uint32_t kOverSpeedColour = 0xFF3030;  // the speed above the limit
 inline constexpr const char* kOrientationWait = "------";
 
 // What the panel shows, from the live record and the modes.
@@ -45,6 +46,7 @@ struct DepthInputs {
     int serialNumber = 0;              // of the replayed log in replay, else of the selected sonde
     bool sondeReady = true;            // PowerUpStep reached 10
     double verticalStepMm = kNoValue;  // between two revolutions (ImageLine step)
+    double speedLimit = 0;             // metres a minute that leave no gap (live); 0: none shown
     int picOriented = 0;               // PicOriented: 0 none, 1 magnetic north, 2 high side
 };
 
@@ -53,6 +55,8 @@ enum class OrientationShow { Empty, Values, Waiting };
 struct DepthTexts {
     std::string depth, speed, step;
     std::uint32_t colour = kLiveColour;  // RGB of the depth and speed digits
+    std::string speedLimit;              // "max 2.17" beside the speed, in its unit
+    bool overSpeed = false;              // the speed digits red: faster than the limit
     std::string depthUnit, speedUnit, stepUnit;
     std::string serial;
     bool serialBlinking = false;
@@ -137,12 +141,14 @@ class CDephtDlg : public QWidget {
     QCheckBox* blackAndWhite() const { return bw_; }
     PaletteStrip* paletteStrip() const { return strip_; }
     CBigDepth* magnifier() const { return magnifier_; }
+    QLabel* speedLimitLabel() const { return speedLimit_; }
 
   private:
-    void colourDigits(std::uint32_t rgb);
+    void colourDigits(std::uint32_t rgb, bool overSpeed);
 
     CGraphicCounterCtrl *depth_, *speed_, *step_;
     QLabel *depthUnit_, *speedUnit_, *stepUnit_;
+    QLabel* speedLimit_;
     std::array<CGraphicCounterCtrl*, 5> orientation_{};
     CViewMeterCtrl* needle_;
     CColorStaticST* serial_;
