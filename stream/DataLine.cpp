@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "config/Header.h"
+#include "config/Resolution.h"
 #include "platform/Text.h"
 
 namespace quelt {
@@ -81,19 +82,6 @@ bool isSampleType(int type) {
 
 }  // namespace
 
-int samplesForResolutionCode(int code) {
-    switch (code) {
-        case 1:
-            return 360;
-        case 2:
-            return 180;
-        case 3:
-            return 120;
-        default:
-            return 90;
-    }
-}
-
 LineLayout makeLayout(const std::vector<LineChannel>& channels) {
     LineLayout layout;
     for (LineChannel c : channels) {
@@ -127,7 +115,7 @@ void buildDataLine(std::span<const std::uint8_t> frame, const LineInputs& in, co
     const size_t frameSize = frame.size();
     auto frameByte = [&](size_t i) -> std::uint8_t { return i < frameSize ? frame[i] : 0; };
     const int resolution = frameByte(18);
-    const int n = samplesForResolutionCode(resolution);
+    const int n = samplesForResolution(resolution);
     const bool threeByteSamples = frameByte(22) == 6 && (frameByte(17) & 0x80) == 0;
     const size_t stride = threeByteSamples ? 3 : 4;
     // Samples present in the frame: never more than N, never past the frame's end.

@@ -44,7 +44,7 @@ TEST(Commands, PresetCount) {
     s.SetDepthUnit = 1;  // feet
     EXPECT_EQ(presetCount(s, FixedSondeInfo(0), 100.0), 243840);
     auto f = makeF2(Settings{}, sonde, 12.5);
-    EXPECT_EQ(readI32(&f.bytes[1]), 112000);
+    EXPECT_EQ(readLeI32(&f.bytes[1]), 112000);
 }
 
 TEST(Commands, GainsAndAcoustics) {
@@ -60,8 +60,8 @@ TEST(Commands, GainsAndAcoustics) {
     s.UpBlanking = 1200.9;
     s.UpWindow = 70000;  // low 16 bits
     auto f5 = makeF5(s);
-    EXPECT_EQ(readU16(&f5.bytes[1]), 1200);
-    EXPECT_EQ(readU16(&f5.bytes[3]), 70000 - 65536);
+    EXPECT_EQ(readLe16(&f5.bytes[1]), 1200);
+    EXPECT_EQ(readLe16(&f5.bytes[3]), 70000 - 65536);
     auto f4 = makeF4(s);
     const std::uint8_t expected[] = {0x04, 2, 87, 10, 15, 6, 124};
     EXPECT_EQ(0, std::memcmp(f4.data(), expected, 7));
