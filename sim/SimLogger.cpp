@@ -213,7 +213,8 @@ int SimLogger::samplesPerRevolution() const {
 
 double SimLogger::shortestRevolutionMs() const {
     int n = samplesPerRevolution();
-    bool three = scenario_.sonde.threeByteSamples && sonde_.format == 6 && (sonde_.gain & 0x80) == 0;
+    bool three = scenario_.sonde.threeByteSamples && sonde_.format == kSampleFormat3Byte &&
+                 (sonde_.gain & image::kGainAutomatic) == 0;
     double bytes = (three ? 3 : 4) * n + 45 + 8;
     double baud = Cable::baudOf(std::max<int>(sonde_.baudDivisor, 1));
     double transmit = bytes * 10.0 / baud * 1000.0;
@@ -309,9 +310,9 @@ std::vector<std::uint8_t> SimLogger::loggerBody(Millis at) {
     return b;
 }
 
-std::vector<std::uint8_t> SimLogger::statusBody(Millis at, std::uint8_t status) {
+void SimLogger::writeSondeHeader(std::vector<std::uint8_t>& b, Millis at) {
+    // A status frame and a full data frame open with the same fields.
     using namespace quelt::status;
-    std::vector<std::uint8_t> b(kStatusFrameLength - 2);
     b[kAlarms] = flags();
     b[kUpGain] = echoedGain();
     b[kDownDrive] = logger_.downDrive;
@@ -321,6 +322,12 @@ std::vector<std::uint8_t> SimLogger::statusBody(Millis at, std::uint8_t status) 
     double i = currentMa();
     b[kVoltage] = byteOf(cable_.headVoltage(logger_.power, i));
     b[kCurrent] = byteOf(i);
+}
+
+std::vector<std::uint8_t> SimLogger::statusBody(Millis at, std::uint8_t status) {
+    using namespace quelt::status;
+    std::vector<std::uint8_t> b(kStatusFrameLength - 2);
+    writeSondeHeader(b, at);
     b[kCommStatus] = status;
     ++counters_.statusFrames;
     return b;
@@ -328,23 +335,15 @@ std::vector<std::uint8_t> SimLogger::statusBody(Millis at, std::uint8_t status) 
 
 std::vector<std::uint8_t> SimLogger::dataBody(Millis at, std::uint8_t status) {
     int n = samplesPerRevolution();
-    bool agc = (sonde_.gain & 0x80) != 0;
-    bool three = scenario_.sonde.threeByteSamples && sonde_.format == 6 && !agc;
+    bool agc = (sonde_.gain & image::kGainAutomatic) != 0;
+    bool three = scenario_.sonde.threeByteSamples && sonde_.format == kSampleFormat3Byte && !agc;
     int stride = three ? 3 : 4;
     using namespace quelt::image;
     std::vector<std::uint8_t> b(kHeaderSize + static_cast<size_t>(stride * n) + 3);
     double depth = trueDepth(at);
     double t = winchStart_ < 0 ? 0.0 : static_cast<double>(at - winchStart_) / 1000.0;
     ++revolution_;
-    b[kAlarms] = flags();
-    b[kUpGain] = echoedGain();
-    b[kDownDrive] = logger_.downDrive;
-    put16(b, kReadBack, accepted_);
-    put32(b, kEncoder, static_cast<std::uint32_t>(encoderCount(at)));
-    put16(b, kSpeed, static_cast<std::uint16_t>(speedCount(at)));
-    double i = currentMa();
-    b[kVoltage] = byteOf(cable_.headVoltage(logger_.power, i));
-    b[kCurrent] = byteOf(i);
+    writeSondeHeader(b, at);
     int echo = scenario_.faults.sondeEchoError;
     put16(b, kBlanking, static_cast<std::uint16_t>(sonde_.blanking + echo));
     put16(b, kWindow, static_cast<std::uint16_t>(sonde_.window + echo));

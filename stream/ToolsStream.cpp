@@ -631,13 +631,16 @@ void CToolsStream::fillImageLine(const std::uint8_t* f, const FullFrameLayout& l
     const double blanking = settings_.DisplayBlanking;
     const double window = settings_.DisplayWindow;
     const int contrast = settings_.LevelContrast;
+    // Locals, not the layout's members: the line's byte stores could alias them and force a reload.
     const int n = layout.samples;
+    const std::size_t stride = static_cast<std::size_t>(layout.stride);
+    const bool wideAmplitude = layout.wideAmplitude;
     const std::uint8_t* sample = f + image::kHeaderSize;
-    for (int i = 0; i < n; ++i, sample += layout.stride) {
+    for (int i = 0; i < n; ++i, sample += stride) {
         const std::uint16_t t = readLe16(sample + image::kSampleTravel);
         line_.rawLine[i] = t;
         line_.sampleLine[i] = scaleTravelTime(t, blanking, window);
-        const std::uint8_t a = layout.wideAmplitude
+        const std::uint8_t a = wideAmplitude
                                    ? scaleAmplitude16(readLe16(sample + image::kSampleAmplitude), contrast)
                                    : sample[image::kSampleAmplitude];
         line_.sampleLine[ImageLine::kAmplitudeOffset + i] = a;

@@ -78,6 +78,30 @@ TEST(Commands, LoggerReadBack) {
     EXPECT_FALSE(loggerReadBackMatches(logger, f1));
 }
 
+// The reference of the read-back: only a command 0x01 replaces it; a logger frame that does not read
+// it back asks for it again, one that does (or any frame before the first command 0x01) does not.
+TEST(Commands, LastLoggerCommandAsksForTheCommandAgain) {
+    Settings s;
+    const CommandFrame f1 = makeF1(s);
+    std::uint8_t readsBack[20] = {}, forgot[20] = {};
+    std::memcpy(readsBack + logger::kConstant, &f1.bytes[f1::kConstant], 5);
+    LastLoggerCommand last;
+    EXPECT_FALSE(last.resendFor(forgot));  // nothing sent yet
+    last.record(f1);
+    last.record(makeF4(s));  // not a command 0x01: the reference stays
+    struct Case {
+        const std::uint8_t* frame;
+        bool resend;
+    };
+    for (const Case& c : {Case{readsBack, false}, Case{forgot, true}}) {
+        const auto again = last.resendFor(c.frame);
+        ASSERT_EQ(again.has_value(), c.resend);
+        if (again) {
+            EXPECT_EQ(again->bytes, f1.bytes);
+        }
+    }
+}
+
 TEST(Speeds, Tables) {
     struct {
         int divisor;
