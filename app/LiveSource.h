@@ -17,7 +17,7 @@ namespace quelt::app {
 struct LiveHooks {
     // A status-bar text of parts 1..3 changed, or a packet arrived (restart the idle blanking).
     std::function<void()> statusChanged;
-    // RefreshDataView with its code, asked by the link (1024 link lost, 1025 watcher and sender).
+    // RefreshDataView with its code (RefreshCode), asked by the link.
     std::function<void(int code)> refresh;
     // The link asks for the probe panel's Stop, or its Power button (the device was lost).
     std::function<void()> pressStop;

@@ -74,16 +74,10 @@ QString mainWindowTitle() {
     return QString(kProductBanner) + " version" + QChar(0x00A0) + kProductVersion;
 }
 
-// The window's half of what the probe panel model asks; the commands are the engine's.
-class MainWindow::Ports final : public ProbePanelPorts {
+// The window's side of the probe panel model; its commands are the engine's.
+class MainWindow::Ports final : public ProbePanelWindow {
   public:
     explicit Ports(MainWindow& w) : w_(w) {}
-    void sendF0() override {}
-    std::array<std::uint8_t, 8> sendF1() override { return {}; }
-    std::array<std::uint8_t, 4> sendF3() override { return {}; }
-    std::array<std::uint8_t, 7> sendF4() override { return {}; }
-    std::array<std::uint8_t, 7> sendF5() override { return {}; }
-    bool commandPending() override { return false; }
     void beep(int, int) override { QApplication::beep(); }
     void clearPicture() override {
         w_.clearPicture();
@@ -141,7 +135,7 @@ MainWindow::MainWindow(ProgramContext& context, Operator& op, LiveSource& source
     connectEngine();
     startTimers();
     controller_->schedulePaint(true);
-    RefreshDataView(1024);
+    RefreshDataView(kRefreshValues);
     const QScreen* screen = QGuiApplication::primaryScreen();
     fitToScreen(screen ? screen->availableGeometry() : kFallbackScreen);
     qApp->installEventFilter(this);
@@ -239,7 +233,7 @@ void MainWindow::makeToolWindows() {
     tools_ = new ui::CToolsProbeDlg(this);
     tools_->onLeave = [this] { context_.placements.set(PlacementSlot::ToolsBox, ui::placementOf(tools_)); };
     ui::TravelHost travelHost;
-    travelHost.sendF5 = [this] { static_cast<ProbePanelPorts&>(*acq_).sendF5(); };
+    travelHost.sendF5 = [this] { static_cast<LoggerCommands&>(*acq_).sendF5(); };
     travelHost.linkState = [this] {
         TravelLinkState s;
         s.framesArriving = linkStatus_.load() == kLinkFullData;
@@ -718,7 +712,7 @@ void MainWindow::OpenAndPlay() {
         controller_->schedulePaint(true);
     }
     // The log is ready: the replay starts with Play.
-    RefreshDataView(1024);
+    RefreshDataView(kRefreshValues);
 }
 
 void MainWindow::NewLog() {
@@ -901,7 +895,7 @@ void MainWindow::ImperialDepth() {
         this, [this] { message1034(502); }, Qt::QueuedConnection);
     clearPicture();
     controller_->schedulePaint(true);
-    RefreshDataView(1024);
+    RefreshDataView(kRefreshValues);
     travel_->unitChanged();
 }
 
@@ -1196,7 +1190,7 @@ void MainWindow::onStop() {
     controller_->schedulePaint(true);
     power_->DisableTransport();
     if (panel_.powered() && linkStatus_.load() > 0) power_->record->setEnabled(true);
-    RefreshDataView(1024);
+    RefreshDataView(kRefreshValues);
 }
 
 void MainWindow::onPlay() {
@@ -1242,13 +1236,13 @@ bool MainWindow::replayTick(Millis now) {
     const bool wasPlaying = flags_.playing;
     bool drawn = transport_.tick(now, [this](const std::vector<std::uint8_t>&, const ParsedLine& parsed,
                                              std::uint64_t position) { drawReplayLine(parsed, position); });
-    if (drawn) RefreshDataView(1024);
+    if (drawn) RefreshDataView(kRefreshValues);
     if (wasPlaying && !flags_.playing && !drawn) {
         // The end of the log: stopped and rewound; the transport stays ready to play again. With no
         // logger the time of the last line stays on show.
         endTimeShown_ = linkStatus_.load() <= 1;
         power_->rewind->setEnabled(true);
-        RefreshDataView(1024);
+        RefreshDataView(kRefreshValues);
         modeMessage(kEndOfLog);
     }
     return drawn;
@@ -1318,7 +1312,8 @@ void MainWindow::mainTick(Millis now) {
     parts_[5]->setText(source_.takeFrameReceived() ? active : idle);
     if (linkFlags_.poweredCopy) {
         sondeIconBlink_ = !sondeIconBlink_;
-        parts_[6]->setText((echo_.slot(0) & 0x0F) != 0 || sondeIconBlink_ ? active : idle);
+        parts_[6]->setText((echo_.slot(ReplyEcho::kFlags) & kRunningHead) != 0 || sondeIconBlink_ ? active
+                                                                                                  : idle);
     } else {
         parts_[6]->setText(idle);
     }
@@ -1390,7 +1385,7 @@ void MainWindow::choosePalette() {
 
 void MainWindow::RefreshDataView(int code) {
     try {
-        if (code != 1025) {
+        if (code != kRefreshLink) {
             if (tools_->isVisible())
                 tools_->refresh(live_.snapshot(), flags_.replayLoaded, linkStatus_.load());
             depth_->PutDataOnScreen(depthInputs());

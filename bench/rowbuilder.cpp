@@ -32,7 +32,7 @@ void BM_CreatePixelRow(benchmark::State& state) {
     in.gammaCount = 100;
     in.gammaTime = 200;
     ImageLine line;
-    fillLine(line, ImageLine::samplesForCode(code), 0);
+    fillLine(line, samplesForResolution(code), 0);
     int row = 0;
     double depth = 100.0;
     for (auto _ : state) {

@@ -8,8 +8,8 @@
 
 namespace quelt::cli {
 
-// Runs `work` to its end with SIGINT setting `abort`; kExitOk, kExitFailure, or kExitInterrupted when
-// an interrupt came during the export.
+// Runs `work` to its end with SIGINT and SIGTERM setting `abort`; kExitOk, kExitFailure, or kExitInterrupted
+// when an interrupt came during the export.
 int runExport(const std::function<bool()>& work, std::atomic<bool>& abort);
 
 }  // namespace quelt::cli

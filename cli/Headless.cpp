@@ -53,7 +53,7 @@ void HeadlessLinkEvents::statusText(int part, const std::string& text) {
 }
 
 void HeadlessLinkEvents::refreshDataView(int code) {
-    if (code == 1024) lost = true;
+    if (code == kRefreshValues) lost = true;
 }
 
 void HeadlessLinkEvents::deviceIdentified(const std::string& description, const std::string& serial) {

@@ -282,7 +282,7 @@ std::vector<Page> pages(ProgramContext& c, const std::optional<ReadBacks>& rb) {
 
     Page pic{"acquisitionMode", {}};
     pic.add("PicResolution", s.PicResolution);
-    pic.add("samples", std::string(PictureSetup::resolutionText(s.PicResolution)));
+    pic.add("samples", std::string(resolutionText(s.PicResolution)));
     pic.add("MotorPeriod", s.MotorPeriod);
     pic.add("rps", PictureSetup::rpsText(s.MotorPeriod));
     for (size_t i = 0; i < s.MotorPeriodPreset.size(); ++i)

@@ -214,12 +214,13 @@ std::string check(TravelTools& tools, const WindowOptions& o) {
 
 // Sends command 0x05 until the sonde reads back what was sent; false when it never does.
 bool sendAndReadBack(Headless& h, std::array<std::uint8_t, 7>& sent) {
-    ProbePanelPorts& commands = *h.acq;
+    LoggerCommands& commands = *h.acq;
     for (int k = 0; k < kReadBackSends && !interrupted(); ++k) {
         h.acq->echo.clearNewReply();
         sent = commands.sendF5();
         h.run(kReadBackPeriod);
-        const std::uint32_t blanking = h.acq->echo.dword(16), window = h.acq->echo.dword(12);
+        const std::uint32_t blanking = h.acq->echo.dword(ReplyEcho::kBlanking),
+                            window = h.acq->echo.dword(ReplyEcho::kWindow);
         const int gain = h.acq->live.read([](const LiveValues& v) { return v.gain; });
         const bool gainMatches =
             (sent[5] & kGainAutomaticBit) ? (gain & kGainAutomaticBit) != 0 : gain == sent[5];

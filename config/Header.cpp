@@ -10,6 +10,7 @@
 
 #include "config/Diagnostics.h"
 #include "config/Ini.h"
+#include "config/Resolution.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
@@ -152,19 +153,6 @@ int LogHeader::runNumber(std::string_view key) const {
     return it == runNumbers.end() ? 0 : it->second;
 }
 
-int samplesPerRevolution(int picResolution) {
-    switch (picResolution) {
-        case 2:
-            return 180;
-        case 3:
-            return 120;
-        case 4:
-            return 90;
-        default:
-            return 360;
-    }
-}
-
 int sampleCountFor(int sampleType, int samplesPerRev) {
     return sampleType >= 10 && sampleType <= 12 ? samplesPerRev : 1;
 }
@@ -200,7 +188,7 @@ int channelFieldBytes(int sampleType, int sampleCount) {
 
 std::vector<HeaderChannel> layoutChannels(const std::vector<ChannelDef>& channels, int picResolution,
                                           int& lineSize) {
-    int n = samplesPerRevolution(picResolution);
+    int n = samplesForResolution(picResolution, kSamplesOfUnknownSetting);
     std::vector<HeaderChannel> out;
     int offset = 0;
     for (const auto& c : channels) {

@@ -104,8 +104,6 @@ struct LogHeader {
     bool operator==(const LogHeader&) const = default;
 };
 
-// Samples per revolution of a picture resolution: 1 gives 360, 2 180, 3 120, 4 90, any other 360.
-int samplesPerRevolution(int picResolution);
 // The sample count a header declares for a channel of this type: N for types 10 to 12, else 1.
 int sampleCountFor(int sampleType, int samplesPerRev);
 // Bytes of a channel in the data line: types 0/1 1, 2/3 2, 4/5/8 4, 6/7/9 8, 10 three per sample,

@@ -69,10 +69,27 @@ CommandFrame makeF5(const Settings& s) {
                    s.AcousticalAGC != 0 ? kAutomaticGain : low(s.AcousticalGain));
 }
 
-bool loggerReadBackMatches(const std::uint8_t* f, const CommandFrame& c) {
-    return readU16(f + logger::kConstant) == readU16(&c.bytes[f1::kConstant]) &&
-           readU16(f + logger::kEncoderScale) == readU16(&c.bytes[f1::kEncoderScale]) &&
-           f[logger::kPower] == c.bytes[f1::kPower];
+bool loggerReadBackMatches(const std::uint8_t* f, const std::uint8_t* c) {
+    return readLe16(f + logger::kConstant) == readLe16(c + f1::kConstant) &&
+           readLe16(f + logger::kEncoderScale) == readLe16(c + f1::kEncoderScale) &&
+           f[logger::kPower] == c[f1::kPower];
+}
+
+void LastLoggerCommand::record(const CommandFrame& frame) {
+    if (frame.code() != kCmdLogger) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    frame_ = frame;
+}
+
+std::optional<CommandFrame> LastLoggerCommand::get() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return frame_;
+}
+
+std::optional<CommandFrame> LastLoggerCommand::resendFor(const std::uint8_t* logger20) const {
+    std::optional<CommandFrame> f = get();
+    if (!f || loggerReadBackMatches(logger20, *f)) return std::nullopt;
+    return f;
 }
 
 }  // namespace quelt

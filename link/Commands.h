@@ -3,6 +3,8 @@
 // (computed at every send), the preset encoder count, and the read-back check of command 0x01.
 
 #include <cstdint>
+#include <mutex>
+#include <optional>
 
 #include "config/Settings.h"
 #include "link/Frames.h"
@@ -33,8 +35,28 @@ CommandFrame makeF3(const Settings& s, const SondeInfo& sonde);
 CommandFrame makeF4(const Settings& s);
 CommandFrame makeF5(const Settings& s);
 
-// A logger frame (20-byte layout) reads back the last command 0x01: its bytes 1..2, 3..4 and 5 equal the
-// command's bytes 2..3, 4..5 and 6.
-bool loggerReadBackMatches(const std::uint8_t* logger20, const CommandFrame& lastF1);
+// A logger frame (20-byte layout), or the reply echo it filled, reads back a command 0x01 (its bytes):
+// the frame's bytes 1..2, 3..4 and 5 equal the command's bytes 2..3, 4..5 and 6.
+bool loggerReadBackMatches(const std::uint8_t* logger20, const std::uint8_t* command01);
+inline bool loggerReadBackMatches(const std::uint8_t* logger20, const CommandFrame& lastF1) {
+    return loggerReadBackMatches(logger20, lastF1.data());
+}
+
+// The command 0x01 last sent to the logger, the reference its logger frames must read back: a logger
+// that lost power forgot it and is sent it again. One per acquisition engine, shared with its link.
+// Recorded on any thread that sends, read on the reader thread.
+class LastLoggerCommand {
+  public:
+    // Keeps the frame when it is a command 0x01.
+    void record(const CommandFrame& frame);
+    std::optional<CommandFrame> get() const;
+    // The command to send again when a logger frame does not read it back; nullopt when it does, or
+    // when none was sent yet.
+    std::optional<CommandFrame> resendFor(const std::uint8_t* logger20) const;
+
+  private:
+    mutable std::mutex mutex_;
+    std::optional<CommandFrame> frame_;
+};
 
 }  // namespace quelt

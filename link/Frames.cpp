@@ -40,7 +40,7 @@ CommandFrame finish(CommandFrame f) {
 
 CommandFrame buildF0(std::uint8_t winchMode) {
     auto f = start(kCmdWinchMode);
-    f.bytes[1] = winchMode;
+    f.bytes[f0::kWinchMode] = winchMode;
     return finish(f);
 }
 
@@ -48,41 +48,41 @@ CommandFrame buildF1(std::uint8_t winchMode, std::uint16_t constant, std::uint16
                      std::uint8_t power) {
     auto f = start(kCmdLogger);
     f.bytes[f1::kWinchMode] = winchMode;
-    writeU16(&f.bytes[f1::kConstant], constant);
-    writeU16(&f.bytes[f1::kEncoderScale], encoderScale);
+    writeLe16(&f.bytes[f1::kConstant], constant);
+    writeLe16(&f.bytes[f1::kEncoderScale], encoderScale);
     f.bytes[f1::kPower] = power;
     return finish(f);
 }
 
 CommandFrame buildF2(std::int32_t presetCount) {
     auto f = start(kCmdPresetDepth);
-    writeU32(&f.bytes[1], static_cast<std::uint32_t>(presetCount));
+    writeLe32(&f.bytes[f2::kPresetCount], static_cast<std::uint32_t>(presetCount));
     return finish(f);
 }
 
 CommandFrame buildF3(std::uint8_t upholeGain, std::uint8_t downholeDrive) {
     auto f = start(kCmdGains);
-    f.bytes[1] = upholeGain;
-    f.bytes[2] = downholeDrive;
+    f.bytes[f3::kUpGain] = upholeGain;
+    f.bytes[f3::kDownDrive] = downholeDrive;
     return finish(f);
 }
 
 CommandFrame buildF4(std::uint8_t resolution, std::uint8_t motorPeriod, std::uint8_t baudDivisor,
                      std::uint8_t pulseWidth, std::uint8_t sampleFormat) {
     auto f = start(kCmdPicture);
-    f.bytes[1] = resolution;
-    f.bytes[2] = motorPeriod;
-    f.bytes[3] = baudDivisor;
-    f.bytes[4] = pulseWidth;
-    f.bytes[5] = sampleFormat;
+    f.bytes[f4::kResolution] = resolution;
+    f.bytes[f4::kMotorPeriod] = motorPeriod;
+    f.bytes[f4::kBaudDivisor] = baudDivisor;
+    f.bytes[f4::kPulseWidth] = pulseWidth;
+    f.bytes[f4::kFormat] = sampleFormat;
     return finish(f);
 }
 
 CommandFrame buildF5(std::uint16_t blanking, std::uint16_t window, std::uint8_t gain) {
     auto f = start(kCmdAcoustic);
-    writeU16(&f.bytes[1], blanking);
-    writeU16(&f.bytes[3], window);
-    f.bytes[5] = gain;
+    writeLe16(&f.bytes[f5::kBlanking], blanking);
+    writeLe16(&f.bytes[f5::kWindow], window);
+    f.bytes[f5::kGain] = gain;
     return finish(f);
 }
 
@@ -98,7 +98,7 @@ bool isSync(const std::uint8_t* p) {
 UsbHeader parseUsbHeader(const std::uint8_t* p) {
     UsbHeader h;
     h.sequence = p[kUsbSequenceOffset];
-    h.length = readU16(p + kUsbLengthOffset);
+    h.length = readLe16(p + kUsbLengthOffset);
     return h;
 }
 
@@ -110,11 +110,11 @@ std::uint16_t sum16(const std::uint8_t* bytes, std::size_t count) {
 }
 
 bool frameSumValid(const std::uint8_t* frame, std::size_t frameLength) {
-    return frameLength >= 2 && readU16(frame + frameLength - 2) == sum16(frame, frameLength - 2);
+    return frameLength >= 2 && readLe16(frame + frameLength - 2) == sum16(frame, frameLength - 2);
 }
 
 void storeFrameSum(std::uint8_t* frame, std::size_t frameLength) {
-    if (frameLength >= 2) writeU16(frame + frameLength - 2, sum16(frame, frameLength - 2));
+    if (frameLength >= 2) writeLe16(frame + frameLength - 2, sum16(frame, frameLength - 2));
 }
 
 std::vector<std::uint8_t> buildUsbFrame(std::uint8_t sequence, const std::uint8_t* body,
@@ -124,9 +124,9 @@ std::vector<std::uint8_t> buildUsbFrame(std::uint8_t sequence, const std::uint8_
     std::vector<std::uint8_t> out(kUsbHeaderSize + bodySize + 3);
     std::memcpy(out.data(), kSync.data(), kSync.size());
     out[kUsbSequenceOffset] = sequence;
-    writeU16(&out[kUsbLengthOffset], static_cast<std::uint16_t>(out.size()));
+    writeLe16(&out[kUsbLengthOffset], static_cast<std::uint16_t>(out.size()));
     if (bodySize) std::memcpy(&out[kUsbHeaderSize], body, bodySize);
-    writeU16(&out[kUsbHeaderSize + bodySize], sum16(body, bodySize));
+    writeLe16(&out[kUsbHeaderSize + bodySize], sum16(body, bodySize));
     out.back() = kTerminator;
     return out;
 }
@@ -172,19 +172,6 @@ std::array<std::uint8_t, kLogger20Length> widenLogger19(const std::uint8_t* fram
     return out;
 }
 
-int samplesForResolution(int code) {
-    switch (code) {
-        case 1:
-            return 360;
-        case 2:
-            return 180;
-        case 3:
-            return 120;
-        default:
-            return 90;
-    }
-}
-
 int sampleStride(std::uint8_t format, std::uint8_t gain) {
     return (format == kSampleFormat3Byte && !(gain & image::kGainAutomatic)) ? 3 : 4;
 }
@@ -206,7 +193,7 @@ std::optional<FullFrameLayout> checkFullFrame(const std::uint8_t* frame, std::si
     if (frameLength < image::kHeaderSize + 5) return std::nullopt;
     auto l = fullFrameLayout(frame[image::kResolution], frame[image::kFormat], frame[image::kGain]);
     if (l.length != frameLength) return std::nullopt;
-    if (readU16(frame + l.sumOffset) != sum16(frame, l.sumOffset)) return std::nullopt;
+    if (readLe16(frame + l.sumOffset) != sum16(frame, l.sumOffset)) return std::nullopt;
     return l;
 }
 
@@ -220,7 +207,7 @@ bool salvageStatusFrame(std::uint8_t* bytes, std::size_t count) {
         }
     }
     if (j < 16) return false;
-    if (readU16(bytes + j - 2) != sum16(bytes, j - 2)) return false;
+    if (readLe16(bytes + j - 2) != sum16(bytes, j - 2)) return false;
     std::uint8_t c = bytes[j - 3];
     bytes[0] &= static_cast<std::uint8_t>(~(kAlarmEncoder | kAlarmPower));
     bytes[status::kCommStatus] = static_cast<std::uint8_t>(c | kCommBadData);

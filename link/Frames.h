@@ -13,31 +13,10 @@
 #include <vector>
 
 #include "config/Channels.h"
+#include "config/Resolution.h"
+#include "platform/LittleEndian.h"
 
 namespace quelt {
-
-// ---------------------------------------------------------------- little-endian access
-inline std::uint16_t readU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::int16_t readI16(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(readU16(p));
-}
-inline std::uint32_t readU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::int32_t readI32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(readU32(p));
-}
-inline void writeU16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void writeU32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 // ---------------------------------------------------------------- command frames (host to logger)
 enum CommandCode : std::uint8_t {
@@ -90,9 +69,24 @@ CommandFrame buildF4(std::uint8_t resolution, std::uint8_t motorPeriod, std::uin
                      std::uint8_t pulseWidth, std::uint8_t sampleFormat = kSampleFormat3Byte);
 CommandFrame buildF5(std::uint16_t blanking, std::uint16_t window, std::uint8_t gain);
 
-// Offsets inside command 0x01.
+// The fields of each command, by offset (byte 0 is the code, the last byte the sum).
+namespace f0 {
+constexpr std::size_t kWinchMode = 1;
+}
 namespace f1 {
-constexpr std::size_t kWinchMode = 1, kConstant = 2, kEncoderScale = 4, kPower = 6;
+constexpr std::size_t kWinchMode = 1, kConstant = 2, kEncoderScale = 4, kPower = 6;  // uint16 2, 4
+}
+namespace f2 {
+constexpr std::size_t kPresetCount = 1;  // int32
+}
+namespace f3 {
+constexpr std::size_t kUpGain = 1, kDownDrive = 2;
+}
+namespace f4 {
+constexpr std::size_t kResolution = 1, kMotorPeriod = 2, kBaudDivisor = 3, kPulseWidth = 4, kFormat = 5;
+}
+namespace f5 {
+constexpr std::size_t kBlanking = 1, kWindow = 3, kGain = 5;  // uint16 1, 3
 }
 
 // ---------------------------------------------------------------- USB frame (logger to host)
@@ -146,6 +140,8 @@ FrameKind frameKind(std::size_t frameLength);
 const char* frameKindName(FrameKind kind);  // "status", "logger19", "logger20", "full", "other"
 
 // Byte 0 of every frame.
+constexpr std::uint8_t kRunningHead = 0x0F;    // any of these: the sonde acquires
+constexpr std::uint8_t kWinchModeBits = 0x30;  // the winch mode of command 0x01 in use
 constexpr std::uint8_t kAlarmEncoder = 0x40;
 constexpr std::uint8_t kAlarmPower = 0x80;
 
@@ -173,10 +169,11 @@ constexpr std::size_t kAlarms = 0, kUpGain = 1, kDownDrive = 2, kReadBack = 3, k
                       kToolTemp = 38, kProbeTemp = 39;
 constexpr std::size_t kHeaderSize = 40;
 constexpr std::uint8_t kGainAutomatic = 0x80;
+constexpr std::uint8_t kBaudMask = 0x7F;  // the divisor in the baud byte; bit 7 is not part of it
+// Inside each sample: the uint16 travel time, then the amplitude (one byte, or a uint16 with
+// automatic gain).
+constexpr std::size_t kSampleTravel = 0, kSampleAmplitude = 2;
 }  // namespace image
-
-// Samples per revolution of a resolution code: 1 = 360, 2 = 180, 3 = 120, anything else 90.
-int samplesForResolution(int code);
 // Bytes per sample: 3 when the format byte is 6 and gain bit 7 is clear, otherwise 4. Taking the stride
 // from the same rule as the area size means a frame is never parsed with a stride that does not fit it.
 int sampleStride(std::uint8_t format, std::uint8_t gain);
@@ -203,8 +200,13 @@ std::optional<FullFrameLayout> checkFullFrame(const std::uint8_t* frame, std::si
 bool salvageStatusFrame(std::uint8_t* bytes, std::size_t count);
 
 // ---------------------------------------------------------------- comm status byte
-constexpr std::uint8_t kCommHealthy = 0x01;
+constexpr std::uint8_t kCommHealthy = 0x01;  // the sonde heard the last command
+constexpr std::uint8_t kCommNoResponse = 0x02;
+constexpr std::uint8_t kCommIntResponse = 0x04;
 constexpr std::uint8_t kCommChecksumError = 0x08;
+constexpr std::uint8_t kCommParametering = 0x10;
+constexpr std::uint8_t kCommUpdating = 0x20;
+constexpr std::uint8_t kCommBadLength = 0x40;
 constexpr std::uint8_t kCommBadData = 0x80;
 // The texts of the set bits 1..7, in order (" - No Resp - Checksum error" ...).
 std::string commStatusText(std::uint8_t status);

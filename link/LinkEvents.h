@@ -16,6 +16,13 @@ enum StatusPart : int {
     kPartCount = 3,   // frames dispatched ("%d" or "%d-%d")
 };
 
+// The codes of RefreshDataView: what changed. Any code but kRefreshLink redraws the values too.
+enum RefreshCode : int {
+    kRefreshRestored = 0,   // the auto-check put the acquisition window back
+    kRefreshValues = 1024,  // a frame was decoded, or the link was lost
+    kRefreshLink = 1025,    // the watcher or a sender ran: the counters and status texts only
+};
+
 class LinkEvents {
   public:
     virtual ~LinkEvents() = default;
@@ -23,7 +30,8 @@ class LinkEvents {
     // A packet arrived or the watcher ran: restart the count of idle ticks after which the main window
     // blanks parts 2 and 3.
     virtual void resetIdleTicks() {}
-    // RefreshDataView with its code (1024 link lost, 1025 watcher and sender).
+    // RefreshDataView with its code (kRefreshValues when the link is lost, kRefreshLink from the watcher
+    // and the senders).
     virtual void refreshDataView(int /*code*/) {}
     // The link was lost: blank the voltage and current texts.
     virtual void blankVoltageCurrent() {}

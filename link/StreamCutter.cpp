@@ -133,7 +133,7 @@ void CStreamCutter::resynchronise() {
     for (std::size_t i = 0; i < summed; ++i)
         sum_ += f[i];
     if (pos_ == expected_ && expected_ >= 3 &&
-        readU16(f + expected_ - 3) == static_cast<std::uint16_t>(sum_)) {
+        readLe16(f + expected_ - 3) == static_cast<std::uint16_t>(sum_)) {
         ++counters_->resync;
         dispatch(f, expected_ - 1, sequence_, FrameVia::Resync);
         backToHunting();
@@ -191,7 +191,7 @@ void CStreamCutter::pass(const std::uint8_t* data, std::size_t got) {
         if (pos_ + 3 < expected_) sum_ += b;
         f[pos_++] = b;
         if (pos_ == expected_ && expected_ >= 3 &&
-            readU16(f + expected_ - 3) == static_cast<std::uint16_t>(sum_) &&
+            readLe16(f + expected_ - 3) == static_cast<std::uint16_t>(sum_) &&
             f[expected_ - 1] == kTerminator) {
             dispatch(f, expected_ - 1, sequence_, FrameVia::Stream);
             backToHunting();

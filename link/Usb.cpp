@@ -22,7 +22,8 @@ CUSB::CUSB(Device& device, const Settings& settings, const SondeInfo& sonde, Lin
       flags_(options_.flags ? *options_.flags : ownFlags_),
       counters_(options_.counters ? *options_.counters : ownCounters_),
       linkStatus_(options_.linkStatus ? *options_.linkStatus : ownStatus_),
-      cutter_(this, &counters_, &linkStatus_) {
+      cutter_(this, &counters_, &linkStatus_),
+      loggerCommand_(options_.loggerCommand ? *options_.loggerCommand : ownLoggerCommand_) {
     cutter_.setDecimate(&flags_.decimate);
 }
 
@@ -123,8 +124,7 @@ std::string CUSB::deviceDescription() const {
     return description_;
 }
 CommandFrame CUSB::lastF1() const {
-    std::lock_guard<std::mutex> lock(textMutex_);
-    return lastF1_;
+    return loggerCommand_.get().value_or(CommandFrame{});
 }
 
 void CUSB::PostLinkStatus() {
@@ -233,7 +233,7 @@ bool CUSB::watchStep() {
         events_.statusText(kPartPacket, "Not hardware detected.");
         events_.resetIdleTicks();
         flags_.dataFlowing = false;
-        events_.refreshDataView(1025);
+        events_.refreshDataView(kRefreshLink);
     }
     if (flags_.loggerInitialised) {
         if (++flags_.failedChecks > 34) {
@@ -374,7 +374,7 @@ int CUSB::Thread_USB_Read() {
             flags_.readerStarted = false;
             linkStatus_ = kLinkOther;
             events_.blankVoltageCurrent();
-            events_.refreshDataView(1024);
+            events_.refreshDataView(kRefreshValues);
             // Leave the reader's guard before the new watcher can start the next reader.
             flags_.readerRunning = false;
             flags_.readerAlive = false;
@@ -441,7 +441,7 @@ int CUSB::Thread_USB_Send(const CommandFrame& frame) {
     std::uint32_t written = 0;
     int status = device_.write(frame.data(), frame.length, written);
     if (status != kDevOk || written != frame.length) ReportError(status, 5570);
-    events_.refreshDataView(1025);
+    events_.refreshDataView(kRefreshLink);
     flags_.commandSent = true;
     flags_.senderBusy = false;
     return kSendDone;
@@ -464,10 +464,7 @@ void CUSB::sendF1() {
     try {
         lastScale_ = encoderScale(settings_).scale;
         CommandFrame f = makeF1(settings_);
-        {
-            std::lock_guard<std::mutex> lock(textMutex_);
-            lastF1_ = f;
-        }
+        loggerCommand_.record(f);
         sendFrame(f);
     } catch (...) {
         WriteCaughtException("CUSB::sendF1");
@@ -494,17 +491,13 @@ void CUSB::sendF5() {
 bool CUSB::sendCommand(const CommandFrame& frame) {
     if (!flags_.usbBound || flags_.quitting || flags_.senderBusy) return false;
     if (!commandSumValid(frame)) return false;
-    if (frame.code() == kCmdLogger) {
-        lastScale_ = encoderScale(settings_).scale;
-        std::lock_guard<std::mutex> lock(textMutex_);
-        lastF1_ = frame;
-    }
+    if (frame.code() == kCmdLogger) lastScale_ = encoderScale(settings_).scale;
+    loggerCommand_.record(frame);
     return sendFrame(frame);
 }
 
 bool CUSB::checkLoggerReadBack(const std::uint8_t* logger20) {
-    CommandFrame f1 = lastF1();
-    if (f1.length == 0 || loggerReadBackMatches(logger20, f1)) return true;
+    if (!loggerCommand_.resendFor(logger20)) return true;
     sendF1();
     return false;
 }

@@ -37,6 +37,7 @@ struct LinkOptions {
     LinkCounters* counters = nullptr;
     std::atomic<int>* linkStatus = nullptr;
     LinkFlags* flags = nullptr;
+    LastLoggerCommand* loggerCommand = nullptr;  // the engine's: the read-back reference
 };
 
 // Status-bar part 1 once the logger is identified and its reader runs.
@@ -73,7 +74,7 @@ class CUSB : private FrameSink {
     void sendF3();
     void sendF4();
     void sendF5();
-    // Writes a command built elsewhere (the probe panel's command set) through a sender, after checking its
+    // Writes a command built elsewhere (the engine's command set) through a sender, after checking its
     // sum; false when the sum is wrong, the link is not started or another write is in flight (the command
     // is then lost, as a sender returning 444 loses it). A command 0x01 becomes the read-back reference.
     bool sendCommand(const CommandFrame& frame);
@@ -96,6 +97,7 @@ class CUSB : private FrameSink {
     std::string deviceSerial() const;
     std::string deviceDescription() const;
     int openMode() const { return openMode_; }
+    // The last command 0x01 sent (empty, length 0, before the first).
     CommandFrame lastF1() const;
     double startDepth() const { return startDepth_.load(); }
     std::int32_t lastEncoderScale() const { return lastScale_.load(); }
@@ -136,7 +138,8 @@ class CUSB : private FrameSink {
     std::string letter_ = "E";
     int openMode_ = 2;
     int dots_ = 0;
-    CommandFrame lastF1_;
+    LastLoggerCommand ownLoggerCommand_;
+    LastLoggerCommand& loggerCommand_;
     std::atomic<double> startDepth_{0};
     std::atomic<std::int32_t> lastScale_{0};
 

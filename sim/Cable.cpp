@@ -36,21 +36,21 @@ Window Cable::driveWindow() const {
 std::uint8_t Cable::uplinkErrors(const LinkSettings& s, double noise) const {
     bool monoSet = s.cableTypeCode != 0;
     if (monoSet != (spec_.kind == CableKind::Mono))
-        return kCommNoResp;  // the logger listens on the wrong pair
-    if (s.baudDivisor < 2 || s.pulseWidth < 5) return kCommNoResp;
-    if (s.pulseWidth > maxPulseWidth(s.baudDivisor)) return kCommChecksum | kCommBadData;
+        return kCommNoResponse;  // the logger listens on the wrong pair
+    if (s.baudDivisor < 2 || s.pulseWidth < 5) return kCommNoResponse;
+    if (s.pulseWidth > maxPulseWidth(s.baudDivisor)) return kCommChecksumError | kCommBadData;
     Window w = gainWindow(s.baudDivisor, s.pulseWidth);
     double level = s.upGain + spec_.noiseDb * noise;
-    if (w.width() <= 0) return noise > 0 ? kCommChecksum : kCommNoResp;
-    if (level < w.lo) return kCommNoResp;
-    if (level > w.hi) return kCommChecksum;
+    if (w.width() <= 0) return noise > 0 ? kCommChecksumError : kCommNoResponse;
+    if (level < w.lo) return kCommNoResponse;
+    if (level > w.hi) return kCommChecksumError;
     return 0;
 }
 
 std::uint8_t Cable::downlinkErrors(const LinkSettings& s, double noise) const {
     Window w = driveWindow();
     double level = s.downDrive + kDownlinkNoise * spec_.noiseDb * noise;
-    return level < w.lo || level > w.hi ? kCommNoResp : 0;
+    return level < w.lo || level > w.hi ? kCommNoResponse : 0;
 }
 
 double Cable::resistance() const {

@@ -26,6 +26,8 @@
 
 #include <cstdint>
 
+#include "link/Frames.h"
+
 namespace quelt::sim {
 
 enum class CableKind { FourConductor = 0, Mono = 1 };
@@ -52,16 +54,6 @@ struct LinkSettings {
     int pulseWidth = 15;    // command 0x04 byte 4
     int cableTypeCode = 0;  // winch mode byte bit 4: 0 four conductors, 1 mono
 };
-
-// Comm status bits.
-inline constexpr std::uint8_t kCommValid = 0x01;
-inline constexpr std::uint8_t kCommNoResp = 0x02;
-inline constexpr std::uint8_t kCommIntResp = 0x04;
-inline constexpr std::uint8_t kCommChecksum = 0x08;
-inline constexpr std::uint8_t kCommParametering = 0x10;
-inline constexpr std::uint8_t kCommUpdating = 0x20;
-inline constexpr std::uint8_t kCommBadLength = 0x40;
-inline constexpr std::uint8_t kCommBadData = 0x80;
 
 class Cable {
   public:

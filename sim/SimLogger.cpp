@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "config/Resolution.h"
 #include "link/Frames.h"
 #include "sim/Random.h"
 
@@ -14,10 +15,10 @@ constexpr Millis kParameteringMs = 300, kUpdatingMs = 150;
 constexpr size_t kUplinkMax = 1 << 20;
 
 void put16(std::vector<std::uint8_t>& b, size_t at, std::uint16_t v) {
-    writeU16(&b[at], v);
+    writeLe16(&b[at], v);
 }
 void put32(std::vector<std::uint8_t>& b, size_t at, std::uint32_t v) {
-    writeU32(&b[at], v);
+    writeLe32(&b[at], v);
 }
 std::uint8_t byteOf(double v) {
     return static_cast<std::uint8_t>(std::clamp(std::round(v), 0.0, 255.0));
@@ -111,10 +112,7 @@ void SimLogger::write(const std::uint8_t* data, size_t n, Millis now) {
             continue;
         }
         if (rx_.size() < static_cast<size_t>(len)) break;
-        std::uint8_t sum = 0;
-        for (int i = 0; i < len - 1; ++i)
-            sum = static_cast<std::uint8_t>(sum + rx_[i]);
-        if (sum != rx_[len - 1]) {
+        if (!commandSumValid(rx_.data(), static_cast<size_t>(len))) {
             ++counters_.commandsRejected;
             rx_.erase(rx_.begin());
             continue;
@@ -130,21 +128,21 @@ void SimLogger::takeCommand(const std::vector<std::uint8_t>& c, Millis now) {
     ++counters_.commandsTaken;
     ++accepted_;
     switch (c[0]) {
-        case 0x00:
-            logger_.winchMode = c[1];
+        case kCmdWinchMode:
+            logger_.winchMode = c[f0::kWinchMode];
             // The sonde is switched off: the logger stops relaying it and speaks for itself again.
             sondeOn_ = false;
             pending_.push_back({now + kSondeLatency, c});
             break;
-        case 0x01: {
+        case kCmdLogger: {
             logger_.configured = true;
-            logger_.winchMode = c[1];
-            if (firstWinchMode_ < 0) firstWinchMode_ = c[1];
-            logger_.constant = static_cast<std::uint16_t>(c[2] | c[3] << 8);
+            logger_.winchMode = c[f1::kWinchMode];
+            if (firstWinchMode_ < 0) firstWinchMode_ = c[f1::kWinchMode];
+            logger_.constant = readLe16(&c[f1::kConstant]);
             // Keep the depth the operator sees across a change of scale.
-            logger_.scaleField = static_cast<std::uint16_t>(c[4] | c[5] << 8);
+            logger_.scaleField = readLe16(&c[f1::kEncoderScale]);
             bool wasPowered = logger_.power != 0;
-            logger_.power = c[6];
+            logger_.power = c[f1::kPower];
             if (logger_.power == 0) {
                 poweredAt_ = -1;
                 sondeOn_ = false;
@@ -155,9 +153,8 @@ void SimLogger::takeCommand(const std::vector<std::uint8_t>& c, Millis now) {
             }
             break;
         }
-        case 0x02: {
-            auto count = static_cast<std::int32_t>(c[1] | c[2] << 8 | c[3] << 16 |
-                                                   static_cast<std::uint32_t>(c[4]) << 24);
+        case kCmdPresetDepth: {
+            const std::int32_t count = readLeI32(&c[f2::kPresetCount]);
             double cpc = countsPerCm();
             if (cpc > 0) {
                 double sign =
@@ -166,14 +163,14 @@ void SimLogger::takeCommand(const std::vector<std::uint8_t>& c, Millis now) {
             }
             break;
         }
-        case 0x03:
+        case kCmdGains:
             // The power-up sets the cable link: from here the logger relays the sonde, and the crew starts
             // the winch, whether or not the sonde then takes its commands.
             sondeOn_ = true;
             if (winchStart_ < 0) winchStart_ = now;
-            logger_.upGain = c[1];
-            if (firstGain_ < 0) firstGain_ = c[1];
-            logger_.downDrive = c[2];
+            logger_.upGain = c[f3::kUpGain];
+            if (firstGain_ < 0) firstGain_ = c[f3::kUpGain];
+            logger_.downDrive = c[f3::kDownDrive];
             updatingUntil_ = now + kUpdatingMs;
             break;
         default:
@@ -186,46 +183,38 @@ void SimLogger::applySondeCommand(const std::vector<std::uint8_t>& c, Millis at)
     if (!sondeBooted(at)) return;
     RandomStream rnd(scenario_.seed, kKeyCable);
     if (cable_.downlinkErrors(link(), rnd.normal(1000000 + commandIndex_++)) != 0) return;
-    if (c[0] == 0x00) {
+    if (c[0] == kCmdWinchMode) {
         acquiring_ = false;
         return;
     }
     if (scenario_.faults.sondeSilent) return;
-    if (c[0] == 0x04) {
-        sonde_.resolution = c[1];
-        sonde_.motorPeriod = c[2];
-        if (firstMotorPeriod_ < 0) firstMotorPeriod_ = c[2];
-        sonde_.baudDivisor = c[3];
-        sonde_.pulseWidth = c[4];
-        sonde_.format = c[5];
+    if (c[0] == kCmdPicture) {
+        sonde_.resolution = c[f4::kResolution];
+        sonde_.motorPeriod = c[f4::kMotorPeriod];
+        if (firstMotorPeriod_ < 0) firstMotorPeriod_ = c[f4::kMotorPeriod];
+        sonde_.baudDivisor = c[f4::kBaudDivisor];
+        sonde_.pulseWidth = c[f4::kPulseWidth];
+        sonde_.format = c[f4::kFormat];
         acquiring_ = true;
         parameteringUntil_ = at + kParameteringMs;
         if (winchStart_ < 0) winchStart_ = at;
-    } else if (c[0] == 0x05) {
-        sonde_.blanking = static_cast<std::uint16_t>(c[1] | c[2] << 8);
-        sonde_.window = static_cast<std::uint16_t>(c[3] | c[4] << 8);
-        sonde_.gain = c[5];
+    } else if (c[0] == kCmdAcoustic) {
+        sonde_.blanking = readLe16(&c[f5::kBlanking]);
+        sonde_.window = readLe16(&c[f5::kWindow]);
+        sonde_.gain = c[f5::kGain];
         updatingUntil_ = at + kUpdatingMs;
     }
     nextFrame_ = std::min(nextFrame_, at + 20);
 }
 
 int SimLogger::samplesPerRevolution() const {
-    switch (sonde_.resolution) {
-        case 1:
-            return 360;
-        case 2:
-            return 180;
-        case 3:
-            return 120;
-        default:
-            return 90;
-    }
+    return samplesForResolution(sonde_.resolution);
 }
 
 double SimLogger::shortestRevolutionMs() const {
     int n = samplesPerRevolution();
-    bool three = scenario_.sonde.threeByteSamples && sonde_.format == 6 && (sonde_.gain & 0x80) == 0;
+    bool three = scenario_.sonde.threeByteSamples && sonde_.format == kSampleFormat3Byte &&
+                 (sonde_.gain & image::kGainAutomatic) == 0;
     double bytes = (three ? 3 : 4) * n + 45 + 8;
     double baud = Cable::baudOf(std::max<int>(sonde_.baudDivisor, 1));
     double transmit = bytes * 10.0 / baud * 1000.0;
@@ -239,9 +228,9 @@ double SimLogger::revolutionMs() const {
 std::uint8_t SimLogger::flags() const {
     std::uint8_t f = 0;
     if (acquiring_) f |= 0x03;
-    if (scenario_.faults.encoderFault) f |= 0x40;
+    if (scenario_.faults.encoderFault) f |= kAlarmEncoder;
     double v = cable_.headVoltage(logger_.power, currentMa());
-    if (scenario_.faults.lowBattery || (poweredAt_ >= 0 && v < 45.0)) f |= 0x80;
+    if (scenario_.faults.lowBattery || (poweredAt_ >= 0 && v < 45.0)) f |= kAlarmPower;
     return static_cast<std::uint8_t>(f | echoedWinchMode());  // bits 4 and 5: the winch mode in use
 }
 
@@ -271,15 +260,15 @@ std::uint8_t SimLogger::commStatus(Millis at, bool& uplinkOk) {
     LinkSettings s = link();
     std::uint8_t up = cable_.uplinkErrors(s, rnd.normal(2 * frameIndex_));
     const double garbledAt = scenario_.faults.garbledAt;
-    if (garbledAt >= 0 && runSeconds(at) >= garbledAt) up = kCommChecksum;
+    if (garbledAt >= 0 && runSeconds(at) >= garbledAt) up = kCommChecksumError;
     std::uint8_t down = cable_.downlinkErrors(s, rnd.normal(2 * frameIndex_ + 1));
     uplinkOk = up == 0;
-    std::uint8_t status = (up | down) ? static_cast<std::uint8_t>(up | down) : kCommValid;
+    std::uint8_t status = (up | down) ? static_cast<std::uint8_t>(up | down) : kCommHealthy;
     // A new setting is being taken: the link itself stays valid, so the reply that first echoes a new
     // value can tell whether the command that set it was heard.
     if (at < updatingUntil_) status = static_cast<std::uint8_t>(status | kCommUpdating);
     if (acquiring_ && at < parameteringUntil_)
-        status = static_cast<std::uint8_t>((status & ~kCommValid) | kCommParametering);
+        status = static_cast<std::uint8_t>((status & ~kCommHealthy) | kCommParametering);
     return status;
 }
 
@@ -321,9 +310,9 @@ std::vector<std::uint8_t> SimLogger::loggerBody(Millis at) {
     return b;
 }
 
-std::vector<std::uint8_t> SimLogger::statusBody(Millis at, std::uint8_t status) {
+void SimLogger::writeSondeHeader(std::vector<std::uint8_t>& b, Millis at) {
+    // A status frame and a full data frame open with the same fields.
     using namespace quelt::status;
-    std::vector<std::uint8_t> b(kStatusFrameLength - 2);
     b[kAlarms] = flags();
     b[kUpGain] = echoedGain();
     b[kDownDrive] = logger_.downDrive;
@@ -333,6 +322,12 @@ std::vector<std::uint8_t> SimLogger::statusBody(Millis at, std::uint8_t status) 
     double i = currentMa();
     b[kVoltage] = byteOf(cable_.headVoltage(logger_.power, i));
     b[kCurrent] = byteOf(i);
+}
+
+std::vector<std::uint8_t> SimLogger::statusBody(Millis at, std::uint8_t status) {
+    using namespace quelt::status;
+    std::vector<std::uint8_t> b(kStatusFrameLength - 2);
+    writeSondeHeader(b, at);
     b[kCommStatus] = status;
     ++counters_.statusFrames;
     return b;
@@ -340,30 +335,22 @@ std::vector<std::uint8_t> SimLogger::statusBody(Millis at, std::uint8_t status) 
 
 std::vector<std::uint8_t> SimLogger::dataBody(Millis at, std::uint8_t status) {
     int n = samplesPerRevolution();
-    bool agc = (sonde_.gain & 0x80) != 0;
-    bool three = scenario_.sonde.threeByteSamples && sonde_.format == 6 && !agc;
+    bool agc = (sonde_.gain & image::kGainAutomatic) != 0;
+    bool three = scenario_.sonde.threeByteSamples && sonde_.format == kSampleFormat3Byte && !agc;
     int stride = three ? 3 : 4;
     using namespace quelt::image;
     std::vector<std::uint8_t> b(kHeaderSize + static_cast<size_t>(stride * n) + 3);
     double depth = trueDepth(at);
     double t = winchStart_ < 0 ? 0.0 : static_cast<double>(at - winchStart_) / 1000.0;
     ++revolution_;
-    b[kAlarms] = flags();
-    b[kUpGain] = echoedGain();
-    b[kDownDrive] = logger_.downDrive;
-    put16(b, kReadBack, accepted_);
-    put32(b, kEncoder, static_cast<std::uint32_t>(encoderCount(at)));
-    put16(b, kSpeed, static_cast<std::uint16_t>(speedCount(at)));
-    double i = currentMa();
-    b[kVoltage] = byteOf(cable_.headVoltage(logger_.power, i));
-    b[kCurrent] = byteOf(i);
+    writeSondeHeader(b, at);
     int echo = scenario_.faults.sondeEchoError;
     put16(b, kBlanking, static_cast<std::uint16_t>(sonde_.blanking + echo));
     put16(b, kWindow, static_cast<std::uint16_t>(sonde_.window + echo));
     b[kGain] = agc ? static_cast<std::uint8_t>(kGainAutomatic | 30) : sonde_.gain;
     b[kResolution] = sonde_.resolution;
     b[kMotorPeriod] = echoedMotorPeriod();
-    b[kBaud] = static_cast<std::uint8_t>(sonde_.baudDivisor & 0x7F);
+    b[kBaud] = static_cast<std::uint8_t>(sonde_.baudDivisor & kBaudMask);
     b[kPulse] = sonde_.pulseWidth;
     b[kFormat] = three ? kSampleFormat3Byte : 4;
     // Orientation sensors, with a little noise.
@@ -400,12 +387,13 @@ std::vector<std::uint8_t> SimLogger::dataBody(Millis at, std::uint8_t status) {
         agcScale = std::min(agcScale, 0.8 * 65535.0 / std::max(e.reflectivity, 1e-6));
     for (int k = 0; k < n; ++k) {
         size_t at0 = kHeaderSize + static_cast<size_t>(stride * k);
-        put16(b, at0, echoes[static_cast<size_t>(k)].travel);
+        put16(b, at0 + kSampleTravel, echoes[static_cast<size_t>(k)].travel);
         double r = echoes[static_cast<size_t>(k)].reflectivity;
         if (agc) {
-            put16(b, at0 + 2, static_cast<std::uint16_t>(std::clamp(std::round(r * agcScale), 0.0, 65535.0)));
+            put16(b, at0 + kSampleAmplitude,
+                  static_cast<std::uint16_t>(std::clamp(std::round(r * agcScale), 0.0, 65535.0)));
         } else {
-            b[at0 + 2] = byteOf(r * 60.0 * gainLin);
+            b[at0 + kSampleAmplitude] = byteOf(r * 60.0 * gainLin);
         }
     }
     size_t tail = kHeaderSize + static_cast<size_t>(stride * n);

@@ -135,6 +135,7 @@ class SimLogger {
     std::uint8_t commStatus(Millis at, bool& uplinkOk);
     std::vector<std::uint8_t> loggerBody(Millis at);
     std::vector<std::uint8_t> statusBody(Millis at, std::uint8_t status);
+    void writeSondeHeader(std::vector<std::uint8_t>& b, Millis at);
     std::vector<std::uint8_t> dataBody(Millis at, std::uint8_t status);
     double runSeconds(Millis at) const;
     // The read-backs of gain, motor period and winch mode, wrong after a change when the scenario says so.

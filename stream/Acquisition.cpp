@@ -16,7 +16,7 @@ constexpr double kMotorStepMs = 2.304;          // one unit of MotorPeriod: the 
 
 Acquisition::Acquisition(ProgramContext& context, const Clock& clock)
     : stream(context.settings, live, echo, image, shared, counters, linkStatus, *this),
-      panel(echo, live, shared, counters, linkFlags, linkStatus, *this),
+      panel(echo, live, shared, counters, linkFlags, linkStatus, *this, *this),
       context_(context),
       clock_(clock),
       sonde_(*context.sondes) {
@@ -196,32 +196,17 @@ void Acquisition::writeDataFile() {
     }
 }
 
-CommandFrame Acquisition::lastF1() const {
-    std::lock_guard<std::mutex> lock(f1Mutex_);
-    return lastF1_;
-}
-
 void Acquisition::loggerReadBack(const std::uint8_t* logger20) {
     if (onLoggerReadBack) {
         onLoggerReadBack(logger20);
         return;
     }
     // A logger that lost command 0x01 (a power cycle) gets it again.
-    CommandFrame f1;
-    {
-        std::lock_guard<std::mutex> lock(f1Mutex_);
-        if (!haveF1_) return;
-        f1 = lastF1_;
-    }
-    if (!loggerReadBackMatches(logger20, f1)) send(f1);
+    if (auto f1 = loggerCommand.resendFor(logger20)) send(*f1);
 }
 
 bool Acquisition::send(const CommandFrame& f) {
-    if (f.code() == kCmdLogger) {
-        std::lock_guard<std::mutex> lock(f1Mutex_);
-        lastF1_ = f;
-        haveF1_ = true;
-    }
+    loggerCommand.record(f);
     return writeCommand ? writeCommand(f) : false;
 }
 

@@ -48,7 +48,10 @@ struct RecordingQuality {
     int loggerResets = 0;         // times the full data frames stopped while recording
 };
 
-class Acquisition final : public FrameSink, public StreamEvents, public ProbePanelPorts {
+class Acquisition final : public FrameSink,
+                          public StreamEvents,
+                          public LoggerCommands,
+                          public ProbePanelWindow {
   public:
     Acquisition(ProgramContext& context, const Clock& clock);
 
@@ -77,9 +80,9 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     std::function<void(const std::uint8_t* logger20)> onLoggerReadBack;
     // Optional: a command is built and not yet written.
     std::function<bool()> commandPendingNow;
-    // Optional: the window's half of the probe panel's ports (beep, picture, orientation, Stop, mode
-    // message, travel tools, display settings); the commands stay here.
-    ProbePanelPorts* front = nullptr;
+    // Optional: the window's side of the probe panel (beep, picture, orientation, Stop, mode message,
+    // travel tools, display settings); messages and the recording stay here.
+    ProbePanelWindow* front = nullptr;
 
     // --- the pipeline ------------------------------------------------------------------------------
     void onFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence, FrameVia via) override;
@@ -120,8 +123,8 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     CToolsStream stream;
     ProbePanel panel;
 
-    // The last command 0x01 written.
-    CommandFrame lastF1() const;
+    // The last command 0x01 written, by the engine or by the link it is wired to.
+    LastLoggerCommand loggerCommand;
 
   private:
     // StreamEvents
@@ -131,13 +134,14 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     void writeDataFile() override;
     void loggerReadBack(const std::uint8_t* logger20) override;
     void refreshToolsBox() override {}
-    // ProbePanelPorts
+    // LoggerCommands
     void sendF0() override;
     std::array<std::uint8_t, 8> sendF1() override;
     std::array<std::uint8_t, 4> sendF3() override;
     std::array<std::uint8_t, 7> sendF4() override;
     std::array<std::uint8_t, 7> sendF5() override;
     bool commandPending() override { return commandPendingNow ? commandPendingNow() : false; }
+    // ProbePanelWindow
     void showMessage(const std::string& text) override;
     void stopRecording() override;
     void beep(int hz, int ms) override {
@@ -191,13 +195,10 @@ class Acquisition final : public FrameSink, public StreamEvents, public ProbePan
     mutable std::mutex alarmMutex_;  // raised on the reader thread, ended by tick()
     std::array<AlarmState, 2> alarms_;
     DatabaseSondeInfo sonde_;
-    mutable std::mutex f1Mutex_;
     std::mutex recordMutex_;  // the data file: written on the reader thread, opened and closed elsewhere
     mutable std::mutex qualityMutex_;
     LogQuality recordingQuality_;
     std::uint32_t replacedAtStart_ = 0;
-    CommandFrame lastF1_;
-    bool haveF1_ = false;
     const std::uint8_t* currentFrame_ = nullptr;
     std::size_t currentLength_ = 0;
 };

@@ -30,7 +30,7 @@ class AcquisitionSetupPorts : public SetupPorts {
     Acquisition& acq_;
 
   private:
-    ProbePanelPorts& commands() { return acq_; }
+    LoggerCommands& commands() { return acq_; }
 };
 
 // The records of the engine and the program that the pages work on.

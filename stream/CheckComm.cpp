@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "link/Frames.h"
 #include "link/SpeedTables.h"
 #include "platform/Paths.h"
 
@@ -161,7 +162,7 @@ std::string checkCommReportText(const std::string& date, int serialNumber, bool 
     return out;
 }
 
-CCheckComm::CCheckComm(Settings& settings, ReplyEcho& echo, LinkFlags& flags, ProbePanelPorts& commands,
+CCheckComm::CCheckComm(Settings& settings, ReplyEcho& echo, LinkFlags& flags, LoggerCommands& commands,
                        Operator& op)
     : settings_(settings), echo_(echo), flags_(flags), commands_(commands), op_(op) {}
 
@@ -206,10 +207,8 @@ void CCheckComm::cancel() {
 
 CCheckComm::Reading CCheckComm::read() const {
     const ReplyEcho::Slots e = echo_.snapshot();
-    return {e[7], e[6], e[10],
-            static_cast<std::uint32_t>(e[12] | e[13] << 8 | e[14] << 16) | static_cast<std::uint32_t>(e[15])
-                                                                               << 24,
-            e[11]};
+    return {e[ReplyEcho::kDownDrive], e[ReplyEcho::kUpGain], e[ReplyEcho::kBaud],
+            readLe32(&e[ReplyEcho::kWindow]), e[ReplyEcho::kCommStatus]};
 }
 
 void CCheckComm::whenIdle(Millis limitMs, std::function<void()> then) {
@@ -820,7 +819,7 @@ void CCheckComm::verifyPoll() {
     bool done = false, ok = false;
     if (e[ReplyEcho::kFrameKindMarker] != 0) {
         echo_.update([](ReplyEcho::Slots& s) { s[ReplyEcho::kFrameKindMarker] = 0; });
-        const bool valid = (e[11] & 0x01) != 0;
+        const bool valid = (e[ReplyEcho::kCommStatus] & kCommHealthy) != 0;
         // Before the first valid frame the 100 polls are one limit for all; then each frame has its own.
         if (valid) verifyPolls_ = 0;
         if (!verifyCounting_) {
@@ -914,7 +913,7 @@ void CCheckComm::stepRestoreWindow() {
     settings_.UpBlanking = saved_.blanking;
     settings_.UpWindow = saved_.window;
     sendF5();
-    if (refreshDataView) refreshDataView(0);
+    if (refreshDataView) refreshDataView(kRefreshRestored);
     go(kStepApply, kAfterF5Ms);
 }
 

@@ -99,8 +99,7 @@ class CCheckComm {
 
     // `commands` carries sendF3/F4/F5 and tells whether a command is still being written; `flags`
     // gives `decimate`. All must outlive the check.
-    CCheckComm(Settings& settings, ReplyEcho& echo, LinkFlags& flags, ProbePanelPorts& commands,
-               Operator& op);
+    CCheckComm(Settings& settings, ReplyEcho& echo, LinkFlags& flags, LoggerCommands& commands, Operator& op);
     ~CCheckComm();
 
     // Where the report goes and whose it is.
@@ -194,7 +193,7 @@ class CCheckComm {
     Settings& settings_;
     ReplyEcho& echo_;
     LinkFlags& flags_;
-    ProbePanelPorts& commands_;
+    LoggerCommands& commands_;
     Operator& op_;
 
     Millis now_ = 0, due_ = -1;

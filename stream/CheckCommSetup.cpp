@@ -5,7 +5,7 @@ namespace quelt {
 std::unique_ptr<CCheckComm> makeCheckComm(Acquisition& acquisition, Operator& op) {
     ProgramContext& context = acquisition.context();
     auto check = std::make_unique<CCheckComm>(context.settings, acquisition.echo, acquisition.linkFlags,
-                                              static_cast<ProbePanelPorts&>(acquisition), op);
+                                              static_cast<LoggerCommands&>(acquisition), op);
     check->programFolder = context.home.string();
     check->sondeSerial = context.sondes ? context.sondes->current().serialNumber : 0;
     check->saveSettings = [&context] {

@@ -1,6 +1,7 @@
 #include "stream/CommSetup.h"
 
 #include "config/Preferences.h"
+#include "link/Frames.h"
 #include "platform/Text.h"
 
 namespace quelt {
@@ -90,17 +91,19 @@ CommSetup::CommSetup(SetupShared& shared) : s_(shared) {
     readBack.look = [this] {
         auto slots = s_.echo.snapshot();
         s_.echo.update([](ReplyEcho::Slots& e) { e[ReplyEcho::kFrameKindMarker] = 0; });
-        if (slots[ReplyEcho::kFrameKindMarker] != 1 || (slots[11] & 0xFE) != 0) return EchoLook::NotYet;
+        if (slots[ReplyEcho::kFrameKindMarker] != 1 || (slots[ReplyEcho::kCommStatus] & ~kCommHealthy) != 0)
+            return EchoLook::NotYet;
         return EchoLook::Ready;
     };
     readBack.matches = [this] {
-        const bool driveOk = s_.echo.slot(7) == (s_.settings.DownEnergie & 0xFF);
-        const bool gainOk = s_.sondes.highSpeed() || s_.echo.slot(6) == (s_.settings.UpGain & 0xFF);
+        const bool driveOk = s_.echo.slot(ReplyEcho::kDownDrive) == (s_.settings.DownEnergie & 0xFF);
+        const bool gainOk =
+            s_.sondes.highSpeed() || s_.echo.slot(ReplyEcho::kUpGain) == (s_.settings.UpGain & 0xFF);
         return driveOk && gainOk;
     };
     readBack.resend = [this] { s_.ports.sendF3(); };
     readBack.warn = [this] {
-        const int gain = s_.echo.slot(6), drive = s_.echo.slot(7);
+        const int gain = s_.echo.slot(ReplyEcho::kUpGain), drive = s_.echo.slot(ReplyEcho::kDownDrive);
         if (gain != (s_.settings.UpGain & 0xFF) && !s_.sondes.highSpeed())
             s_.op.message(format("UPHOLE RECEIVER GAIN\nWarning consigne error\n Send:%d  Read back:%d",
                                  s_.settings.UpGain, gain),

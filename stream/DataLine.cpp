@@ -5,13 +5,13 @@
 #include <cstring>
 
 #include "config/Header.h"
+#include "config/Resolution.h"
+#include "link/Frames.h"
 #include "platform/Text.h"
 
 namespace quelt {
 
 namespace {
-
-constexpr size_t kFrameHeader = 40;
 
 std::int64_t readLe(const std::uint8_t* p, size_t width, bool isSigned) {
     std::uint64_t v = 0;
@@ -31,45 +31,45 @@ void writeLe(std::uint8_t* p, size_t width, std::int64_t value) {
 int frameOffset(int kind) {
     switch (kind) {
         case channel::BLNK:
-            return 13;
+            return static_cast<int>(image::kBlanking);
         case channel::PEAK:
-            return 15;
+            return static_cast<int>(image::kWindow);
         case channel::GAIN:
-            return 17;
+            return static_cast<int>(image::kGain);
         case channel::RESO:
-            return 18;
+            return static_cast<int>(image::kResolution);
         case channel::STEP:
-            return 19;
+            return static_cast<int>(image::kMotorPeriod);
         case channel::BAUD:
-            return 20;
+            return static_cast<int>(image::kBaud);
         case channel::PULS:
-            return 21;
+            return static_cast<int>(image::kPulse);
         case channel::NU:
-            return 22;
+            return static_cast<int>(image::kFormat);
         case channel::HX:
-            return 23;
+            return static_cast<int>(image::kHx);
         case channel::GX:
-            return 25;
+            return static_cast<int>(image::kGx);
         case channel::HY:
-            return 27;
+            return static_cast<int>(image::kHy);
         case channel::GY:
-            return 29;
+            return static_cast<int>(image::kGy);
         case channel::HZ:
-            return 31;
+            return static_cast<int>(image::kHz);
         case channel::GZ:
-            return 33;
+            return static_cast<int>(image::kGz);
         case channel::NGAM:
-            return 35;
+            return static_cast<int>(image::kGamma);
         case channel::GCLK:
-            return 37;
+            return static_cast<int>(image::kGammaClock);
         case channel::TTEM:
-            return 38;
+            return static_cast<int>(image::kToolTemp);
         case channel::PTEM:
-            return 39;
+            return static_cast<int>(image::kProbeTemp);
         case channel::VOLT:
-            return 11;
+            return static_cast<int>(image::kVoltage);
         case channel::AMP:
-            return 12;
+            return static_cast<int>(image::kCurrent);
         default:
             return -1;
     }
@@ -80,19 +80,6 @@ bool isSampleType(int type) {
 }
 
 }  // namespace
-
-int samplesForResolutionCode(int code) {
-    switch (code) {
-        case 1:
-            return 360;
-        case 2:
-            return 180;
-        case 3:
-            return 120;
-        default:
-            return 90;
-    }
-}
 
 LineLayout makeLayout(const std::vector<LineChannel>& channels) {
     LineLayout layout;
@@ -126,12 +113,12 @@ void buildDataLine(std::span<const std::uint8_t> frame, const LineInputs& in, co
     out.assign(layout.lineSize, 0);
     const size_t frameSize = frame.size();
     auto frameByte = [&](size_t i) -> std::uint8_t { return i < frameSize ? frame[i] : 0; };
-    const int resolution = frameByte(18);
-    const int n = samplesForResolutionCode(resolution);
-    const bool threeByteSamples = frameByte(22) == 6 && (frameByte(17) & 0x80) == 0;
-    const size_t stride = threeByteSamples ? 3 : 4;
+    const int resolution = frameByte(image::kResolution);
+    const int n = samplesForResolution(resolution);
+    const size_t stride =
+        static_cast<size_t>(sampleStride(frameByte(image::kFormat), frameByte(image::kGain)));
     // Samples present in the frame: never more than N, never past the frame's end.
-    size_t available = frameSize > kFrameHeader ? (frameSize - kFrameHeader) / stride : 0;
+    size_t available = frameSize > image::kHeaderSize ? (frameSize - image::kHeaderSize) / stride : 0;
     const size_t frameSamples = std::min(static_cast<size_t>(n), available);
     size_t afterLastCopied = 0;  // frame offset after the last field copied from the frame
 
@@ -162,10 +149,10 @@ void buildDataLine(std::span<const std::uint8_t> frame, const LineInputs& in, co
                     start = static_cast<size_t>(kk);
                 }
                 for (size_t i = 0; i < count; ++i) {
-                    size_t src = kFrameHeader + ((start + i) % count) * stride;
+                    size_t src = image::kHeaderSize + ((start + i) % count) * stride;
                     std::memcpy(field + i * slot, frame.data() + src, std::min(slot, stride));
                 }
-                afterLastCopied = kFrameHeader + frameSamples * stride;
+                afterLastCopied = image::kHeaderSize + frameSamples * stride;
                 continue;
             }
             case channel::CSUM: {

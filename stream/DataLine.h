@@ -20,9 +20,6 @@
 
 namespace quelt {
 
-// Samples per revolution of a resolution code as the frames give it: 1 360, 2 180, 3 120, else 90.
-int samplesForResolutionCode(int code);
-
 struct LineChannel {
     int kind = 0;  // ChannelKind, or any other code (a field the writer leaves zero)
     int sampleType = 0;

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "stream/FrameFormat.h"
+#include "config/Resolution.h"
 
 namespace quelt {
 
@@ -30,11 +30,6 @@ struct ImageLine {
 
     std::uint8_t travelTime(std::size_t i) const { return sampleLine[i]; }
     std::uint8_t amplitude(std::size_t i) const { return sampleLine[kAmplitudeOffset + i]; }
-
-    // Samples per revolution of a resolution code, as the frames carry them: 1 = 360, 2 = 180, 3 = 120,
-    // any other code 90. (The row builder draws a code outside 1..4 as code 1, 360 columns of one
-    // sample each; that is the picture's rule, not the line's.)
-    static constexpr int samplesForCode(int code) { return frame::samplesForResolution(code); }
 };
 
 }  // namespace quelt

@@ -11,6 +11,7 @@ std::unique_ptr<CUSB> makeEngineLink(Device& device, Acquisition& acq, const Son
     options.counters = &acq.counters;
     options.linkStatus = &acq.linkStatus;
     options.flags = &acq.linkFlags;
+    options.loggerCommand = &acq.loggerCommand;
     auto link = std::make_unique<CUSB>(device, acq.context().settings, sonde, events, op, beeper, decoders,
                                        std::move(options));
     CUSB* usb = link.get();

@@ -1,9 +1,9 @@
 #pragma once
 // The live link and the acquisition engine, connected the same way by every front end: the link counts
 // into the engine's counters, sets its LinkStatus and shares its flags; the engine's commands go out
-// through the link's senders; the logger's read-back of command 0x01 is checked by the link, which holds
-// the command last sent and re-sends it; the power sequencers see a command that is built and not yet
-// written as pending.
+// through the link's senders; the logger's read-back of command 0x01 is checked by the link against the
+// engine's record of the command last sent (which both keep up to date), and the link re-sends it; the power
+// sequencers see a command that is built and not yet written as pending.
 
 #include <memory>
 

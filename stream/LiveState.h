@@ -70,12 +70,29 @@ class LiveState {
     LiveValues values_;
 };
 
-// The 24 byte slots of the last frame's read-backs.
+// The 24 byte slots of the last frame's read-backs. A logger frame fills slots 0..9 with its own first
+// ten bytes, which read back command 0x01; a status or full data frame fills them with the sonde's
+// read-backs, and a full data frame the sonde's acquisition settings from slot 10 on. The multi-byte
+// slots are little-endian.
 class ReplyEcho {
   public:
     static constexpr std::size_t kSlots = 24;
+    static constexpr std::size_t kFlags = 0;             // frame byte 0: alarms, winch mode, running head
+    static constexpr std::size_t kConstant = 1;          // uint16, logger frame: command 0x01's constant
+    static constexpr std::size_t kEncoderScale = 3;      // uint16, logger frame: command 0x01's encoder scale
+    static constexpr std::size_t kPower = 5;             // logger frame: command 0x01's power
+    static constexpr std::size_t kUpGain = 6;            // uphole gain of command 0x03
+    static constexpr std::size_t kDownDrive = 7;         // downhole drive of command 0x03
+    static constexpr std::size_t kReadBack = 8;          // uint16, the commands the logger took
+    static constexpr std::size_t kBaud = 10;             // full data frame: the uphole baud divisor
+    static constexpr std::size_t kCommStatus = 11;       // the comm status byte
+    static constexpr std::size_t kWindow = 12;           // uint32, full data frame: acquisition window
+    static constexpr std::size_t kBlanking = 16;         // uint32, full data frame: blanking
+    static constexpr std::size_t kMotorPeriod = 20;      // full data frame: MotorPeriod
+    static constexpr std::size_t kResolution = 21;       // full data frame: PicResolution
     static constexpr std::size_t kFrameKindMarker = 22;  // 1 status or full data frame, 0 logger frame
     static constexpr std::size_t kNewReplyMarker = 23;   // set by every decoded frame
+    static constexpr std::uint8_t kNoBaud = 0xFF;        // kBaud of a frame that carries no divisor
     using Slots = std::array<std::uint8_t, kSlots>;
 
     Slots snapshot() const {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "link/Frames.h"
 #include "link/SpeedTables.h"
 #include "platform/Text.h"
 
@@ -17,17 +18,18 @@ PictureSetup::PictureSetup(SetupShared& shared) : s_(shared) {
         if (s_.ports.commandPending()) return EchoLook::Pending;
         auto slots = s_.echo.snapshot();
         s_.echo.update([](ReplyEcho::Slots& e) { e[ReplyEcho::kFrameKindMarker] = 0; });
-        if (slots[ReplyEcho::kFrameKindMarker] != 1 || (slots[11] & 0xFE) != 0) return EchoLook::NotYet;
+        if (slots[ReplyEcho::kFrameKindMarker] != 1 || (slots[ReplyEcho::kCommStatus] & ~kCommHealthy) != 0)
+            return EchoLook::NotYet;
         return EchoLook::Ready;
     };
     echoCheck.matches = [this] {
-        return s_.echo.slot(20) == (s_.settings.MotorPeriod & 0xFF) &&
-               s_.echo.slot(21) == (s_.settings.PicResolution & 0xFF);
+        return s_.echo.slot(ReplyEcho::kMotorPeriod) == (s_.settings.MotorPeriod & 0xFF) &&
+               s_.echo.slot(ReplyEcho::kResolution) == (s_.settings.PicResolution & 0xFF);
     };
     echoCheck.resend = [this] { s_.ports.sendF4(); };
     echoCheck.warn = [this] {
-        const bool motor = s_.echo.slot(20) != (s_.settings.MotorPeriod & 0xFF);
-        const bool resolution = s_.echo.slot(21) != (s_.settings.PicResolution & 0xFF);
+        const bool motor = s_.echo.slot(ReplyEcho::kMotorPeriod) != (s_.settings.MotorPeriod & 0xFF);
+        const bool resolution = s_.echo.slot(ReplyEcho::kResolution) != (s_.settings.PicResolution & 0xFF);
         if (motor && resolution)
             s_.op.message("Warning consign error.\n Motor Speed - Picture resolution", MessageKind::Warning);
         else if (motor)
@@ -36,21 +38,6 @@ PictureSetup::PictureSetup(SetupShared& shared) : s_(shared) {
             s_.op.message("Warning consign error.\n Picture resolution", MessageKind::Warning);
     };
     echoCheck.shuttingDown = [this] { return s_.flags.quitting.load(); };
-}
-
-const char* PictureSetup::resolutionText(int code) {
-    switch (code) {
-        case 1:
-            return "360";
-        case 2:
-            return "180";
-        case 3:
-            return "120";
-        case 4:
-            return "90";
-        default:
-            return "-";
-    }
 }
 
 const char* PictureSetup::orientationText(int code) {

@@ -22,8 +22,7 @@ class PictureSetup {
   public:
     explicit PictureSetup(SetupShared& shared);
 
-    // The list entries "90", "120", "180", "360" and their resolution codes 4, 3, 2, 1.
-    static const char* resolutionText(int code);
+    // The list entries "90", "120", "180", "360" (resolutionText) and their resolution codes 4, 3, 2, 1.
     static int resolutionAt(int index) { return 4 - index; }
     static int indexOf(int code) { return 4 - code; }
     static const char* orientationText(int code);  // "None", "Magnetic North", "High Side"

@@ -1,5 +1,6 @@
 #include "stream/ProbePanel.h"
 
+#include "link/Commands.h"
 #include "platform/Text.h"
 
 namespace quelt {
@@ -10,14 +11,16 @@ constexpr Millis kPollPeriod = 300;
 }  // namespace
 
 ProbePanel::ProbePanel(ReplyEcho& echo, LiveState& live, StreamShared& shared, LinkCounters& counters,
-                       LinkFlags& flags, const std::atomic<int>& linkStatus, ProbePanelPorts& ports)
+                       LinkFlags& flags, const std::atomic<int>& linkStatus, LoggerCommands& commands,
+                       ProbePanelWindow& window)
     : echo_(echo),
       live_(live),
       shared_(shared),
       counters_(counters),
       flags_(flags),
       linkStatus_(linkStatus),
-      ports_(ports) {}
+      commands_(commands),
+      window_(window) {}
 
 void ProbePanel::start(Millis now) {
     powerUpStep_ = kReady;
@@ -30,16 +33,16 @@ void ProbePanel::arm(Millis& due, Millis now, Millis delay) {
 }
 
 bool ProbePanel::waiting() {
-    return ports_.commandPending() || !echo_.newReply();
+    return commands_.commandPending() || !echo_.newReply();
 }
 
 void ProbePanel::pressPower(Millis now) {
     if (offsetEditing) {
-        ports_.showMessage("You must close the editing offset before use this button !!!");
+        window_.showMessage("You must close the editing offset before use this button !!!");
         return;
     }
     if (lockoutUntil_ >= 0 && now < lockoutUntil_) {
-        ports_.beep(255, 100);
+        window_.beep(255, 100);
         return;
     }
     lockoutUntil_ = now + kLockout;
@@ -48,14 +51,14 @@ void ProbePanel::pressPower(Millis now) {
         switchOff(now);
     } else {
         if (sondeSerial_ <= 0) {
-            ports_.showMessage("No sondes selected ...");
+            window_.showMessage("No sondes selected ...");
             return;
         }
         if (powerDownRunning()) return;
-        ports_.runStop();
+        window_.runStop();
         shared_.modes.replayLoaded = 0;
-        ports_.clearPicture();
-        ports_.modeMessage("Acquisition Mode.");
+        window_.clearPicture();
+        window_.modeMessage("Acquisition Mode.");
         view_.statusText = "Probe powered";
         view_.powerPicture = PowerPicture::On;
         powered_ = true;
@@ -67,8 +70,8 @@ void ProbePanel::pressPower(Millis now) {
             retry_ = 0;
         }
         if (pollDue_ < 0) pollDue_ = now + 100;
-        ports_.restoreDisplaySettings();
-        ports_.refreshTravelTools();
+        window_.restoreDisplaySettings();
+        window_.refreshTravelTools();
     }
     flags_.poweredCopy = powered_;
 }
@@ -102,7 +105,7 @@ void ProbePanel::clearFault() {
 }
 
 void ProbePanel::switchOff(Millis now) {
-    ports_.stopRecording();
+    window_.stopRecording();
     view_.powerPicture = PowerPicture::Off;
     powered_ = false;
     upDue_ = -1;
@@ -111,11 +114,11 @@ void ProbePanel::switchOff(Millis now) {
         idleReplies_ = 0;
         zeroCommands_ = 0;
     }
-    ports_.resetLiveOrientation();
-    ports_.clearPicture();
-    ports_.runStop();
-    ports_.saveDisplaySettings();
-    ports_.refreshTravelTools();
+    window_.resetLiveOrientation();
+    window_.clearPicture();
+    window_.runStop();
+    window_.saveDisplaySettings();
+    window_.refreshTravelTools();
     flags_.poweredCopy = false;
 }
 
@@ -137,9 +140,9 @@ void ProbePanel::tick(Millis now) {
 void ProbePanel::powerUpStepDue(Millis now) {
     const int step = powerUpStep_;
     if (step == 0) {
-        ports_.resetLiveOrientation();
+        window_.resetLiveOrientation();
         echo_.clearNewReply();
-        f1_ = ports_.sendF1();
+        f1_ = commands_.sendF1();
         retry_ = 0;
         powerUpStep_ = 1;
         arm(upDue_, now, 250);
@@ -147,18 +150,14 @@ void ProbePanel::powerUpStepDue(Millis now) {
     }
     const bool wait = waiting();
     const ReplyEcho::Slots e = echo_.snapshot();
-    auto word = [&](std::size_t i) { return e[i] | (e[i + 1] << 8); };
-    auto dword = [&](std::size_t i) {
-        return static_cast<std::uint32_t>(e[i] | (e[i + 1] << 8) | (e[i + 2] << 16)) |
-               (static_cast<std::uint32_t>(e[i + 3]) << 24);
-    };
+    auto word = [&](std::size_t i) { return readLe16(&e[i]); };
     switch (step) {
         case 1:
             if (wait) return arm(upDue_, now, 32);
-            if (word(1) == (f1_[2] | (f1_[3] << 8)) && word(3) == (f1_[4] | (f1_[5] << 8)) &&
-                e[5] == f1_[6]) {
+            // A logger frame left its own bytes in the echo: they read the command back as the frame does.
+            if (loggerReadBackMatches(e.data(), f1_.data())) {
                 echo_.clearNewReply();
-                f3_ = ports_.sendF3();
+                f3_ = commands_.sendF3();
                 powerUpStep_ = 2;
                 arm(upDue_, now, 250);
             } else if (retry_++ > 25) {
@@ -166,33 +165,35 @@ void ProbePanel::powerUpStepDue(Millis now) {
                     "power-up step 1: the logger did not take command 0x01: sent constant %d, scale %d, "
                     "power "
                     "0x%02X; read back constant %d, scale %d, power 0x%02X",
-                    f1_[2] | (f1_[3] << 8), f1_[4] | (f1_[5] << 8), f1_[6], word(1), word(3), e[5]);
-                ports_.showMessage("Order refused !!!");
+                    readLe16(&f1_[f1::kConstant]), readLe16(&f1_[f1::kEncoderScale]), f1_[f1::kPower],
+                    word(ReplyEcho::kConstant), word(ReplyEcho::kEncoderScale), e[ReplyEcho::kPower]);
+                window_.showMessage("Order refused !!!");
                 retry_ = 0;
                 switchOff(now);
             } else {
                 echo_.clearNewReply();
-                f1_ = ports_.sendF1();
+                f1_ = commands_.sendF1();
                 arm(upDue_, now, 200);
             }
             return;
         case 2:
             if (wait) return arm(upDue_, now, 32);
-            if (e[7] == f3_[2] && e[6] == f3_[1]) {
+            if (e[ReplyEcho::kDownDrive] == f3_[f3::kDownDrive] &&
+                e[ReplyEcho::kUpGain] == f3_[f3::kUpGain]) {
                 echo_.clearNewReply();
-                f5_ = ports_.sendF5();
+                f5_ = commands_.sendF5();
                 powerUpStep_ = 3;
                 arm(upDue_, now, 200);
             } else if (retry_++ > 25) {
                 refusal_ = format(
                     "power-up step 2: the sonde did not take command 0x03: sent gain %d, drive %d; read back "
                     "gain %d, drive %d",
-                    f3_[1], f3_[2], e[6], e[7]);
+                    f3_[f3::kUpGain], f3_[f3::kDownDrive], e[ReplyEcho::kUpGain], e[ReplyEcho::kDownDrive]);
                 retry_ = 0;
                 switchOff(now);
             } else {
                 echo_.clearNewReply();
-                f3_ = ports_.sendF3();
+                f3_ = commands_.sendF3();
                 arm(upDue_, now, 200);
             }
             return;
@@ -200,7 +201,7 @@ void ProbePanel::powerUpStepDue(Millis now) {
             if (wait) return arm(upDue_, now, 100);
             retry_ = 0;
             echo_.clearNewReply();
-            ports_.sendF4();
+            commands_.sendF4();
             counters_.fullDecoded = 0;
             counters_.fullReplaced = 0;
             powerUpStep_ = 4;
@@ -208,31 +209,31 @@ void ProbePanel::powerUpStepDue(Millis now) {
             return;
         case 4:
             if (wait) return arm(upDue_, now, 200);
-            if (e[0] & 0x0F) {
+            if (e[ReplyEcho::kFlags] & kRunningHead) {
                 powerUpStep_ = 5;
                 arm(upDue_, now, 32);
             } else if (retry_++ > 30) {
                 refusal_ = format(
                     "power-up step 4: the sonde did not start acquiring after command 0x04: its state 0x%02X "
                     "shows no running head",
-                    e[0]);
+                    e[ReplyEcho::kFlags]);
                 switchOff(now);
             } else {
                 echo_.clearNewReply();
-                ports_.sendF4();
+                commands_.sendF4();
                 arm(upDue_, now, 500);
             }
             return;
         case 5:
             if (wait) return arm(upDue_, now, 32);
-            if (dword(16) == static_cast<std::uint32_t>(f5_[1] | (f5_[2] << 8)) &&
-                dword(12) == static_cast<std::uint32_t>(f5_[3] | (f5_[4] << 8))) {
+            if (readLe32(&e[ReplyEcho::kBlanking]) == readLe16(&f5_[f5::kBlanking]) &&
+                readLe32(&e[ReplyEcho::kWindow]) == readLe16(&f5_[f5::kWindow])) {
                 powerUpStep_ = kReady;
             } else if (retry_++ > 10) {
                 powerUpStep_ = kReady;
             } else {
                 echo_.clearNewReply();
-                f5_ = ports_.sendF5();
+                f5_ = commands_.sendF5();
                 arm(upDue_, now, 300);
             }
             return;
@@ -245,10 +246,10 @@ void ProbePanel::powerDownStepDue(Millis now) {
     if (waiting()) return arm(downDue_, now, 32);
     powerUpStep_ = kReady;
     upDue_ = -1;
-    if (echo_.slot(0) & 0x0F) {  // the sonde still runs
+    if (echo_.slot(ReplyEcho::kFlags) & kRunningHead) {  // the sonde still runs
         if (zeroCommands_ < 20) {
             arm(downDue_, now, 500);
-            ports_.sendF0();
+            commands_.sendF0();
             ++zeroCommands_;
         }
         return;
@@ -260,7 +261,7 @@ void ProbePanel::powerDownStepDue(Millis now) {
     }
     idleReplies_ = 0;
     zeroCommands_ = 0;
-    ports_.clearPicture();
+    window_.clearPicture();
 }
 
 void ProbePanel::statusPoll(Millis now) {
@@ -289,7 +290,7 @@ void ProbePanel::statusPoll(Millis now) {
         if (powerDownRunning()) {
             view_.powerPicture = odd ? PowerPicture::OffBlink : PowerPicture::Off;
         } else if (!powerUpRunning()) {
-            const bool running = (echo_.slot(0) & 0x0F) != 0;
+            const bool running = (echo_.slot(ReplyEcho::kFlags) & kRunningHead) != 0;
             view_.powerPicture = running ? PowerPicture::On : PowerPicture::Off;
             powered_ = running;
             flags_.poweredCopy = running;

@@ -15,19 +15,12 @@
 
 namespace quelt {
 
-// What the panel asks of the command set and of the main window.
-class ProbePanelPorts {
+// What the panel shows or asks of the windows and the recording (its commands go to LoggerCommands).
+// Called on the thread that ticks the panel; the desktop program acts on its widgets there, the command
+// line ignores most of them.
+class ProbePanelWindow {
   public:
-    virtual ~ProbePanelPorts() = default;
-    // Commands built from the current settings; each returns the frame as it was sent.
-    virtual void sendF0() = 0;
-    virtual std::array<std::uint8_t, 8> sendF1() = 0;
-    virtual std::array<std::uint8_t, 4> sendF3() = 0;
-    virtual std::array<std::uint8_t, 7> sendF4() = 0;
-    virtual std::array<std::uint8_t, 7> sendF5() = 0;
-    // A command is built and not yet written (the send length is non-zero).
-    virtual bool commandPending() = 0;
-
+    virtual ~ProbePanelWindow() = default;
     virtual void beep(int /*hz*/, int /*ms*/) {}
     virtual void showMessage(const std::string& /*text*/) {}
     virtual void clearPicture() {}
@@ -68,7 +61,8 @@ class ProbePanel {
 
     // flags: dataFlowing and quitting are read, poweredCopy is written; linkStatus as the link keeps it.
     ProbePanel(ReplyEcho& echo, LiveState& live, StreamShared& shared, LinkCounters& counters,
-               LinkFlags& flags, const std::atomic<int>& linkStatus, ProbePanelPorts& ports);
+               LinkFlags& flags, const std::atomic<int>& linkStatus, LoggerCommands& commands,
+               ProbePanelWindow& window);
 
     // Set by the probe page while the rotation offset or the gamma coefficient is edited.
     std::atomic<bool> offsetEditing{false};
@@ -112,7 +106,8 @@ class ProbePanel {
     LinkCounters& counters_;
     LinkFlags& flags_;
     const std::atomic<int>& linkStatus_;
-    ProbePanelPorts& ports_;
+    LoggerCommands& commands_;
+    ProbePanelWindow& window_;
 
     int sondeSerial_ = 0;
     bool sondeGamma_ = false;

@@ -3,21 +3,29 @@
 // picture, the log writer and the command set (StreamEvents), and the process-wide flags and counters
 // they share with the link, the probe panel and the recorder (StreamShared).
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "link/LinkEvents.h"
 #include "stream/ModeFlags.h"
 
 namespace quelt {
 
+// The alarms a frame's byte 0 raises, by type.
+enum AlarmType : int {
+    kAlarmTypeEncoder = 0,  // "Invalid Depth !!!"
+    kAlarmTypeBattery = 1,  // "Low Battery."
+};
+
 class StreamEvents {
   public:
     virtual ~StreamEvents() = default;
-    // RefreshDataView of the main window; code 1024 after each decode.
+    // RefreshDataView of the main window; kRefreshValues after each decode.
     virtual void refreshDataView(int code) = 0;
-    // Alarm display: type 0 encoder fault, type 1 low battery.
+    // Alarm display by AlarmType.
     virtual void showAlarm(int type, const std::string& title, const std::string& text) = 0;
     // Hands the current ImageLine to the picture (or repeats the previous samples for a replaced frame).
     virtual void addImageLine(std::uint8_t lineDirection, int resolutionCode) = 0;
@@ -28,6 +36,22 @@ class StreamEvents {
     virtual void loggerReadBack(const std::uint8_t* logger20) = 0;
     // The tools box shows the orientation values.
     virtual void refreshToolsBox() = 0;
+};
+
+// The commands to the logger, built from the current settings: the acquisition engine carries them to
+// whatever link it is wired to. Called on the thread that runs the sequences (the window's, or the
+// command's main loop); an implementer hands the frame over and returns at once.
+class LoggerCommands {
+  public:
+    virtual ~LoggerCommands() = default;
+    // Each returns the frame as it was sent (the probe panel compares the read-backs with it).
+    virtual void sendF0() = 0;
+    virtual std::array<std::uint8_t, 8> sendF1() = 0;
+    virtual std::array<std::uint8_t, 4> sendF3() = 0;
+    virtual std::array<std::uint8_t, 7> sendF4() = 0;
+    virtual std::array<std::uint8_t, 7> sendF5() = 0;
+    // A command is built and not yet written (the send length is non-zero).
+    virtual bool commandPending() = 0;
 };
 
 // Does nothing; for programs and tests that need no call-outs.

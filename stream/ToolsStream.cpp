@@ -8,13 +8,11 @@
 
 #include "config/Diagnostics.h"
 #include "link/Frames.h"
+#include "link/SpeedTables.h"
 #include "platform/Text.h"
 #include "platform/Units.h"
-#include "stream/FrameFormat.h"
 
 namespace quelt {
-
-using frame::uplinkSum;
 
 std::int64_t systemFileTimeNow() {
     // 100 ns ticks since 1601-01-01; the Unix epoch is 11644473600 s later.
@@ -99,7 +97,7 @@ std::string stepTextOf(double step) {
 void traceCommStatus(const char* prefix, std::uint8_t sequence, std::uint8_t status) {
     if (!Diagnostics::enabled()) return;
     std::string line = format("%s%2X Comm status %2X ->", prefix, sequence, status);
-    line += frame::commStatusBitTexts(status);
+    line += commStatusText(status);
     line += "\n";
     TraceDebug("%s", line.c_str());
 }
@@ -281,11 +279,7 @@ void CToolsStream::assignChannel(LiveValues& v, int channel, int value, bool fro
                 v.gain = value;
                 break;
             case channel::RESO:
-                v.resolutionText = value == 1   ? "360"
-                                   : value == 2 ? "180"
-                                   : value == 3 ? "120"
-                                   : value == 4 ? "90"
-                                                : "-";
+                v.resolutionText = quelt::resolutionText(value);
                 v.resolutionCode = value;
                 break;
             case channel::STEP:
@@ -293,7 +287,7 @@ void CToolsStream::assignChannel(LiveValues& v, int channel, int value, bool fro
                 v.step = value;
                 break;
             case channel::BAUD:
-                v.baudText = frame::baudRateText(value);
+                v.baudText = quelt::baudText(value);
                 v.baudCode = value;
                 break;
             case channel::PULS:
@@ -339,8 +333,9 @@ void CToolsStream::assignChannel(LiveValues& v, int channel, int value, bool fro
 }
 
 void CToolsStream::raiseAlarms(std::uint8_t flags) {
-    if (flags & 0x40) events_.showAlarm(0, "Invalid Depth !!!", "Encoder Error");
-    if (flags & 0x80) events_.showAlarm(1, "Low Battery.", "Low battery / Power Failure !!!");
+    if (flags & kAlarmEncoder) events_.showAlarm(kAlarmTypeEncoder, "Invalid Depth !!!", "Encoder Error");
+    if (flags & kAlarmPower)
+        events_.showAlarm(kAlarmTypeBattery, "Low Battery.", "Low battery / Power Failure !!!");
 }
 
 void CToolsStream::replaceLine(int resolutionCode) {
@@ -348,63 +343,84 @@ void CToolsStream::replaceLine(int resolutionCode) {
     if (counters_.fullDecoded.load() > 0) ++counters_.fullReplaced;
 }
 
+namespace {
+// A status frame and a full data frame open with the same fields: the sonde's read-backs, the encoder,
+// the speed, the voltage and the current.
+static_assert(status::kAlarms == image::kAlarms && status::kUpGain == image::kUpGain &&
+              status::kDownDrive == image::kDownDrive && status::kReadBack == image::kReadBack &&
+              status::kEncoder == image::kEncoder && status::kSpeed == image::kSpeed &&
+              status::kVoltage == image::kVoltage && status::kCurrent == image::kCurrent);
+// A logger frame copies its first bytes into the echo: its read-back of command 0x01 keeps its offsets.
+static_assert(ReplyEcho::kConstant == logger::kConstant &&
+              ReplyEcho::kEncoderScale == logger::kEncoderScale && ReplyEcho::kPower == logger::kPower);
+
+// The echo of the fields a status frame and a full data frame share; the acquisition slots are cleared.
+void echoSondeHeader(ReplyEcho::Slots& e, const std::uint8_t* f, std::uint8_t commStatus) {
+    e[ReplyEcho::kFlags] = f[status::kAlarms];
+    e[ReplyEcho::kUpGain] = f[status::kUpGain];
+    e[ReplyEcho::kDownDrive] = f[status::kDownDrive];
+    e[ReplyEcho::kReadBack] = f[status::kReadBack];
+    e[ReplyEcho::kReadBack + 1] = f[status::kReadBack + 1];
+    e[ReplyEcho::kBaud] = ReplyEcho::kNoBaud;
+    e[ReplyEcho::kCommStatus] = commStatus;
+    std::fill(e.begin() + ReplyEcho::kWindow, e.begin() + ReplyEcho::kFrameKindMarker, 0);
+    e[ReplyEcho::kFrameKindMarker] = 1;
+    e[ReplyEcho::kNewReplyMarker] = 1;
+}
+
+// Depth, speed, voltage and current of a status or full data frame.
+void takeSondeHeader(LiveValues& v, const std::uint8_t* f, const DepthCalibration& cal) {
+    v.frameFlags = f[status::kAlarms];
+    double d;
+    if (depthFromCount(cal, readLeI32(f + status::kEncoder), d)) v.depth = v.imageDepth = d;
+    speedFromCount(cal, readLeI16(f + status::kSpeed), v.speed);
+    v.voltage = f[status::kVoltage];
+    v.voltageText = format("%d", v.voltage);
+    v.current = f[status::kCurrent];
+    v.currentText = format("%d", v.current);
+}
+
+void noteCommStatus(LiveValues& v, std::uint8_t status) {
+    v.commStatus = status;
+    v.commStatusSeen |= status;
+}
+}  // namespace
+
 bool CToolsStream::decodeStatusFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t sequence) {
     if (frame == nullptr || length < kStatusFrameLength) return false;
     std::array<std::uint8_t, kStatusFrameLength> f{};
     std::copy(frame, frame + kStatusFrameLength, f.begin());
-    if (uplinkSum(f.data(), 14) != readU16(&f[14])) {
+    if (!frameSumValid(f.data(), kStatusFrameLength)) {
         TraceDebug("ToolStream::16 bytes receiving USBFrame:%2X Checksum error !!!\n", sequence);
         return false;
     }
-    const std::uint8_t status = f[13];
-    echo_.update([&](ReplyEcho::Slots& e) {
-        e[0] = f[0];
-        e[6] = f[1];
-        e[7] = f[2];
-        e[8] = f[3];
-        e[9] = f[4];
-        e[10] = 0xFF;
-        e[11] = status;
-        std::fill(e.begin() + 12, e.begin() + 22, 0);
-        e[22] = 1;
-        e[23] = 1;
-    });
-    if (!(status & 0x01)) traceCommStatus("ToolStream::16 bytes receiving USBFrame:", sequence, status);
+    const std::uint8_t comm = f[status::kCommStatus];
+    echo_.update([&](ReplyEcho::Slots& e) { echoSondeHeader(e, f.data(), comm); });
+    if (!(comm & kCommHealthy)) traceCommStatus("ToolStream::16 bytes receiving USBFrame:", sequence, comm);
 
     const DepthCalibration cal = DepthCalibration::from(settings_);
     live_.update([&](LiveValues& v) {
-        v.commStatus = status;
-        v.commStatusSeen |= status;
-        double d;
-        if (depthFromCount(cal, readI32(&f[5]), d)) v.depth = v.imageDepth = d;
-        speedFromCount(cal, readI16(&f[9]), v.speed);
+        noteCommStatus(v, comm);
+        takeSondeHeader(v, f.data(), cal);
         v.stepText.clear();
-        v.voltage = f[11];
-        v.voltageText = format("%d", v.voltage);
-        v.current = f[12];
-        v.currentText = format("%d", v.current);
-        v.frameFlags = f[0];
         setSensorTextsBlank(v);
         orientationInto(v, kNoValue, kNoValue, kNoValue, kNoValue, kNoValue, kNoValue, false);
     });
-    events_.refreshDataView(1024);
-    raiseAlarms(f[0]);
-    if (status & 0x80) replaceLine(settings_.PicResolution);
+    events_.refreshDataView(kRefreshValues);
+    raiseAlarms(f[status::kAlarms]);
+    // A status frame in place of a full data frame: the picture repeats its line.
+    if (comm & kCommBadData) replaceLine(settings_.PicResolution);
     return false;
 }
 
 bool CToolsStream::decodeLoggerFrame19(const std::uint8_t* frame, std::size_t length,
                                        std::uint8_t /*sequence*/) {
     if (frame == nullptr || length < kLogger19Length) return false;
-    std::array<std::uint8_t, kLogger20Length> body{};
-    if (uplinkSum(frame, 17) != readU16(frame + 17)) {
+    if (!frameSumValid(frame, kLogger19Length)) {
         decodeLoggerBody(nullptr, true);
         return false;
     }
-    // Widen: the one-byte encoder-scale read-back becomes a uint16, every later field moves up one.
-    std::copy(frame, frame + 4, body.begin());
-    body[4] = 0;
-    std::copy(frame + 4, frame + 19, body.begin() + 5);
+    const auto body = widenLogger19(frame);
     decodeLoggerBody(body.data(), true);
     return false;
 }
@@ -414,42 +430,41 @@ bool CToolsStream::decodeLoggerFrame20(const std::uint8_t* frame, std::size_t le
     if (frame == nullptr || length < kLogger20Length) return false;
     std::array<std::uint8_t, kLogger20Length> body{};
     std::copy(frame, frame + kLogger20Length, body.begin());
-    decodeLoggerBody(uplinkSum(body.data(), 18) == readU16(&body[18]) ? body.data() : nullptr, false);
+    decodeLoggerBody(frameSumValid(body.data(), kLogger20Length) ? body.data() : nullptr, false);
     return false;
 }
 
 void CToolsStream::decodeLoggerBody(const std::uint8_t* b, bool nineteen) {
     if (b == nullptr) {  // checksum mismatch
-        live_.update([](LiveValues& v) {
-            v.commStatus = 0x08;
-            v.commStatusSeen |= 0x08;
-        });
-        events_.refreshDataView(1024);
+        live_.update([](LiveValues& v) { noteCommStatus(v, kCommChecksumError); });
+        events_.refreshDataView(kRefreshValues);
         return;
     }
     echo_.update([&](ReplyEcho::Slots& e) {
-        std::copy(b, b + 10, e.begin());
-        e[10] = 0xFF;
-        e[11] = 0;
-        std::fill(e.begin() + 12, e.begin() + 23, 0);
-        e[23] = 1;
+        // The logger's own fields up to its encoder count: the read-back of command 0x01 among them.
+        std::copy(b, b + logger::kEncoder, e.begin());
+        e[ReplyEcho::kBaud] = ReplyEcho::kNoBaud;
+        e[ReplyEcho::kCommStatus] = 0;
+        std::fill(e.begin() + ReplyEcho::kWindow, e.begin() + ReplyEcho::kNewReplyMarker, 0);
+        e[ReplyEcho::kNewReplyMarker] = 1;
     });
     const DepthCalibration cal = DepthCalibration::from(settings_);
     const bool playing = shared_.modes.playing.load() != 0;
     live_.update([&](LiveValues& v) {
-        const std::int32_t count = readI32(b + 10);
+        const std::int32_t count = readLeI32(b + logger::kEncoder);
+        const std::uint16_t loggerScale = readLe16(b + logger::kEncoderScale);
         double d;
         if (depthFromCount(cal, count, d)) {
             v.depth = v.imageDepth = d;
-        } else if (nineteen && readU16(b + 3) != 0) {
+        } else if (nineteen && loggerScale != 0) {
             // No winch calibration: the logger's own encoder-scale read-back stands in.
-            v.depth = v.imageDepth = count / (readU16(b + 3) * 100.0);
+            v.depth = v.imageDepth = count / (loggerScale * 100.0);
         }
-        speedFromCount(cal, readI16(b + 14), v.speed);
-        v.frameFlags = b[0];
-        v.voltage = b[16];
+        speedFromCount(cal, readLeI16(b + logger::kSpeed), v.speed);
+        v.frameFlags = b[logger::kAlarms];
+        v.voltage = b[logger::kVoltage];
         v.voltageText = format("%d", v.voltage);
-        v.current = b[17];
+        v.current = b[logger::kCurrent];
         v.currentText = format("%d", v.current);
         v.commStatus = 0;
         if (!playing) {
@@ -460,9 +475,9 @@ void CToolsStream::decodeLoggerBody(const std::uint8_t* b, bool nineteen) {
                 orientationInto(v, kNoValue, kNoValue, kNoValue, kNoValue, kNoValue, kNoValue, false);
         }
     });
-    events_.refreshDataView(1024);
+    events_.refreshDataView(kRefreshValues);
     events_.loggerReadBack(b);
-    raiseAlarms(b[0]);
+    raiseAlarms(b[logger::kAlarms]);
 }
 
 double GammaRate::push(std::uint16_t count, std::uint8_t timeMs, int motorPeriod, double coefficient) {
@@ -488,147 +503,163 @@ void GammaRate::clear() {
     next_ = 0;
 }
 
+// A full data frame is taken in steps: its layout is checked against its length and sum, its
+// read-backs are echoed, its header becomes the live values (and decides whether the line is
+// accepted), its samples become the image line, and the line is handed over.
 bool CToolsStream::decodeFullDataFrame(const std::uint8_t* f, std::size_t length, std::uint8_t sequence) {
-    if (f == nullptr || length <= 22) {
-        // Too short to carry even a header: the picture repeats its line.
-        replaceLine(f != nullptr && length > 18 ? f[18] : settings_.PicResolution);
+    const std::optional<FullFrameLayout> layout = checkedFullLayout(f, length, sequence);
+    if (!layout) return false;
+    const int resolution = f[image::kResolution];
+    const std::uint8_t comm = f[layout->commOffset];
+    echoFullFrame(f, comm);
+    if (!(comm & (kCommHealthy | kCommUpdating))) {
+        // Neither heard nor busy taking a setting: the samples are not the sonde's, the line repeats.
+        live_.update([&](LiveValues& v) { noteCommStatus(v, comm); });
+        replaceLine(resolution);
         return false;
     }
-    const int resolution = f[18];
-    const int n = frame::samplesForResolution(resolution);
-    const bool gain16 = (f[17] & 0x80) != 0;
-    const bool threeByte = f[22] == 6;
-    const std::size_t areaSize = static_cast<std::size_t>((threeByte && !gain16) ? 3 * n : 4 * n);
+    const FullFrameOutcome outcome = takeFullHeader(f, comm);
+    fillImageLine(f, *layout);
+    handOverLine(outcome, f);
+    return false;
+}
+
+std::optional<FullFrameLayout> CToolsStream::checkedFullLayout(const std::uint8_t* f, std::size_t length,
+                                                               std::uint8_t sequence) {
+    if (f == nullptr || length <= image::kFormat) {
+        // Too short to carry even a header: the picture repeats its line.
+        replaceLine(f != nullptr && length > image::kResolution ? f[image::kResolution]
+                                                                : settings_.PicResolution);
+        return std::nullopt;
+    }
     // The stride follows the area size: format 6 with gain bit 7 carries four-byte samples, so they are
     // read four bytes apart and never more than N of them.
-    const std::size_t stride = areaSize / static_cast<std::size_t>(n);
-    const std::size_t statusAt = image::kHeaderSize + areaSize + 2;
+    const FullFrameLayout layout = fullFrameLayout(f[image::kResolution], f[image::kFormat], f[image::kGain]);
     // A header that promises more than the frame holds is never read past the frame's end.
-    if (statusAt + 3 > length) {
+    if (layout.length > length) {
         TraceDebug("ToolStream::Full data receiving USBFrame:%2X Checksum error !!!\n", sequence);
-        replaceLine(resolution);
-        return false;
+        replaceLine(f[image::kResolution]);
+        return std::nullopt;
     }
-    const std::uint8_t status = f[statusAt];
-    const bool sumOk = uplinkSum(f, statusAt + 1) == readU16(f + statusAt + 1);
+    const std::uint8_t comm = f[layout.commOffset];
+    const bool sumOk = frameSumValid(f, layout.length);
     if (!sumOk) TraceDebug("ToolStream::Full data receiving USBFrame:%2X Checksum error !!!\n", sequence);
-    if (!(status & 0x01)) traceCommStatus("ToolStream::Full data  receiving USBFrame:", sequence, status);
+    if (!(comm & kCommHealthy)) traceCommStatus("ToolStream::Full data  receiving USBFrame:", sequence, comm);
     if (!sumOk) {
-        replaceLine(resolution);
-        return false;
+        replaceLine(f[image::kResolution]);
+        return std::nullopt;
     }
+    return layout;
+}
+
+void CToolsStream::echoFullFrame(const std::uint8_t* f, std::uint8_t comm) {
     echo_.update([&](ReplyEcho::Slots& e) {
-        e[0] = f[0];
-        e[6] = f[1];
-        e[7] = f[2];
-        e[8] = f[3];
-        e[9] = f[4];
-        e[10] = f[20] & 0x7F;
-        e[11] = status;
-        e[12] = f[15], e[13] = f[16], e[14] = 0, e[15] = 0;
-        e[16] = f[13], e[17] = f[14], e[18] = 0, e[19] = 0;
-        e[20] = f[19];
-        e[21] = f[18];
-        e[22] = 1;
-        e[23] = 1;
+        echoSondeHeader(e, f, comm);
+        e[ReplyEcho::kBaud] = f[image::kBaud] & image::kBaudMask;
+        writeLe32(&e[ReplyEcho::kWindow], readLe16(f + image::kWindow));
+        writeLe32(&e[ReplyEcho::kBlanking], readLe16(f + image::kBlanking));
+        e[ReplyEcho::kMotorPeriod] = f[image::kMotorPeriod];
+        e[ReplyEcho::kResolution] = f[image::kResolution];
     });
-    if (!(status & 0x21)) {
-        live_.update([&](LiveValues& v) {
-            v.commStatus = status;
-            v.commStatusSeen |= status;
-        });
-        replaceLine(resolution);
-        return false;
-    }
+}
 
-    const DepthCalibration cal = DepthCalibration::from(settings_);
-    const bool recording = shared_.modes.recording.load() != 0;
-    const bool recordPaused = shared_.modes.recordPaused.load() != 0;
-    bool accepted = false;
-    bool orientationDone = false;
-    live_.update([&](LiveValues& v) {
-        v.commStatus = status;
-        v.commStatusSeen |= status;
-        v.frameFlags = f[0];
-        double d;
-        if (depthFromCount(cal, readI32(f + 5), d)) v.depth = v.imageDepth = d;
-        speedFromCount(cal, readI16(f + 9), v.speed);
-        const double depth = v.depth;
-
-        std::uint8_t direction = line_.lineDirection;
-        if (!recording) {
-            accepted = true;
-            if (v.speed > 0) {
-                direction = 1;
-            } else if (v.speed < 0) {
-                direction = 0;
-            }
-        } else {
-            direction = shared_.recordDirection.load() ? 1 : 0;
-            const double last = shared_.lastAcceptedDepth.load();
-            if (recordPaused) {
-                shared_.reverseMotion = 0;
-            } else if (direction == 1 ? last < depth : last > depth) {
-                accepted = true;
-                shared_.lastAcceptedDepth = depth;
-                shared_.reverseMotion = 0;
-            } else {
-                const bool back = direction == 1 ? last - 0.01 > depth : last + 0.01 < depth;
-                shared_.reverseMotion = back ? 1 : 0;
-            }
-            if (!accepted) shared_.lastRejectedTime = shared_.fileTimeNow ? shared_.fileTimeNow() : 0;
+std::uint8_t CToolsStream::acceptLine(double depth, double speed, bool recording, bool recordPaused,
+                                      bool& accepted) {
+    std::uint8_t direction = line_.lineDirection;
+    if (!recording) {
+        // Not recording: every line is drawn, in the direction the winch moves.
+        accepted = true;
+        if (speed > 0) {
+            direction = 1;
+        } else if (speed < 0) {
+            direction = 0;
         }
-        line_.lineDirection = direction;
+        return direction;
+    }
+    // Recording: a line is taken only beyond the last one taken, in the recording's direction; a move
+    // back of more than a centimetre is shown as a winch going the wrong way.
+    direction = shared_.recordDirection.load() ? 1 : 0;
+    const double last = shared_.lastAcceptedDepth.load();
+    if (recordPaused) {
+        shared_.reverseMotion = 0;
+    } else if (direction == 1 ? last < depth : last > depth) {
+        accepted = true;
+        shared_.lastAcceptedDepth = depth;
+        shared_.reverseMotion = 0;
+    } else {
+        const bool back = direction == 1 ? last - 0.01 > depth : last + 0.01 < depth;
+        shared_.reverseMotion = back ? 1 : 0;
+    }
+    if (!accepted) shared_.lastRejectedTime = shared_.fileTimeNow ? shared_.fileTimeNow() : 0;
+    return direction;
+}
 
-        v.voltage = f[11];
-        v.voltageText = format("%d", v.voltage);
-        v.current = f[12];
-        v.currentText = format("%d", v.current);
-        line_.step = v.speed * 0.0384 * f[19];
+CToolsStream::FullFrameOutcome CToolsStream::takeFullHeader(const std::uint8_t* f, std::uint8_t comm) {
+    const DepthCalibration cal = DepthCalibration::from(settings_);
+    FullFrameOutcome out;
+    out.recording = shared_.modes.recording.load() != 0;
+    out.recordPaused = shared_.modes.recordPaused.load() != 0;
+    live_.update([&](LiveValues& v) {
+        noteCommStatus(v, comm);
+        takeSondeHeader(v, f, cal);
+        line_.lineDirection = acceptLine(v.depth, v.speed, out.recording, out.recordPaused, out.accepted);
+        // The vertical distance between two revolutions: the speed over one turn of MotorPeriod units.
+        line_.step = v.speed * 0.0384 * f[image::kMotorPeriod];
         v.stepText = stepTextOf(line_.step);
 
-        assignChannel(v, channel::PEAK, readU16(f + 15), false);
-        assignChannel(v, channel::BLNK, readU16(f + 13), false);
-        assignChannel(v, channel::GAIN, f[17], false);
-        assignChannel(v, channel::RESO, f[18], false);
-        assignChannel(v, channel::STEP, f[19], false);
-        assignChannel(v, channel::BAUD, f[20], false);
-        assignChannel(v, channel::NGAM, readU16(f + 35), false);
-        assignChannel(v, channel::GCLK, f[37], false);
+        assignChannel(v, channel::PEAK, readLe16(f + image::kWindow), false);
+        assignChannel(v, channel::BLNK, readLe16(f + image::kBlanking), false);
+        assignChannel(v, channel::GAIN, f[image::kGain], false);
+        assignChannel(v, channel::RESO, f[image::kResolution], false);
+        assignChannel(v, channel::STEP, f[image::kMotorPeriod], false);
+        assignChannel(v, channel::BAUD, f[image::kBaud], false);
+        assignChannel(v, channel::NGAM, readLe16(f + image::kGamma), false);
+        assignChannel(v, channel::GCLK, f[image::kGammaClock], false);
         v.gammaRate = gamma_.push(static_cast<std::uint16_t>(v.gamma), static_cast<std::uint8_t>(v.gclk),
                                   settings_.MotorPeriod, gammaCoef_.load());
-        assignChannel(v, channel::PULS, f[21], false);
-        assignChannel(v, channel::TTEM, f[38], false);
-        assignChannel(v, channel::PTEM, f[39], false);
-        orientationDone = !orientationInto(v, readI16(f + 23), readI16(f + 27), readI16(f + 31),
-                                           readI16(f + 25), readI16(f + 29), readI16(f + 33), true);
+        assignChannel(v, channel::PULS, f[image::kPulse], false);
+        assignChannel(v, channel::TTEM, f[image::kToolTemp], false);
+        assignChannel(v, channel::PTEM, f[image::kProbeTemp], false);
+        out.orientationDone = !orientationInto(v, readLeI16(f + image::kHx), readLeI16(f + image::kHy),
+                                               readLeI16(f + image::kHz), readLeI16(f + image::kGx),
+                                               readLeI16(f + image::kGy), readLeI16(f + image::kGz), true);
     });
+    return out;
+}
 
+void CToolsStream::fillImageLine(const std::uint8_t* f, const FullFrameLayout& layout) {
     const double blanking = settings_.DisplayBlanking;
     const double window = settings_.DisplayWindow;
     const int contrast = settings_.LevelContrast;
+    // Locals, not the layout's members: the line's byte stores could alias them and force a reload.
+    const int n = layout.samples;
+    const std::size_t stride = static_cast<std::size_t>(layout.stride);
+    const bool wideAmplitude = layout.wideAmplitude;
     const std::uint8_t* sample = f + image::kHeaderSize;
     for (int i = 0; i < n; ++i, sample += stride) {
-        const std::uint16_t t = readU16(sample);
+        const std::uint16_t t = readLe16(sample + image::kSampleTravel);
         line_.rawLine[i] = t;
         line_.sampleLine[i] = scaleTravelTime(t, blanking, window);
-        const std::uint8_t a = gain16 ? scaleAmplitude16(readU16(sample + 2), contrast) : sample[2];
+        const std::uint8_t a = wideAmplitude
+                                   ? scaleAmplitude16(readLe16(sample + image::kSampleAmplitude), contrast)
+                                   : sample[image::kSampleAmplitude];
         line_.sampleLine[ImageLine::kAmplitudeOffset + i] = a;
         line_.rawLine[ImageLine::kRawAmplitudeOffset + i] = a;
     }
-    line_.rawLine[ImageLine::kRawResolutionIndex] = static_cast<std::uint16_t>(resolution);
-    line_.rawLine[ImageLine::kRawGainIndex] = f[17];
+    line_.rawLine[ImageLine::kRawResolutionIndex] = f[image::kResolution];
+    line_.rawLine[ImageLine::kRawGainIndex] = f[image::kGain];
     line_.samplesPerTurn = n;
+}
 
-    if (accepted) {
-        events_.addImageLine(line_.lineDirection, resolution);
-        if (recording && !recordPaused) events_.writeDataFile();
+void CToolsStream::handOverLine(const FullFrameOutcome& outcome, const std::uint8_t* f) {
+    if (outcome.accepted) {
+        events_.addImageLine(line_.lineDirection, f[image::kResolution]);
+        if (outcome.recording && !outcome.recordPaused) events_.writeDataFile();
     }
-    if (orientationDone) events_.refreshToolsBox();
-    events_.refreshDataView(1024);
-    raiseAlarms(f[0]);
+    if (outcome.orientationDone) events_.refreshToolsBox();
+    events_.refreshDataView(kRefreshValues);
+    raiseAlarms(f[image::kAlarms]);
     ++counters_.fullDecoded;
-    return false;
 }
 
 }  // namespace quelt

@@ -8,8 +8,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "config/Settings.h"
+#include "link/Frames.h"
 #include "link/LinkState.h"
 #include "stream/ImageLine.h"
 #include "stream/LiveState.h"
@@ -101,6 +103,22 @@ class CToolsStream {
                          bool average);
 
   private:
+    // What the header of a full data frame decided.
+    struct FullFrameOutcome {
+        bool recording = false, recordPaused = false;
+        bool accepted = false;         // the line is drawn (and written while recording)
+        bool orientationDone = false;  // the tools box has new angles
+    };
+    // The steps of decodeFullDataFrame.
+    std::optional<FullFrameLayout> checkedFullLayout(const std::uint8_t* f, std::size_t length,
+                                                     std::uint8_t sequence);
+    void echoFullFrame(const std::uint8_t* f, std::uint8_t comm);
+    FullFrameOutcome takeFullHeader(const std::uint8_t* f, std::uint8_t comm);
+    // The direction of the line at this depth and speed; `accepted` when it is to be drawn.
+    std::uint8_t acceptLine(double depth, double speed, bool recording, bool recordPaused, bool& accepted);
+    void fillImageLine(const std::uint8_t* f, const FullFrameLayout& layout);
+    void handOverLine(const FullFrameOutcome& outcome, const std::uint8_t* f);
+
     void decodeLoggerBody(const std::uint8_t* body20, bool nineteen);
     void raiseAlarms(std::uint8_t flags);
     void replaceLine(int resolutionCode);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "config/Resolution.h"
 #include "platform/Text.h"
 #include "platform/Units.h"
 
@@ -75,10 +76,7 @@ bool windowMeetsPhantom(const PhantomInterval& p, int blanking, int window) {
 }
 
 double horizontalResolution(double dminMm, double dmaxMm, int picResolution) {
-    int n = 360;
-    if (picResolution == 2) n = 180;
-    if (picResolution == 3) n = 120;
-    if (picResolution == 4) n = 90;
+    const int n = samplesForResolution(picResolution, kSamplesOfUnknownSetting);
     return (dminMm + dmaxMm) / 2.0 * kPi / n;
 }
 

@@ -43,8 +43,9 @@ WinchSetup::WinchSetup(SetupShared& shared) : s_(shared) {
         return EchoLook::Ready;
     };
     echoCheck.matches = [this] {
-        return s_.echo.word(3) == quelt::encoderScale(s_.settings).field &&
-               s_.echo.word(1) == kLoggerConstant && (s_.echo.slot(0) & 0x30) == modeByte();
+        return s_.echo.word(ReplyEcho::kEncoderScale) == quelt::encoderScale(s_.settings).field &&
+               s_.echo.word(ReplyEcho::kConstant) == kLoggerConstant &&
+               (s_.echo.slot(ReplyEcho::kFlags) & kWinchModeBits) == modeByte();
     };
     echoCheck.resend = [this] { s_.ports.sendF1(); };
     echoCheck.warn = [this] {

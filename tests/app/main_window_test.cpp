@@ -415,7 +415,7 @@ TEST_F(WindowTest, ToolBoxShowsDashesWithoutOrientationAndPlacementsAreKept) {
     window->action("toolBox")->trigger();
     ASSERT_TRUE(window->toolsBox()->isVisible());
     QTest::qWait(250);
-    window->RefreshDataView(1024);
+    window->RefreshDataView(quelt::kRefreshValues);
     EXPECT_EQ(window->toolsBox()->field(0)->text(), "-");
     EXPECT_EQ(window->toolsBox()->field(11)->text(), "-");
     EXPECT_EQ(window->toolsBox()->colourMode(), quelt::ui::ToolsColourMode::Grey);

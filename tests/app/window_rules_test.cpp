@@ -294,7 +294,7 @@ TEST_F(WindowTest, AFailedLoggerCommandIsWrittenToTheErrorLog) {
     window->acquisition().writeCommand = [](const quelt::CommandFrame&) -> bool {
         throw std::runtime_error("bridge gone");
     };
-    static_cast<quelt::ProbePanelPorts&>(window->acquisition()).sendF1();  // the power-up sequence's call
+    static_cast<quelt::LoggerCommands&>(window->acquisition()).sendF1();  // the power-up sequence's call
     quelt::Diagnostics::configure(folder, false);
     EXPECT_NE(readText(quelt::resolveNoCase(sandbox / "h" / "error.log")).find("bridge gone=CUSB::sendF1"),
               std::string::npos);

@@ -377,8 +377,12 @@ TEST(HeaderLayout, FieldSizesAndDepthUnits) {
     for (const Size& s : {Size{0, 1, 1}, Size{3, 1, 2}, Size{8, 1, 4}, Size{9, 1, 8}, Size{10, 180, 540},
                           Size{11, 90, 360}, Size{12, 360, 1440}, Size{13, 1, 0}, Size{12, -5, 0}})
         EXPECT_EQ(channelFieldBytes(s.type, s.count), s.bytes) << s.type;
-    for (auto [res, n] : {std::pair{1, 360}, {2, 180}, {3, 120}, {4, 90}, {0, 360}, {7, 360}})
-        EXPECT_EQ(samplesPerRevolution(res), n) << res;
+    // The header declares a revolution of the setting's resolution, the finest for an unknown code.
+    const std::vector<ChannelDef> samples = {{"Travel", "SCAN", "", 11, channel::SCAN}};
+    for (auto [res, n] : {std::pair{1, 360}, {2, 180}, {3, 120}, {4, 90}, {0, 360}, {7, 360}}) {
+        int lineSize = 0;
+        EXPECT_EQ(layoutChannels(samples, res, lineSize).at(0).sampleCount, n) << res;
+    }
 
     struct Depth {
         double metres;

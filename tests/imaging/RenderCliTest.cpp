@@ -181,9 +181,8 @@ TEST_F(RenderCli, FracturesOfTheSimulatedHoleShowWhereTheSimulatorPutThem) {
         const quelt::LiveValues v = replay.live.snapshot();
         auto o = orientation.values(v.gx, v.gy, v.gz, v.hx, v.hy, v.hz, 0.0);
         ASSERT_TRUE(o.has_value());
-        rows.push_back({v.fileDepth,
-                        quelt::ImageLine::samplesForCode(v.resolutionCode),
-                        {o->tilt, o->azimuth, o->highSide}});
+        rows.push_back(
+            {v.fileDepth, quelt::samplesForResolution(v.resolutionCode), {o->tilt, o->azimuth, o->highSide}});
     }
     ASSERT_EQ(static_cast<int>(rows.size()), picture.height);
 

@@ -87,7 +87,7 @@ TEST_F(RowBuilder, InterpolatesBetweenNeighbouringSamples) {
         {4, 0, 40, 0, {30, 20, 10, 0}},     // step (0 - 40) / 4 = -10
     };
     for (const auto& c : cases) {
-        int ns = ImageLine::samplesForCode(c.code);
+        int ns = samplesForResolution(c.code);
         line_.sampleLine.fill(0);
         int prev = c.sample == 0 ? ns - 1 : c.sample - 1;
         line_.sampleLine[prev] = static_cast<std::uint8_t>(c.previous);
@@ -382,16 +382,17 @@ TEST_F(RowBuilder, ACaptureTakesEveryRowInBuildingOrderWithItsLabels) {
 namespace quelt {
 namespace {
 
-// Samples per line: the image line, the frame cutter and the log line layout count alike; codes 0
-// and 9 are lines of 90 samples.
-TEST(ImageLineSamples, AgreeWithTheFramesForEveryCode) {
-    const int expected[] = {90, 360, 180, 120, 90, 90, 90, 90, 90, 90, 90};
-    for (int code = 0; code <= 10; ++code) {
-        EXPECT_EQ(ImageLine::samplesForCode(code), expected[code]) << code;
-        EXPECT_EQ(samplesForResolution(code), expected[code]) << code;
-        EXPECT_EQ(samplesForResolutionCode(code), expected[code]) << code;
+// Samples per line: codes 0 and 9 are lines of 90 samples for every reader of frames and lines,
+// while a setting outside 1..4 stands for the finest resolution.
+TEST(ImageLineSamples, EveryCodeForFramesAndSettings) {
+    struct Case {
+        int code, frame, setting;
+    };
+    for (const Case& c : {Case{0, 90, 360}, Case{1, 360, 360}, Case{2, 180, 180}, Case{3, 120, 120},
+                          Case{4, 90, 90}, Case{5, 90, 360}, Case{9, 90, 360}, Case{255, 90, 360}}) {
+        EXPECT_EQ(samplesForResolution(c.code), c.frame) << c.code;
+        EXPECT_EQ(samplesForResolution(c.code, kSamplesOfUnknownSetting), c.setting) << c.code;
     }
-    EXPECT_EQ(ImageLine::samplesForCode(255), 90);
 }
 
 }  // namespace

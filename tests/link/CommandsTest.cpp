@@ -44,7 +44,7 @@ TEST(Commands, PresetCount) {
     s.SetDepthUnit = 1;  // feet
     EXPECT_EQ(presetCount(s, FixedSondeInfo(0), 100.0), 243840);
     auto f = makeF2(Settings{}, sonde, 12.5);
-    EXPECT_EQ(readI32(&f.bytes[1]), 112000);
+    EXPECT_EQ(readLeI32(&f.bytes[1]), 112000);
 }
 
 TEST(Commands, GainsAndAcoustics) {
@@ -60,8 +60,8 @@ TEST(Commands, GainsAndAcoustics) {
     s.UpBlanking = 1200.9;
     s.UpWindow = 70000;  // low 16 bits
     auto f5 = makeF5(s);
-    EXPECT_EQ(readU16(&f5.bytes[1]), 1200);
-    EXPECT_EQ(readU16(&f5.bytes[3]), 70000 - 65536);
+    EXPECT_EQ(readLe16(&f5.bytes[1]), 1200);
+    EXPECT_EQ(readLe16(&f5.bytes[3]), 70000 - 65536);
     auto f4 = makeF4(s);
     const std::uint8_t expected[] = {0x04, 2, 87, 10, 15, 6, 124};
     EXPECT_EQ(0, std::memcmp(f4.data(), expected, 7));
@@ -76,6 +76,30 @@ TEST(Commands, LoggerReadBack) {
     EXPECT_TRUE(loggerReadBackMatches(logger, f1));
     logger[5] ^= 1;
     EXPECT_FALSE(loggerReadBackMatches(logger, f1));
+}
+
+// The reference of the read-back: only a command 0x01 replaces it; a logger frame that does not read
+// it back asks for it again, one that does (or any frame before the first command 0x01) does not.
+TEST(Commands, LastLoggerCommandAsksForTheCommandAgain) {
+    Settings s;
+    const CommandFrame f1 = makeF1(s);
+    std::uint8_t readsBack[20] = {}, forgot[20] = {};
+    std::memcpy(readsBack + logger::kConstant, &f1.bytes[f1::kConstant], 5);
+    LastLoggerCommand last;
+    EXPECT_FALSE(last.resendFor(forgot));  // nothing sent yet
+    last.record(f1);
+    last.record(makeF4(s));  // not a command 0x01: the reference stays
+    struct Case {
+        const std::uint8_t* frame;
+        bool resend;
+    };
+    for (const Case& c : {Case{readsBack, false}, Case{forgot, true}}) {
+        const auto again = last.resendFor(c.frame);
+        ASSERT_EQ(again.has_value(), c.resend);
+        if (again) {
+            EXPECT_EQ(again->bytes, f1.bytes);
+        }
+    }
 }
 
 TEST(Speeds, Tables) {

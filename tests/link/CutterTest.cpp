@@ -129,7 +129,7 @@ TEST(Cutter, OversizedLengthIsTakenAs24) {
     // L = 8200 means 24 payload bytes: a 23-byte frame of "another length".
     Bytes b = body(23, 5);
     Bytes s = usb(3, b);
-    writeU16(&s[5], 8200);
+    writeLe16(&s[5], 8200);
     Recorder r;
     CStreamCutter c(&r);
     c.feed(s.data(), s.size());
@@ -164,7 +164,7 @@ TEST(Cutter, BadChecksumOrTerminatorNeverDispatched) {
 TEST(Cutter, StatusFrameInFrontOfSyncIsRescued) {
     // A header whose length is wrong hides a whole status frame; the next sync reveals it.
     Bytes s = usb(1, body(16, 6));
-    writeU16(&s[5], 7 + 765);
+    writeLe16(&s[5], 7 + 765);
     append(s, usb(2, body(405, 8)));
     Recorder r;
     CStreamCutter c(&r);
@@ -180,7 +180,7 @@ TEST(Cutter, OverLongFrameIsSalvagedAsStatus) {
     b[0] = 0xC0;
     b[17] = 0x01;
     Bytes s = usb(1, b);
-    writeU16(&s[5], 7 + 765);  // declared far longer than it is
+    writeLe16(&s[5], 7 + 765);  // declared far longer than it is
     append(s, usb(2, body(16, 3)));
     Recorder r;
     CStreamCutter c(&r);

@@ -53,7 +53,7 @@ TEST(Uplink, ChecksumOffByAnyAmountIsRejected) {
     EXPECT_TRUE(frameSumValid(s.data(), s.size()));
     for (int delta : {1, 2, 0x80, 0x100, 0x7FFF, 0xFFFF}) {
         auto bad = s;
-        writeU16(&bad[14], static_cast<std::uint16_t>(readU16(&s[14]) + delta));
+        writeLe16(&bad[14], static_cast<std::uint16_t>(readLe16(&s[14]) + delta));
         EXPECT_FALSE(frameSumValid(bad.data(), bad.size())) << delta;
     }
 }
@@ -67,7 +67,7 @@ TEST(Uplink, LengthFieldAndOversize) {
     } cases[] = {{24, 17}, {772, 0}, {8199, 8192}, {8200, 24}, {0xFFFF, 24}, {3, 24}};
     cases[1].payload = 765;
     for (auto c : cases) {
-        writeU16(h + 5, c.length);
+        writeLe16(h + 5, c.length);
         EXPECT_EQ(parseUsbHeader(h).payloadLength(), c.payload) << c.length;
         EXPECT_EQ(parseUsbHeader(h).sequence, 9);
     }
@@ -77,7 +77,7 @@ TEST(Uplink, BuildUsbFrameRoundTrip) {
     auto s = statusFrame();
     auto usb = buildUsbFrame(7, s.data(), 14);
     ASSERT_EQ(usb.size(), 7u + 17u);
-    EXPECT_EQ(readU32(usb.data()), kSyncWord);
+    EXPECT_EQ(readLe32(usb.data()), kSyncWord);
     EXPECT_EQ(parseUsbHeader(usb.data()).frameLength(), 16u);
     EXPECT_TRUE(frameSumValid(usb.data() + 7, 16));
     EXPECT_EQ(usb.back(), kTerminator);
@@ -100,9 +100,9 @@ TEST(Frames, Logger19IsWidened) {
     f19[3] = 0x80;
     storeFrameSum(f19, 19);
     auto w = widenLogger19(f19);
-    EXPECT_EQ(readU16(&w[logger::kEncoderScale]), 0x0080);
+    EXPECT_EQ(readLe16(&w[logger::kEncoderScale]), 0x0080);
     EXPECT_EQ(w[logger::kPower], f19[4]);
-    EXPECT_EQ(readI32(&w[logger::kEncoder]), readI32(&f19[9]));
+    EXPECT_EQ(readLeI32(&w[logger::kEncoder]), readLeI32(&f19[9]));
     EXPECT_EQ(w[logger::kCurrent], f19[16]);
     EXPECT_TRUE(frameSumValid(w.data(), w.size()));
 }

@@ -53,7 +53,7 @@ TEST(Cable, PinnedWindowsHoldAtEverySpeed) {
         for (int gain : {0, 20, 40})
             EXPECT_EQ(c.uplinkErrors({gain, 20, divisor, 5, 1}, 0), 0) << divisor << " " << gain;
         for (int drive : {11, 31})
-            EXPECT_EQ(c.downlinkErrors({20, drive, divisor, 5, 1}, 0), kCommNoResp) << drive;
+            EXPECT_EQ(c.downlinkErrors({20, drive, divisor, 5, 1}, 0), kCommNoResponse) << drive;
         EXPECT_EQ(c.downlinkErrors({20, 12, divisor, 5, 1}, 0), 0);
         EXPECT_EQ(c.downlinkErrors({20, 30, divisor, 5, 1}, 0), 0);
     }
@@ -72,12 +72,12 @@ TEST(Cable, EachWrongSettingHasItsOwnFault) {
         LinkSettings s;
         std::uint8_t up, down;
     } cases[] = {
-        {{5, 15, 10, 15, 0}, kCommNoResp, 0},                    // gain too low: nothing heard
-        {{39, 15, 10, 15, 0}, kCommChecksum, 0},                 // gain too high: ringing
-        {{25, 15, 10, 41, 0}, kCommChecksum | kCommBadData, 0},  // drive wider than the bit
-        {{25, 15, 10, 15, 1}, kCommNoResp, 0},                   // logger set for a mono cable
-        {{25, 5, 10, 15, 0}, 0, kCommNoResp},                    // downhole drive too weak
-        {{25, 95, 10, 15, 0}, 0, kCommNoResp},                   // downhole drive saturates
+        {{5, 15, 10, 15, 0}, kCommNoResponse, 0},                     // gain too low: nothing heard
+        {{39, 15, 10, 15, 0}, kCommChecksumError, 0},                 // gain too high: ringing
+        {{25, 15, 10, 41, 0}, kCommChecksumError | kCommBadData, 0},  // drive wider than the bit
+        {{25, 15, 10, 15, 1}, kCommNoResponse, 0},                    // logger set for a mono cable
+        {{25, 5, 10, 15, 0}, 0, kCommNoResponse},                     // downhole drive too weak
+        {{25, 95, 10, 15, 0}, 0, kCommNoResponse},                    // downhole drive saturates
     };
     for (const Case& k : cases) {
         EXPECT_EQ(c.uplinkErrors(k.s, 0), k.up) << k.s.upGain << " " << k.s.pulseWidth;

@@ -26,14 +26,14 @@ Seen look(const std::vector<std::uint8_t>& s) {
             ++i;
             continue;
         }
-        size_t len = readU16(&s[i + kUsbLengthOffset]);
+        size_t len = readLe16(&s[i + kUsbLengthOffset]);
         if (len < 10 || i + len > s.size()) break;
         const std::uint8_t* body = &s[i + kUsbHeaderSize];
         size_t n = len - kUsbHeaderSize - 3;
         std::uint16_t sum = 0;
         for (size_t k = 0; k < n; ++k)
             sum = static_cast<std::uint16_t>(sum + body[k]);
-        if (readU16(body + n) != sum || body[n + 2] != kTerminator) {
+        if (readLe16(body + n) != sum || body[n + 2] != kTerminator) {
             ++r.badSums;
             ++i;
             continue;
@@ -63,7 +63,7 @@ TEST(Scenario, EachBuiltInScenarioShowsWhatItIsNamedFor) {
         {"mono",
          [](const Seen& s, const CaptureResult&) {
              EXPECT_EQ(s.lengths.count(765), 0u);  // 62500 bauds is too fast for 3.5 km of mono cable
-             EXPECT_TRUE(s.commSeen & (kCommNoResp | kCommChecksum));
+             EXPECT_TRUE(s.commSeen & (kCommNoResponse | kCommChecksumError));
          }},
         {"pulled",
          [](const Seen& s, const CaptureResult& r) {

@@ -148,8 +148,8 @@ TEST(SimLogger, NineteenByteLoggerFramesCarryTheScaleInOneByte) {
     ASSERT_EQ(frames.back().frame.size(), kLogger19Length);
     auto w = widenLogger19(frames.back().frame.data());
     EXPECT_TRUE(frameSumValid(w.data(), w.size()));
-    EXPECT_EQ(readU16(&w[logger::kConstant]), kLoggerConstant);
-    EXPECT_EQ(readU16(&w[logger::kEncoderScale]), 0x0080);
+    EXPECT_EQ(readLe16(&w[logger::kConstant]), kLoggerConstant);
+    EXPECT_EQ(readLe16(&w[logger::kEncoderScale]), 0x0080);
     EXPECT_EQ(w[logger::kPower], 0x5A);
 }
 
@@ -185,8 +185,8 @@ TEST(SimLogger, PowerUpGivesStatusFramesThenFullDataFramesWithTheReadBacks) {
     EXPECT_EQ(b[kAlarms] & 0x0F, 0x03);  // activity bits
     EXPECT_EQ(b[kUpGain], 25);
     EXPECT_EQ(b[kDownDrive], 15);
-    EXPECT_EQ(readU16(&b[kBlanking]), 1200);
-    EXPECT_EQ(readU16(&b[kWindow]), 500);
+    EXPECT_EQ(readLe16(&b[kBlanking]), 1200);
+    EXPECT_EQ(readLe16(&b[kWindow]), 500);
     EXPECT_EQ(b[kGain], 10);
     EXPECT_EQ(b[kResolution], 2);
     EXPECT_EQ(b[kMotorPeriod], 87);
@@ -377,7 +377,7 @@ TEST(SimLogger, AGainOutsideTheCableWindowReportsTheTruth) {
     struct Case {
         int gain;
         std::uint8_t bit;
-    } cases[] = {{0, kCommNoResp}, {60, kCommChecksum}, {25, kCommValid}};
+    } cases[] = {{0, kCommNoResponse}, {60, kCommChecksumError}, {25, kCommHealthy}};
     for (const Case& c : cases) {
         Rig rig;
         rig.powerUp();
@@ -389,7 +389,7 @@ TEST(SimLogger, AGainOutsideTheCableWindowReportsTheTruth) {
         for (const Frame& f : frames) {
             std::uint8_t status = f.body.size() + 2 == 16 ? f.body[13] : f.body.back();
             EXPECT_TRUE(status & c.bit) << c.gain << " status " << int(status);
-            if (c.bit != kCommValid) {
+            if (c.bit != kCommHealthy) {
                 EXPECT_EQ(f.body.size() + 2, 16u);  // nothing to relay
             }
         }
@@ -494,9 +494,9 @@ TEST(SimLogger, TheAxesOfEveryFrameDecodeToTheToolOrientation) {
         if (!checkFullFrame(f.frame.data(), f.frame.size())) continue;
         using namespace quelt::image;
         const std::uint8_t* b = f.frame.data();
-        Decoded d = decode(readI16(b + kGx), readI16(b + kGy), readI16(b + kGz), readI16(b + kHx),
-                           readI16(b + kHy), readI16(b + kHz));
-        double depth = readI32(b + kEncoder) / 8000.0;
+        Decoded d = decode(readLeI16(b + kGx), readLeI16(b + kGy), readLeI16(b + kGz), readLeI16(b + kHx),
+                           readLeI16(b + kHy), readLeI16(b + kHz));
+        double depth = readLeI32(b + kEncoder) / 8000.0;
         Orientation o = rig.sim.borehole().orientation(depth, 0);
         EXPECT_NEAR(d.tilt, o.tilt, 0.1);
         EXPECT_LT(angleGap(d.azimuth, o.azimuth), 0.5);
@@ -528,7 +528,7 @@ TEST(SimLogger, PulleyDirectionSetsTheSignOfTheCounts) {
         rig.send({f1.data(), f1.data() + f1.length});
         auto frames = rig.run(500);
         ASSERT_FALSE(frames.empty());
-        std::int32_t count = readI32(&frames.back().frame[logger::kEncoder]);
+        std::int32_t count = readLeI32(&frames.back().frame[logger::kEncoder]);
         EXPECT_EQ(count, (pulleyDir ? 1 : -1) * 5 * 8000);  // the winch waits at 5 m
     }
 }

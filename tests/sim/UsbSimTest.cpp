@@ -28,7 +28,7 @@ struct Events : LinkEvents {
         if (part == kPartPacket) packetTexts.push_back(text);
     }
     void refreshDataView(int code) override {
-        if (code == 1024) ++lost;
+        if (code == kRefreshValues) ++lost;
     }
     void deviceIdentified(const std::string&, const std::string& serial) override {
         std::lock_guard<std::mutex> l(m);

@@ -19,7 +19,7 @@ namespace quelt {
 // A reply every 100 ms: the logger echoes gain and drive at once; the sonde takes 0x04 and 0x05 only when
 // it hears the drive in use, and echoes divisor and window from then on; the status byte has bit 0 when
 // the downlink was heard, "Checksum error" when the uplink did not arrive clean.
-struct RuleSonde : ProbePanelPorts {
+struct RuleSonde : LoggerCommands {
     RuleSonde(Settings& s, ReplyEcho& e) : settings(s), echo(e) {}
     Settings& settings;
     ReplyEcho& echo;
@@ -67,14 +67,14 @@ struct RuleSonde : ProbePanelPorts {
         else if (!hears(drive) || divisor == unconfirmedDivisor)
             status = 0x00;
         echo.update([&](ReplyEcho::Slots& e) {
-            e[6] = static_cast<std::uint8_t>(gain);
-            e[7] = static_cast<std::uint8_t>(drive);
-            e[10] = static_cast<std::uint8_t>(divisor);
-            e[11] = status;
+            e[ReplyEcho::kUpGain] = static_cast<std::uint8_t>(gain);
+            e[ReplyEcho::kDownDrive] = static_cast<std::uint8_t>(drive);
+            e[ReplyEcho::kBaud] = static_cast<std::uint8_t>(divisor);
+            e[ReplyEcho::kCommStatus] = status;
             for (int k = 0; k < 4; ++k)
                 e[12 + k] = static_cast<std::uint8_t>(window >> (8 * k));
-            e[22] = 1;
-            e[23] = 1;
+            e[ReplyEcho::kFrameKindMarker] = 1;
+            e[ReplyEcho::kNewReplyMarker] = 1;
         });
     }
 };

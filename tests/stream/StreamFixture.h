@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/Settings.h"
+#include "link/Frames.h"
 #include "stream/ImageLine.h"
 #include "stream/LiveState.h"
 #include "stream/StreamPorts.h"
@@ -17,19 +18,14 @@ namespace quelt::test {
 using Bytes = std::vector<std::uint8_t>;
 
 inline void put16(Bytes& b, std::size_t at, int v) {
-    b[at] = static_cast<std::uint8_t>(v & 0xFF);
-    b[at + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+    writeLe16(&b[at], static_cast<std::uint16_t>(v));
 }
 inline void put32(Bytes& b, std::size_t at, std::int32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<std::uint8_t>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
+    writeLe32(&b[at], static_cast<std::uint32_t>(v));
 }
 // Writes the 16-bit sum of bytes [0, at) at `at`.
 inline void seal(Bytes& b, std::size_t at) {
-    unsigned sum = 0;
-    for (std::size_t i = 0; i < at; ++i)
-        sum += b[i];
-    put16(b, at, static_cast<int>(sum & 0xFFFF));
+    storeFrameSum(b.data(), at + 2);
 }
 
 inline Bytes statusFrame(std::int32_t count, std::int16_t speed, std::uint8_t status, std::uint8_t flags = 0,

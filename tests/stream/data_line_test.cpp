@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "config/Resolution.h"
 #include "stream/DataLine.h"
 
 using namespace quelt;
@@ -25,7 +26,7 @@ std::vector<LineChannel> usualChannels(int sampleCount, int scanType = 12) {
 // A full data frame of resolution `code`: header bytes i -> i, sample i = travel 1000 + i, amplitude i &
 // 0xFF.
 std::vector<std::uint8_t> fullFrame(int code, std::uint8_t gain = 5, std::uint8_t format = 0) {
-    int n = samplesForResolutionCode(code);
+    int n = samplesForResolution(code);
     size_t stride = (format == 6 && !(gain & 0x80)) ? 3 : 4;
     std::vector<std::uint8_t> f(40 + n * stride + 3);
     std::iota(f.begin(), f.begin() + 40, 0);

@@ -75,7 +75,7 @@ TEST(FullData, AcceptanceWhileRecordingDownwards) {
         EXPECT_DOUBLE_EQ(rig.shared.lastAcceptedDepth, c.lastAfter);
         EXPECT_EQ(rig.shared.lastRejectedTime, c.accepted ? 0 : 42);
         EXPECT_EQ(rig.counters.fullDecoded, 1u);
-        EXPECT_EQ(rig.events.refreshes, std::vector<int>{1024});
+        EXPECT_EQ(rig.events.refreshes, std::vector<int>{kRefreshValues});
     }
 }
 
@@ -190,13 +190,13 @@ TEST(FullData, HeaderValuesReachEchoAndLiveState) {
     s.motorPeriod = 87;
     rig.full(fullFrame(s));
     auto e = rig.echo.snapshot();
-    EXPECT_EQ(e[10], 10);
-    EXPECT_EQ(e[12] | e[13] << 8, 500);
-    EXPECT_EQ(e[16] | e[17] << 8, 1200);
-    EXPECT_EQ(e[20], 87);
-    EXPECT_EQ(e[21], 2);
-    EXPECT_EQ(e[22], 1);
-    EXPECT_EQ(e[23], 1);
+    EXPECT_EQ(e[ReplyEcho::kBaud], 10);
+    EXPECT_EQ(e[ReplyEcho::kWindow] | e[ReplyEcho::kWindow + 1] << 8, 500);
+    EXPECT_EQ(e[ReplyEcho::kBlanking] | e[ReplyEcho::kBlanking + 1] << 8, 1200);
+    EXPECT_EQ(e[ReplyEcho::kMotorPeriod], 87);
+    EXPECT_EQ(e[ReplyEcho::kResolution], 2);
+    EXPECT_EQ(e[ReplyEcho::kFrameKindMarker], 1);
+    EXPECT_EQ(e[ReplyEcho::kNewReplyMarker], 1);
     LiveValues v = rig.v();
     EXPECT_DOUBLE_EQ(v.depth, 100.0);
     EXPECT_DOUBLE_EQ(v.speed, 1.0);

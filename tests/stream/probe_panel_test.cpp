@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/Frames.h"
 #include "platform/Clock.h"
 #include "stream/ProbePanel.h"
 
@@ -11,15 +12,12 @@ namespace {
 
 template <std::size_t N>
 std::array<std::uint8_t, N> sealed(std::array<std::uint8_t, N> c) {
-    unsigned sum = 0;
-    for (std::size_t i = 0; i + 1 < N; ++i)
-        sum += c[i];
-    c[N - 1] = static_cast<std::uint8_t>(sum);
+    storeCommandSum(c.data(), N);
     return c;
 }
 
 // Answers every 10 ms with the reply of a sonde that applied the commands it received.
-struct ScriptedSonde : ProbePanelPorts {
+struct ScriptedSonde : LoggerCommands, ProbePanelWindow {
     explicit ScriptedSonde(ReplyEcho& e) : echo(e) {}
     ReplyEcho& echo;
     bool silent = false, wrongF1 = false, wrongF5 = false, ignoresF0 = false;
@@ -29,32 +27,33 @@ struct ScriptedSonde : ProbePanelPorts {
 
     void sendF0() override {
         ++f0;
-        if (!ignoresF0) state[0] &= 0xF0;
+        if (!ignoresF0) state[ReplyEcho::kFlags] &= 0xF0;
     }
     std::array<std::uint8_t, 8> sendF1() override {
         ++f1;
         auto c = sealed<8>({0x01, 0x20, 0xDC, 0x05, 0x00, 0x50, 90, 0});
         for (int i = 1; i <= 5; ++i)
             state[i] = c[i + 1];
-        if (wrongF1) state[5] = 91;
+        if (wrongF1) state[ReplyEcho::kPower] = 91;
         return c;
     }
     std::array<std::uint8_t, 4> sendF3() override {
         ++f3;
         auto c = sealed<4>({0x03, 25, 15, 0});
-        state[6] = 25;
-        state[7] = 15;
+        state[ReplyEcho::kUpGain] = 25;
+        state[ReplyEcho::kDownDrive] = 15;
         return c;
     }
     std::array<std::uint8_t, 7> sendF4() override {
         ++f4;
-        state[0] |= 0x01;
+        state[ReplyEcho::kFlags] |= 0x01;
         return sealed<7>({0x04, 2, 87, 10, 15, 6, 0});
     }
     std::array<std::uint8_t, 7> sendF5() override {
         ++f5;
         auto c = sealed<7>({0x05, 0xB0, 0x04, 0xF4, 0x01, 10, 0});  // blanking 1200, window 500
-        state[16] = c[1], state[17] = c[2], state[12] = c[3], state[13] = wrongF5 ? 0x02 : c[4];
+        state[ReplyEcho::kBlanking] = c[1], state[ReplyEcho::kBlanking + 1] = c[2],
+        state[ReplyEcho::kWindow] = c[3], state[ReplyEcho::kWindow + 1] = wrongF5 ? 0x02 : c[4];
         return c;
     }
     bool commandPending() override { return false; }
@@ -66,7 +65,7 @@ struct ScriptedSonde : ProbePanelPorts {
         if (silent) return;
         echo.update([&](ReplyEcho::Slots& e) {
             e = state;
-            e[23] = 1;
+            e[ReplyEcho::kNewReplyMarker] = 1;
         });
     }
 };
@@ -80,7 +79,7 @@ struct PanelRig {
     LinkFlags flags;
     std::atomic<int> linkStatus{kLinkFullData};
     ScriptedSonde sonde{echo};
-    ProbePanel panel{echo, live, shared, counters, flags, linkStatus, sonde};
+    ProbePanel panel{echo, live, shared, counters, flags, linkStatus, sonde, sonde};
     PanelRig() {
         flags.dataFlowing = true;
         panel.selectSonde(1234, true);

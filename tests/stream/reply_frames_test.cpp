@@ -69,7 +69,7 @@ TEST(DepthAndSpeed, NineteenByteFrameFallsBackOnItsScaleReadBack) {
     auto f = loggerFrame19(12800, 1500, 0x80, 90);
     rig.stream.decodeLoggerFrame19(f.data(), f.size(), 1);
     EXPECT_DOUBLE_EQ(rig.v().depth, 1.0);  // 12800 / (0x0080 x 100)
-    EXPECT_EQ(rig.echo.word(3), 0x0080);
+    EXPECT_EQ(rig.echo.word(ReplyEcho::kEncoderScale), 0x0080);
 
     // The other frames leave the depth where it was rather than dividing by zero.
     rig.live.update([](LiveValues& v) { v.depth = 7.5; });
@@ -85,22 +85,22 @@ TEST(StatusFrame, FillsEchoAndLiveValues) {
     rig.echo.update([](ReplyEcho::Slots& e) { e.fill(0x77); });
     rig.status(statusFrame(8000, 0, 0x81, 0, 95, 130));
     auto e = rig.echo.snapshot();
-    EXPECT_EQ(e[0], 0);
-    EXPECT_EQ(e[5], 0x77);  // slots 1..5 keep their values
-    EXPECT_EQ(e[6], 25);
-    EXPECT_EQ(e[7], 15);
-    EXPECT_EQ(e[10], 0xFF);
-    EXPECT_EQ(e[11], 0x81);
-    EXPECT_EQ(e[12], 0);
-    EXPECT_EQ(e[21], 0);
-    EXPECT_EQ(e[22], 1);
-    EXPECT_EQ(e[23], 1);
+    EXPECT_EQ(e[ReplyEcho::kFlags], 0);
+    EXPECT_EQ(e[ReplyEcho::kPower], 0x77);  // slots 1..5 keep their values
+    EXPECT_EQ(e[ReplyEcho::kUpGain], 25);
+    EXPECT_EQ(e[ReplyEcho::kDownDrive], 15);
+    EXPECT_EQ(e[ReplyEcho::kBaud], 0xFF);
+    EXPECT_EQ(e[ReplyEcho::kCommStatus], 0x81);
+    EXPECT_EQ(e[ReplyEcho::kWindow], 0);
+    EXPECT_EQ(e[ReplyEcho::kResolution], 0);
+    EXPECT_EQ(e[ReplyEcho::kFrameKindMarker], 1);
+    EXPECT_EQ(e[ReplyEcho::kNewReplyMarker], 1);
     LiveValues v = rig.v();
     EXPECT_EQ(v.voltageText, "95");
     EXPECT_EQ(v.currentText, "130");
     EXPECT_EQ(v.gainText, "-");
     EXPECT_EQ(v.tilt, kNoValue);
-    EXPECT_EQ(rig.events.refreshes, std::vector<int>{1024});
+    EXPECT_EQ(rig.events.refreshes, std::vector<int>{kRefreshValues});
     // Bad data: the picture repeats its line, counted as replaced once a frame was decoded.
     EXPECT_EQ(rig.events.lines.size(), 1u);
     EXPECT_EQ(rig.counters.fullReplaced, 0u);
@@ -115,7 +115,7 @@ TEST(StatusFrame, BadSumChangesNothing) {
     f[14] ^= 0x01;
     rig.status(f);
     EXPECT_EQ(rig.v().depth, 0.0);
-    EXPECT_EQ(rig.echo.slot(23), 0);
+    EXPECT_EQ(rig.echo.slot(ReplyEcho::kNewReplyMarker), 0);
     EXPECT_TRUE(rig.events.refreshes.empty());
     EXPECT_TRUE(rig.events.alarms.empty());
 }
@@ -147,10 +147,10 @@ TEST(LoggerFrame, ReadBackGoesToTheLink) {
     auto f = loggerFrame20(800000, 1500, 20480, 90);
     rig.stream.decodeLoggerFrame20(f.data(), f.size(), 0);
     EXPECT_DOUBLE_EQ(rig.v().depth, 100.0);
-    EXPECT_EQ(rig.echo.slot(5), 90);
-    EXPECT_EQ(rig.echo.slot(22), 0);
-    EXPECT_EQ(rig.echo.slot(23), 1);
-    EXPECT_EQ(rig.events.refreshes, std::vector<int>{1024});
+    EXPECT_EQ(rig.echo.slot(ReplyEcho::kPower), 90);
+    EXPECT_EQ(rig.echo.slot(ReplyEcho::kFrameKindMarker), 0);
+    EXPECT_EQ(rig.echo.slot(ReplyEcho::kNewReplyMarker), 1);
+    EXPECT_EQ(rig.events.refreshes, std::vector<int>{kRefreshValues});
     ASSERT_EQ(rig.events.readBacks.size(), 1u);
     EXPECT_EQ(rig.events.readBacks[0], Bytes(f.begin(), f.end()));
 
@@ -162,7 +162,7 @@ TEST(LoggerFrame, ReadBackGoesToTheLink) {
     EXPECT_EQ(w[3], 0x80);
     EXPECT_EQ(w[4], 0);
     EXPECT_EQ(w[5], 90);
-    EXPECT_EQ(readI32(&w[10]), 800000);
+    EXPECT_EQ(readLeI32(&w[10]), 800000);
     g[18] ^= 1;
     rig.stream.decodeLoggerFrame19(g.data(), g.size(), 2);
     EXPECT_EQ(rig.events.readBacks.size(), 2u);
@@ -176,17 +176,17 @@ TEST(LoggerFrame, BadSumMarksChecksumError) {
     EXPECT_EQ(rig.v().commStatus, 0x08);
     EXPECT_EQ(rig.v().commStatusSeen, 0x08);
     EXPECT_EQ(rig.v().depth, 0.0);
-    EXPECT_EQ(rig.echo.slot(23), 0);
-    EXPECT_EQ(rig.events.refreshes, std::vector<int>{1024});
+    EXPECT_EQ(rig.echo.slot(ReplyEcho::kNewReplyMarker), 0);
+    EXPECT_EQ(rig.events.refreshes, std::vector<int>{kRefreshValues});
 }
 
 TEST(LoggerFrame, NineteenBytesWidenBeforeUse) {
     StreamRig rig;
     auto f = loggerFrame19(-8000, 1500, 0x80, 90);
     rig.stream.decodeLoggerFrame19(f.data(), f.size(), 0);
-    EXPECT_EQ(rig.echo.word(1), 1500);
-    EXPECT_EQ(rig.echo.word(3), 0x0080);
-    EXPECT_EQ(rig.echo.slot(5), 90);
+    EXPECT_EQ(rig.echo.word(ReplyEcho::kConstant), 1500);
+    EXPECT_EQ(rig.echo.word(ReplyEcho::kEncoderScale), 0x0080);
+    EXPECT_EQ(rig.echo.slot(ReplyEcho::kPower), 90);
     LiveValues v = rig.v();
     EXPECT_DOUBLE_EQ(v.depth, -1.0);
     EXPECT_EQ(v.voltage, 92);

@@ -34,10 +34,10 @@ struct EchoPorts : SetupPorts {
         ++f1;
         CommandFrame c = makeF1(settings);
         echo.update([&](ReplyEcho::Slots& e) {
-            e[0] = static_cast<std::uint8_t>((c.bytes[1] ^ modeError) & 0x30);
+            e[ReplyEcho::kFlags] = static_cast<std::uint8_t>((c.bytes[1] ^ modeError) & 0x30);
             for (int i = 1; i <= 5; ++i)
                 e[static_cast<size_t>(i)] = c.bytes[static_cast<size_t>(i) + 1];
-            e[23] = 1;
+            e[ReplyEcho::kNewReplyMarker] = 1;
         });
     }
     void sendF3() override {
@@ -45,20 +45,20 @@ struct EchoPorts : SetupPorts {
         FixedSondeInfo info(0, sondes.highSpeed());
         CommandFrame c = makeF3(settings, info);
         echo.update([&](ReplyEcho::Slots& e) {
-            e[6] = static_cast<std::uint8_t>(c.bytes[1] + gainError);
-            e[7] = c.bytes[2];
-            e[11] = 1;
-            e[22] = e[23] = 1;
+            e[ReplyEcho::kUpGain] = static_cast<std::uint8_t>(c.bytes[1] + gainError);
+            e[ReplyEcho::kDownDrive] = c.bytes[2];
+            e[ReplyEcho::kCommStatus] = 1;
+            e[ReplyEcho::kFrameKindMarker] = e[ReplyEcho::kNewReplyMarker] = 1;
         });
     }
     void sendF4() override {
         ++f4;
         CommandFrame c = makeF4(settings);
         echo.update([&](ReplyEcho::Slots& e) {
-            e[21] = static_cast<std::uint8_t>(c.bytes[1] + resolutionError);
-            e[20] = static_cast<std::uint8_t>(c.bytes[2] + motorError);
-            e[11] = 1;
-            e[22] = e[23] = 1;
+            e[ReplyEcho::kResolution] = static_cast<std::uint8_t>(c.bytes[1] + resolutionError);
+            e[ReplyEcho::kMotorPeriod] = static_cast<std::uint8_t>(c.bytes[2] + motorError);
+            e[ReplyEcho::kCommStatus] = 1;
+            e[ReplyEcho::kFrameKindMarker] = e[ReplyEcho::kNewReplyMarker] = 1;
         });
     }
     bool commandPending() override { return pending; }
@@ -200,7 +200,7 @@ TEST_F(SetupTest, HighSpeedSondeListAndGainException) {
 
     settings.UpGain = 20;
     ASSERT_TRUE(sheet.comm.applyDownholeDrive(30, clock.now()));
-    EXPECT_EQ(echo.slot(6), 42);  // the command carries 42 for this sonde
+    EXPECT_EQ(echo.slot(ReplyEcho::kUpGain), 42);  // the command carries 42 for this sonde
     run(8000);
     EXPECT_EQ(ports.f3, 1) << "no resend for the gain a high-speed sonde always gets";
     EXPECT_TRUE(messages().empty());
@@ -260,10 +260,10 @@ TEST_F(SetupTest, CommReadBackWarnsOnceAfterFiveResends) {
 
 TEST_F(SetupTest, CommReadBackWaitsForAStatusFrame) {
     ASSERT_TRUE(sheet.comm.applyDownholeDrive(20, clock.now()));
-    echo.update([](ReplyEcho::Slots& e) { e[22] = 0; });  // no status frame since
+    echo.update([](ReplyEcho::Slots& e) { e[ReplyEcho::kFrameKindMarker] = 0; });  // no status frame since
     run(1100);
     EXPECT_TRUE(sheet.comm.readBack.running());
-    echo.update([](ReplyEcho::Slots& e) { e[22] = 1; });
+    echo.update([](ReplyEcho::Slots& e) { e[ReplyEcho::kFrameKindMarker] = 1; });
     run(400);
     EXPECT_FALSE(sheet.comm.readBack.running());
     EXPECT_EQ(ports.f3, 1);

@@ -28,7 +28,7 @@ class TravelWindowTest : public uitest::DialogTest {
     }
     std::unique_ptr<CTravelWindowDlg> make() {
         quelt::ui::TravelHost host;
-        host.sendF5 = [this] { static_cast<quelt::ProbePanelPorts&>(*acq).sendF5(); };
+        host.sendF5 = [this] { static_cast<quelt::LoggerCommands&>(*acq).sendF5(); };
         host.linkState = [this] { return link; };
         host.offsetEditOpen = [this] { return editing; };
         return std::make_unique<CTravelWindowDlg>(context, op, clock, host);
