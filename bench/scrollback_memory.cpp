@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "config/Resolution.h"
 #include "imaging/PictureController.h"
 
 namespace {
@@ -39,7 +40,7 @@ void BM_HundredThousandLines(benchmark::State& state) {
     in.gammaScale = 1000;
     in.gammaTime = 200;
     ImageLine line;
-    const int ns = ImageLine::samplesForCode(code);
+    const int ns = samplesForResolution(code);
     for (auto _ : state) {
         for (int i = 0; i < kLines; ++i) {
             for (int s = 0; s < ns; ++s) {
