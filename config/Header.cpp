@@ -383,6 +383,7 @@ bool CHeader::ReadHeader(const std::string& path) {
     header_.readError = false;
     try {
         SetFile(path);
+        Load load(*this);
         readHeaderKeys();
     } catch (...) {
         TraceDebug("----------Header----------\n");

@@ -150,6 +150,7 @@ void CPreferences::LoadSettings() {
     paths_.settingsFile = resolveNoCase(programDir_ + kSettingsFileName).string();
     file_ = paths_.settingsFile;
     section_ = kMain;
+    Load load(*this);
 
     std::string tempDir = GetString("Tempdir", systemTempDir(), kMain);
     std::string fileName = GetString("FileName", "none");
