@@ -135,13 +135,18 @@ IniDocument IniDocument::parse(std::string_view bytes) {
     return doc;
 }
 
+bool IniDocument::byHashThenLine(const IndexEntry& a, const IndexEntry& b) {
+    return a.hash != b.hash ? a.hash < b.hash : a.line < b.line;
+}
+
+void IniDocument::addToIndex(std::vector<IndexEntry>& index, const IndexEntry& entry) {
+    index.insert(std::lower_bound(index.begin(), index.end(), entry, byHashThenLine), entry);
+}
+
 void IniDocument::reindex() {
     sectionIndex_.clear();
     keyIndex_.clear();
     keyIndex_.reserve(lines_.size());
-    auto byHashThenLine = [](const IndexEntry& a, const IndexEntry& b) {
-        return a.hash != b.hash ? a.hash < b.hash : a.line < b.line;
-    };
     for (size_t i = 0; i < lines_.size(); ++i) {
         std::string_view t = trimView(lines_[i]);
         if (isSectionLine(t)) {
@@ -235,11 +240,23 @@ std::string IniDocument::value(std::string_view section, std::string_view key,
 
 void IniDocument::set(std::string_view section, std::string_view key, std::string_view value) {
     std::string entry = oneLine(trimView(key)) + "=" + oneLine(value);
+    // The new line reads back as the key written (no '=', line break or comment mark in the key): the
+    // index takes it in place; any other is indexed as a reading of the whole text would.
+    const auto entryKey = lineKey(entry);
+    const bool readsBack = entryKey && *entryKey == trimView(key);
     size_t header = findSection(section);
     if (header == std::string::npos) {
         lines_.push_back("[" + oneLine(section) + "]");
         lines_.push_back(entry);
-        reindex();
+        const std::string_view head = trimView(lines_[lines_.size() - 2]);
+        if (!readsBack || !isSectionLine(head) || !sameName(sectionName(head), trimView(section))) {
+            reindex();
+            return;
+        }
+        // The first section of its name (none was found), at the end: nothing before it moves.
+        const auto at = static_cast<std::uint32_t>(lines_.size() - 2);
+        addToIndex(sectionIndex_, {hashName(trimView(section)), at, at});
+        addToIndex(keyIndex_, {hashKey(trimView(section), trimView(key)), at, at + 1});
         return;
     }
     size_t at = findKey(section, key);
@@ -253,7 +270,20 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
     while (insertAt > header + 1 && trimView(lines_[insertAt - 1]).empty())
         --insertAt;
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
-    reindex();
+    if (!readsBack) {
+        reindex();
+        return;
+    }
+    // Every line from the new one on moves down by one; the order of the index stays as it was.
+    const auto from = static_cast<std::uint32_t>(insertAt);
+    for (IndexEntry& e : sectionIndex_)
+        if (e.line >= from) e.header = ++e.line;
+    for (IndexEntry& e : keyIndex_) {
+        if (e.line >= from) ++e.line;
+        if (e.header >= from) ++e.header;
+    }
+    addToIndex(keyIndex_,
+               {hashKey(trimView(section), trimView(key)), static_cast<std::uint32_t>(header), from});
 }
 
 std::vector<std::string> IniDocument::sections() const {

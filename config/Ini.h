@@ -54,6 +54,8 @@ class IniDocument {
     // no pass over the lines: a header or settings load asks for hundreds of keys of one document.
     // The index holds line numbers sorted by hash, no names: building it allocates two arrays.
     void reindex();
+    static bool byHashThenLine(const IndexEntry& a, const IndexEntry& b);
+    static void addToIndex(std::vector<IndexEntry>& index, const IndexEntry& entry);
 
     std::vector<std::string> lines_;
     std::string eol_ = "\r\n";

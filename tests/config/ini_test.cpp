@@ -239,3 +239,23 @@ TEST(CIni, SeveralKeysInOneWriteGiveTheBytesOfSingleWrites) {
         "; sondes\r\n[Sonde1]\r\nSerialNumber=0846\r\nGammaCoef=2.5\r\nHighSpeedCOM=yes\r\n\r\n[Sonde2]\r\n"
         "GammaCoef=1\r\n");
 }
+
+TEST(IniDocument, WritesLeaveADocumentThatReadsAsItsOwnTextReadsAgain) {
+    // Keys and sections that read back as written, and those that do not (a '=' or a comment mark in
+    // the key, a ']' in the section name, a name differing only in case or spaces).
+    const std::vector<std::pair<std::string, std::string>> writes = {
+        {"S", "New"}, {"s", "NEW"}, {"S", "a=b"},   {"S", ";c"},   {"S", "[x"}, {"T", "K"},
+        {"a]b", "K"}, {"A", "K2"},  {" S ", " K "}, {"S", "Late"}, {"U", ""},   {"T", "K3"},
+        {"Dup", "K"}, {"S", "K"},   {"X\ny", "k"},  {"S", "k\r"},  {"V", "Q"},  {"S", "Tail"},
+    };
+    IniDocument doc = IniDocument::parse("; top\n[S]\nK=1\n\n[T]\nJ=2\n[Dup]\nZ=1\n[dup]\nK=shadowed\n");
+    for (size_t i = 0; i < writes.size(); ++i) {
+        doc.set(writes[i].first, writes[i].second, "v" + std::to_string(i));
+        const IniDocument again = IniDocument::parse(doc.serialize());
+        for (const auto& [section, key] : writes) {
+            for (const std::string& probe : {key, std::string("K"), std::string("J"), std::string("b")})
+                ASSERT_EQ(doc.get(section, probe), again.get(section, probe))
+                    << "after write " << i << " of " << section << "/" << probe;
+        }
+    }
+}
