@@ -113,6 +113,8 @@ IniDocument IniDocument::parse(std::string_view bytes) {
         bytes.remove_prefix(3);
         doc.bom_ = true;
     }
+    doc.text_.assign(bytes);
+    bytes = doc.text_;
     doc.lines_.reserve(static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
     bool sawCrlf = false, sawLf = false;
     size_t start = 0;
@@ -126,7 +128,7 @@ IniDocument IniDocument::parse(std::string_view bytes) {
         } else if (nl != std::string_view::npos) {
             sawLf = true;
         }
-        doc.lines_.emplace_back(bytes.substr(start, lineEnd - start));
+        doc.lines_.push_back({start, lineEnd - start});
         if (nl == std::string_view::npos) break;
         start = nl + 1;
     }
@@ -143,12 +145,18 @@ void IniDocument::addToIndex(std::vector<IndexEntry>& index, const IndexEntry& e
     index.insert(std::lower_bound(index.begin(), index.end(), entry, byHashThenLine), entry);
 }
 
+IniDocument::Line IniDocument::addText(std::string_view text) {
+    Line line{text_.size(), text.size()};
+    text_ += text;
+    return line;
+}
+
 void IniDocument::reindex() {
     sectionIndex_.clear();
     keyIndex_.clear();
     keyIndex_.reserve(lines_.size());
     for (size_t i = 0; i < lines_.size(); ++i) {
-        std::string_view t = trimView(lines_[i]);
+        std::string_view t = trimView(lineText(i));
         if (isSectionLine(t)) {
             auto n = static_cast<std::uint32_t>(i);
             sectionIndex_.push_back({hashName(sectionName(t)), n, n});
@@ -159,7 +167,7 @@ void IniDocument::reindex() {
     std::string_view current;
     bool indexing = false;  // only the first section of a name is ever read
     for (size_t i = 0; i < lines_.size(); ++i) {
-        std::string_view t = trimView(lines_[i]);
+        std::string_view t = trimView(lineText(i));
         if (isSectionLine(t)) {
             header = i;
             current = sectionName(t);
@@ -176,13 +184,13 @@ void IniDocument::reindex() {
 
 std::string IniDocument::serialize() const {
     size_t size = bom_ ? 3 : 0;
-    for (const auto& line : lines_)
-        size += line.size() + eol_.size();
+    for (const Line& line : lines_)
+        size += line.size + eol_.size();
     std::string out;
     out.reserve(size);
     if (bom_) out = "\xEF\xBB\xBF";
-    for (const auto& line : lines_) {
-        out += line;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        out += lineText(i);
         out += eol_;
     }
     return out;
@@ -195,7 +203,7 @@ size_t IniDocument::findSection(std::string_view section) const {
                                [](const IndexEntry& e, std::uint64_t v) { return e.hash < v; });
     // Equal hashes are in file order: the first that matches is the first section of the name.
     for (; it != sectionIndex_.end() && it->hash == h; ++it)
-        if (sameName(sectionName(trimView(lines_[it->line])), section)) return it->line;
+        if (sameName(sectionName(trimView(lineText(it->line))), section)) return it->line;
     return std::string::npos;
 }
 
@@ -206,8 +214,8 @@ size_t IniDocument::findKey(std::string_view section, std::string_view key) cons
     auto it = std::lower_bound(keyIndex_.begin(), keyIndex_.end(), h,
                                [](const IndexEntry& e, std::uint64_t v) { return e.hash < v; });
     for (; it != keyIndex_.end() && it->hash == h; ++it) {
-        if (sameName(*lineKey(lines_[it->line]), key) &&
-            sameName(sectionName(trimView(lines_[it->header])), section))
+        if (sameName(*lineKey(lineText(it->line)), key) &&
+            sameName(sectionName(trimView(lineText(it->header))), section))
             return it->line;
     }
     return std::string::npos;
@@ -215,7 +223,7 @@ size_t IniDocument::findKey(std::string_view section, std::string_view key) cons
 
 size_t IniDocument::sectionEnd(size_t header) const {
     size_t i = header + 1;
-    while (i < lines_.size() && !isSectionLine(trimView(lines_[i])))
+    while (i < lines_.size() && !isSectionLine(trimView(lineText(i))))
         ++i;
     return i;
 }
@@ -223,7 +231,7 @@ size_t IniDocument::sectionEnd(size_t header) const {
 std::optional<std::string> IniDocument::get(std::string_view section, std::string_view key) const {
     size_t at = findKey(section, key);
     if (at == std::string::npos) return std::nullopt;
-    std::string_view line = lines_[at];
+    std::string_view line = lineText(at);
     return std::string(trimView(line.substr(line.find('=') + 1)));
 }
 
@@ -232,7 +240,7 @@ std::string IniDocument::value(std::string_view section, std::string_view key,
     std::string_view text = defaultText;
     size_t at = findKey(section, key);
     if (at != std::string::npos) {
-        std::string_view line = lines_[at];
+        std::string_view line = lineText(at);
         text = trimView(line.substr(line.find('=') + 1));
     }
     return std::string(text.substr(0, kIniValueMax));
@@ -246,9 +254,9 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
     const bool readsBack = entryKey && *entryKey == trimView(key);
     size_t header = findSection(section);
     if (header == std::string::npos) {
-        lines_.push_back("[" + oneLine(section) + "]");
-        lines_.push_back(entry);
-        const std::string_view head = trimView(lines_[lines_.size() - 2]);
+        lines_.push_back(addText("[" + oneLine(section) + "]"));
+        lines_.push_back(addText(entry));
+        const std::string_view head = trimView(lineText(lines_.size() - 2));
         if (!readsBack || !isSectionLine(head) || !sameName(sectionName(head), trimView(section))) {
             reindex();
             return;
@@ -261,15 +269,15 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
     }
     size_t at = findKey(section, key);
     if (at != std::string::npos) {
-        lines_[at] = entry;
+        lines_[at] = addText(entry);
         return;
     }
     // Append after the section's last non-blank line.
     size_t end = sectionEnd(header);
     size_t insertAt = end;
-    while (insertAt > header + 1 && trimView(lines_[insertAt - 1]).empty())
+    while (insertAt > header + 1 && trimView(lineText(insertAt - 1)).empty())
         --insertAt;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), addText(entry));
     if (!readsBack) {
         reindex();
         return;
@@ -288,8 +296,8 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
 
 std::vector<std::string> IniDocument::sections() const {
     std::vector<std::string> out;
-    for (const auto& line : lines_) {
-        std::string_view t = trimView(line);
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        std::string_view t = trimView(lineText(i));
         if (isSectionLine(t)) out.push_back(std::string(sectionName(t)));
     }
     return out;
@@ -300,7 +308,7 @@ std::vector<std::string> IniDocument::keys(std::string_view section) const {
     size_t header = findSection(section);
     if (header == std::string::npos) return out;
     for (size_t i = header + 1, end = sectionEnd(header); i < end; ++i)
-        if (auto k = lineKey(lines_[i])) out.push_back(std::string(*k));
+        if (auto k = lineKey(lineText(i))) out.push_back(std::string(*k));
     return out;
 }
 

@@ -57,7 +57,17 @@ class IniDocument {
     static bool byHashThenLine(const IndexEntry& a, const IndexEntry& b);
     static void addToIndex(std::vector<IndexEntry>& index, const IndexEntry& entry);
 
-    std::vector<std::string> lines_;
+    // A line is where its text lies in text_: a parse keeps the file's bytes in one block, and a
+    // written line is added at its end.
+    struct Line {
+        size_t offset;
+        size_t size;
+    };
+    std::string_view lineText(size_t i) const { return {text_.data() + lines_[i].offset, lines_[i].size}; }
+    Line addText(std::string_view text);
+
+    std::string text_;
+    std::vector<Line> lines_;
     std::string eol_ = "\r\n";
     bool bom_ = false;
     std::vector<IndexEntry> sectionIndex_;  // section header lines, by hash of the name, then line
