@@ -82,7 +82,7 @@ bool updateHeaderKeys(const std::string& headerPath, const std::vector<KeyValue>
     std::lock_guard<std::mutex> lock(headerFileMutex());
     std::string bytes;
     if (readRegularFile(path, bytes) != ReadFileResult::Ok) return false;
-    IniDocument doc = IniDocument::parse(bytes);
+    IniDocument doc = IniDocument::parseOwned(std::move(bytes));
     for (const auto& c : changes)
         doc.set(c.section, c.key, c.value);
     return replaceFileAtomically(path, doc.serialize());

@@ -107,14 +107,18 @@ void setProgramDirectory(const std::string& dir) {
 }
 
 IniDocument IniDocument::parse(std::string_view bytes) {
+    return parseOwned(std::string(bytes));
+}
+
+IniDocument IniDocument::parseOwned(std::string text) {
     IniDocument doc;
     // A byte-order mark is kept for the write: dropping it would make a second one the file's first.
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        bytes.remove_prefix(3);
+    if (std::string_view(text).substr(0, 3) == "\xEF\xBB\xBF") {
+        text.erase(0, 3);
         doc.bom_ = true;
     }
-    doc.text_.assign(bytes);
-    bytes = doc.text_;
+    doc.text_ = std::move(text);
+    const std::string_view bytes = doc.text_;
     doc.lines_.reserve(static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
     bool sawCrlf = false, sawLf = false;
     size_t start = 0;
@@ -337,8 +341,7 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 
 IniDocument readIniFile(const std::string& path) {
     bool exists = false;
-    std::string bytes = readWholeFile(path, exists);
-    return IniDocument::parse(bytes);
+    return IniDocument::parseOwned(readWholeFile(path, exists));
 }
 
 std::string readProfileString(const std::string& file, std::string_view section, std::string_view key,
@@ -353,7 +356,7 @@ std::string readProfileString(const std::string& file, std::string_view section,
             cache.valid = exists;
             cache.path = file;
             cache.identity = st;
-            cache.doc = IniDocument::parse(bytes);
+            cache.doc = IniDocument::parseOwned(std::move(bytes));
         }
         if (cache.valid) return cache.doc.value(section, key, defaultText);
     }

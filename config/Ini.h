@@ -24,6 +24,8 @@ void setProgramDirectory(const std::string& dir);
 class IniDocument {
   public:
     static IniDocument parse(std::string_view bytes);
+    // The same over bytes it takes over instead of copying (a file just read).
+    static IniDocument parseOwned(std::string bytes);
     std::string serialize() const;
 
     std::optional<std::string> get(std::string_view section, std::string_view key) const;
