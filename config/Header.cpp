@@ -83,7 +83,7 @@ bool updateHeaderKeys(const std::string& headerPath, const std::vector<KeyValue>
     std::lock_guard<std::mutex> lock(headerFileMutex());
     std::string bytes;
     if (readRegularFile(path, bytes) != ReadFileResult::Ok) return false;
-    IniDocument doc = IniDocument::parse(bytes);
+    IniDocument doc = IniDocument::parseOwned(std::move(bytes));
     for (const auto& c : changes)
         doc.set(c.section, c.key, c.value);
     return replaceFileAtomically(path, doc.serialize());
@@ -365,12 +365,38 @@ bool CHeader::WriteHeader(const std::string& path) {
     return true;
 }
 
+namespace {
+// Drops the entries of a map that are not well keys of its type.
+template <typename Map>
+void keepWellKeys(Map& map, WellKeyType type) {
+    static const std::map<std::string, WellKeyType> types = [] {
+        std::map<std::string, WellKeyType> m;
+        for (const auto& k : wellInfoKeys())
+            m.emplace(k.name, k.type);
+        return m;
+    }();
+    std::erase_if(map, [&](const auto& entry) {
+        auto it = types.find(entry.first);
+        return it == types.end() || it->second != type;
+    });
+}
+}  // namespace
+
 bool CHeader::ReadHeader(const std::string& path) {
+    // A read sets every well key again: the maps keep their entries, and with them their memory, and
+    // take the new values; a header is read a hundred keys at a time on every replay and repair.
     LogHeader fresh;
-    header_ = fresh;
+    fresh.texts.swap(header_.texts);
+    fresh.reals.swap(header_.reals);
+    fresh.runNumbers.swap(header_.runNumbers);
+    keepWellKeys(fresh.texts, WellKeyType::Text);
+    keepWellKeys(fresh.reals, WellKeyType::Real);
+    keepWellKeys(fresh.runNumbers, WellKeyType::RunNumber);
+    header_ = std::move(fresh);
     header_.readError = false;
     try {
         SetFile(path);
+        Load load(*this);
         readHeaderKeys();
     } catch (...) {
         TraceDebug("----------Header----------\n");

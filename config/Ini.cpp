@@ -26,22 +26,58 @@ std::mutex& profileWriteMutex() {
     return m;
 }
 
+// trim() without the copy: the index and the lookups of a load read hundreds of names.
+std::string_view trimView(std::string_view text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
+        ++begin;
+    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
 bool isSectionLine(std::string_view trimmed) {
     return !trimmed.empty() && trimmed.front() == '[';
 }
 
-std::string sectionName(std::string_view trimmed) {
+std::string_view sectionName(std::string_view trimmed) {
     auto close = trimmed.find(']');
-    return trim(trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+    return trimView(trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
 }
 
 // Key of a "key=value" line, or nullopt for comments, blank lines and lines without '='.
-std::optional<std::string> lineKey(std::string_view line) {
-    std::string t = trim(line);
+std::optional<std::string_view> lineKey(std::string_view line) {
+    std::string_view t = trimView(line);
     if (t.empty() || t.front() == ';' || t.front() == '[') return std::nullopt;
     auto eq = t.find('=');
-    if (eq == std::string::npos) return std::nullopt;
-    return trim(std::string_view(t).substr(0, eq));
+    if (eq == std::string_view::npos) return std::nullopt;
+    return trimView(t.substr(0, eq));
+}
+
+char upper(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+// Names match without regard to case: equal once both are upper case.
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upper(a[i]) != upper(b[i])) return false;
+    return true;
+}
+
+// FNV-1a over the upper-case bytes of a trimmed name.
+constexpr std::uint64_t kHashStart = 14695981039346656037ull;
+std::uint64_t hashName(std::string_view name, std::uint64_t h = kHashStart) {
+    for (char c : name) {
+        h ^= static_cast<unsigned char>(upper(c));
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+std::uint64_t hashKey(std::string_view section, std::string_view key) {
+    // A byte no trimmed name ends with keeps "AB"+"C" apart from "A"+"BC".
+    return hashName(key, hashName("\n", hashName(section)));
 }
 
 // Line breaks in a key or value would break the file apart.
@@ -71,12 +107,19 @@ void setProgramDirectory(const std::string& dir) {
 }
 
 IniDocument IniDocument::parse(std::string_view bytes) {
+    return parseOwned(std::string(bytes));
+}
+
+IniDocument IniDocument::parseOwned(std::string text) {
     IniDocument doc;
     // A byte-order mark is kept for the write: dropping it would make a second one the file's first.
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        bytes.remove_prefix(3);
+    if (std::string_view(text).substr(0, 3) == "\xEF\xBB\xBF") {
+        text.erase(0, 3);
         doc.bom_ = true;
     }
+    doc.text_ = std::move(text);
+    const std::string_view bytes = doc.text_;
+    doc.lines_.reserve(static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
     bool sawCrlf = false, sawLf = false;
     size_t start = 0;
     while (start < bytes.size()) {
@@ -89,7 +132,7 @@ IniDocument IniDocument::parse(std::string_view bytes) {
         } else if (nl != std::string_view::npos) {
             sawLf = true;
         }
-        doc.lines_.emplace_back(bytes.substr(start, lineEnd - start));
+        doc.lines_.push_back({start, lineEnd - start});
         if (nl == std::string_view::npos) break;
         start = nl + 1;
     }
@@ -98,88 +141,168 @@ IniDocument IniDocument::parse(std::string_view bytes) {
     return doc;
 }
 
-namespace {
-std::string keyIndexName(std::string_view upperSection, std::string_view key) {
-    std::string name(upperSection);
-    name += '\n';
-    name += toUpper(key);
-    return name;
+bool IniDocument::byHashThenLine(const IndexEntry& a, const IndexEntry& b) {
+    return a.hash != b.hash ? a.hash < b.hash : a.line < b.line;
 }
-}  // namespace
+
+void IniDocument::addToIndex(std::vector<IndexEntry>& index, const IndexEntry& entry) {
+    index.insert(std::lower_bound(index.begin(), index.end(), entry, byHashThenLine), entry);
+}
+
+IniDocument::Line IniDocument::addText(std::string_view text) {
+    Line line{text_.size(), text.size()};
+    text_ += text;
+    return line;
+}
 
 void IniDocument::reindex() {
-    sectionLines_.clear();
-    keyLines_.clear();
-    std::string current;
+    sectionIndex_.clear();
+    keyIndex_.clear();
+    keyIndex_.reserve(lines_.size());
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        std::string_view t = trimView(lineText(i));
+        if (isSectionLine(t)) {
+            auto n = static_cast<std::uint32_t>(i);
+            sectionIndex_.push_back({hashName(sectionName(t)), n, n});
+        }
+    }
+    std::sort(sectionIndex_.begin(), sectionIndex_.end(), byHashThenLine);
+    size_t header = std::string::npos;
+    std::string_view current;
     bool indexing = false;  // only the first section of a name is ever read
     for (size_t i = 0; i < lines_.size(); ++i) {
-        std::string t = trim(lines_[i]);
+        std::string_view t = trimView(lineText(i));
         if (isSectionLine(t)) {
-            current = toUpper(sectionName(t));
-            indexing = sectionLines_.emplace(current, i).second;
+            header = i;
+            current = sectionName(t);
+            indexing = findSection(current) == i;
             continue;
         }
         if (!indexing) continue;
-        if (auto k = lineKey(t)) keyLines_.emplace(keyIndexName(current, *k), i);
+        if (auto k = lineKey(t))
+            keyIndex_.push_back(
+                {hashKey(current, *k), static_cast<std::uint32_t>(header), static_cast<std::uint32_t>(i)});
     }
+    std::sort(keyIndex_.begin(), keyIndex_.end(), byHashThenLine);
 }
 
 std::string IniDocument::serialize() const {
-    std::string out = bom_ ? "\xEF\xBB\xBF" : "";
-    for (const auto& line : lines_) {
-        out += line;
+    size_t size = bom_ ? 3 : 0;
+    for (const Line& line : lines_)
+        size += line.size + eol_.size();
+    std::string out;
+    out.reserve(size);
+    if (bom_) out = "\xEF\xBB\xBF";
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        out += lineText(i);
         out += eol_;
     }
     return out;
 }
 
 size_t IniDocument::findSection(std::string_view section) const {
-    auto it = sectionLines_.find(toUpper(trim(section)));
-    return it == sectionLines_.end() ? std::string::npos : it->second;
+    section = trimView(section);
+    const std::uint64_t h = hashName(section);
+    auto it = std::lower_bound(sectionIndex_.begin(), sectionIndex_.end(), h,
+                               [](const IndexEntry& e, std::uint64_t v) { return e.hash < v; });
+    // Equal hashes are in file order: the first that matches is the first section of the name.
+    for (; it != sectionIndex_.end() && it->hash == h; ++it)
+        if (sameName(sectionName(trimView(lineText(it->line))), section)) return it->line;
+    return std::string::npos;
+}
+
+size_t IniDocument::findKey(std::string_view section, std::string_view key) const {
+    section = trimView(section);
+    key = trimView(key);
+    const std::uint64_t h = hashKey(section, key);
+    auto it = std::lower_bound(keyIndex_.begin(), keyIndex_.end(), h,
+                               [](const IndexEntry& e, std::uint64_t v) { return e.hash < v; });
+    for (; it != keyIndex_.end() && it->hash == h; ++it) {
+        if (sameName(*lineKey(lineText(it->line)), key) &&
+            sameName(sectionName(trimView(lineText(it->header))), section))
+            return it->line;
+    }
+    return std::string::npos;
 }
 
 size_t IniDocument::sectionEnd(size_t header) const {
     size_t i = header + 1;
-    while (i < lines_.size() && !isSectionLine(trim(lines_[i])))
+    while (i < lines_.size() && !isSectionLine(trimView(lineText(i))))
         ++i;
     return i;
 }
 
 std::optional<std::string> IniDocument::get(std::string_view section, std::string_view key) const {
-    auto it = keyLines_.find(keyIndexName(toUpper(trim(section)), trim(key)));
-    if (it == keyLines_.end()) return std::nullopt;
-    const std::string& line = lines_[it->second];
-    return trim(std::string_view(line).substr(line.find('=') + 1));
+    size_t at = findKey(section, key);
+    if (at == std::string::npos) return std::nullopt;
+    std::string_view line = lineText(at);
+    return std::string(trimView(line.substr(line.find('=') + 1)));
+}
+
+std::string IniDocument::value(std::string_view section, std::string_view key,
+                               std::string_view defaultText) const {
+    std::string_view text = defaultText;
+    size_t at = findKey(section, key);
+    if (at != std::string::npos) {
+        std::string_view line = lineText(at);
+        text = trimView(line.substr(line.find('=') + 1));
+    }
+    return std::string(text.substr(0, kIniValueMax));
 }
 
 void IniDocument::set(std::string_view section, std::string_view key, std::string_view value) {
-    std::string entry = oneLine(trim(key)) + "=" + oneLine(value);
+    std::string entry = oneLine(trimView(key)) + "=" + oneLine(value);
+    // The new line reads back as the key written (no '=', line break or comment mark in the key): the
+    // index takes it in place; any other is indexed as a reading of the whole text would.
+    const auto entryKey = lineKey(entry);
+    const bool readsBack = entryKey && *entryKey == trimView(key);
     size_t header = findSection(section);
     if (header == std::string::npos) {
-        lines_.push_back("[" + oneLine(section) + "]");
-        lines_.push_back(entry);
-        reindex();
+        lines_.push_back(addText("[" + oneLine(section) + "]"));
+        lines_.push_back(addText(entry));
+        const std::string_view head = trimView(lineText(lines_.size() - 2));
+        if (!readsBack || !isSectionLine(head) || !sameName(sectionName(head), trimView(section))) {
+            reindex();
+            return;
+        }
+        // The first section of its name (none was found), at the end: nothing before it moves.
+        const auto at = static_cast<std::uint32_t>(lines_.size() - 2);
+        addToIndex(sectionIndex_, {hashName(trimView(section)), at, at});
+        addToIndex(keyIndex_, {hashKey(trimView(section), trimView(key)), at, at + 1});
         return;
     }
-    auto it = keyLines_.find(keyIndexName(toUpper(trim(section)), trim(key)));
-    if (it != keyLines_.end()) {
-        lines_[it->second] = entry;
+    size_t at = findKey(section, key);
+    if (at != std::string::npos) {
+        lines_[at] = addText(entry);
         return;
     }
     // Append after the section's last non-blank line.
     size_t end = sectionEnd(header);
     size_t insertAt = end;
-    while (insertAt > header + 1 && trim(lines_[insertAt - 1]).empty())
+    while (insertAt > header + 1 && trimView(lineText(insertAt - 1)).empty())
         --insertAt;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
-    reindex();
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), addText(entry));
+    if (!readsBack) {
+        reindex();
+        return;
+    }
+    // Every line from the new one on moves down by one; the order of the index stays as it was.
+    const auto from = static_cast<std::uint32_t>(insertAt);
+    for (IndexEntry& e : sectionIndex_)
+        if (e.line >= from) e.header = ++e.line;
+    for (IndexEntry& e : keyIndex_) {
+        if (e.line >= from) ++e.line;
+        if (e.header >= from) ++e.header;
+    }
+    addToIndex(keyIndex_,
+               {hashKey(trimView(section), trimView(key)), static_cast<std::uint32_t>(header), from});
 }
 
 std::vector<std::string> IniDocument::sections() const {
     std::vector<std::string> out;
-    for (const auto& line : lines_) {
-        std::string t = trim(line);
-        if (isSectionLine(t)) out.push_back(sectionName(t));
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        std::string_view t = trimView(lineText(i));
+        if (isSectionLine(t)) out.push_back(std::string(sectionName(t)));
     }
     return out;
 }
@@ -189,7 +312,7 @@ std::vector<std::string> IniDocument::keys(std::string_view section) const {
     size_t header = findSection(section);
     if (header == std::string::npos) return out;
     for (size_t i = header + 1, end = sectionEnd(header); i < end; ++i)
-        if (auto k = lineKey(lines_[i])) out.push_back(*k);
+        if (auto k = lineKey(lineText(i))) out.push_back(std::string(*k));
     return out;
 }
 
@@ -216,9 +339,13 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 }
 }  // namespace
 
+IniDocument readIniFile(const std::string& path) {
+    bool exists = false;
+    return IniDocument::parseOwned(readWholeFile(path, exists));
+}
+
 std::string readProfileString(const std::string& file, std::string_view section, std::string_view key,
                               std::string_view defaultText) {
-    std::string value(defaultText);
     struct stat st {};
     if (::stat(file.c_str(), &st) == 0) {
         ParsedFileCache& cache = parsedFileCache();
@@ -229,18 +356,19 @@ std::string readProfileString(const std::string& file, std::string_view section,
             cache.valid = exists;
             cache.path = file;
             cache.identity = st;
-            cache.doc = IniDocument::parse(bytes);
+            cache.doc = IniDocument::parseOwned(std::move(bytes));
         }
-        if (cache.valid) {
-            if (auto v = cache.doc.get(section, key)) value = *v;
-        }
+        if (cache.valid) return cache.doc.value(section, key, defaultText);
     }
-    if (value.size() > kIniValueMax) value.resize(kIniValueMax);
-    return value;
+    return std::string(defaultText.substr(0, kIniValueMax));
 }
 
 bool writeProfileString(const std::string& file, std::string_view section, std::string_view key,
                         std::string_view value) {
+    return writeProfileStrings(file, section, {{std::string(key), std::string(value)}});
+}
+
+bool writeProfileStrings(const std::string& file, std::string_view section, const IniKeyValues& keyValues) {
     // A folder, FIFO or device under the file's name was put there by someone: it is not replaced.
     if (!notRegularFileReason(file).empty()) return false;
     std::lock_guard<std::mutex> lock(profileWriteMutex());
@@ -249,10 +377,9 @@ bool writeProfileString(const std::string& file, std::string_view section, std::
         std::lock_guard<std::mutex> cacheLock(cache.mutex);
         cache.valid = false;
     }
-    bool exists = false;
-    std::string bytes = readWholeFile(file, exists);
-    IniDocument doc = IniDocument::parse(bytes);
-    doc.set(section, key, value);
+    IniDocument doc = readIniFile(file);
+    for (const auto& [key, value] : keyValues)
+        doc.set(section, key, value);
     return replaceFileAtomically(file, doc.serialize());
 }
 
@@ -274,6 +401,16 @@ CIni::CIni(int resolveFlag) : resolveFlag_(resolveFlag), section_(kApplicationNa
 }
 
 CIni::CIni(const std::string& fileName, int resolveFlag) : CIni(fileName, "", resolveFlag) {}
+
+CIni::Load::Load(CIni& ini) : ini_(ini), outer_(!ini.loaded_) {
+    if (!outer_) return;
+    ini_.loaded_ = readIniFile(ini_.file_);
+    ini_.loadedFile_ = ini_.file_;
+}
+
+CIni::Load::~Load() {
+    if (outer_) ini_.loaded_.reset();
+}
 
 CIni::CIni(const std::string& fileName, const std::string& section, int resolveFlag)
     : resolveFlag_(resolveFlag), section_(section.empty() ? kApplicationName : section) {
@@ -311,7 +448,10 @@ void CIni::SetFile(const std::string& fileName) {
 
 std::string CIni::GetString(const char* key, const std::string& defaultText, const char* section) {
     useSection(section);
-    value_ = readProfileString(file_, section_, key, defaultText);
+    if (loaded_ && loadedFile_ == file_)
+        value_ = loaded_->value(section_, key, defaultText);
+    else
+        value_ = readProfileString(file_, section_, key, defaultText);
     return value_;
 }
 
@@ -340,7 +480,9 @@ double CIni::GetDouble(const char* key, double defaultValue, const char* section
 
 bool CIni::WriteString(const char* key, const std::string& text, const char* section) {
     useSection(section);
-    return writeProfileString(file_, section_, key, text);
+    if (!writeProfileString(file_, section_, key, text)) return false;
+    if (loaded_ && loadedFile_ == file_) loaded_->set(section_, key, text);
+    return true;
 }
 
 bool CIni::WriteInt(const char* key, int value, const char* section) {

@@ -4,10 +4,11 @@
 // replaces the key in place or appends it to its section (creating section and file) and keeps every other
 // line of the file; the new file replaces the old one whole, so a crash never leaves it half written.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quelt {
@@ -23,6 +24,8 @@ void setProgramDirectory(const std::string& dir);
 class IniDocument {
   public:
     static IniDocument parse(std::string_view bytes);
+    // The same over bytes it takes over instead of copying (a file just read).
+    static IniDocument parseOwned(std::string bytes);
     std::string serialize() const;
 
     std::optional<std::string> get(std::string_view section, std::string_view key) const;
@@ -31,28 +34,61 @@ class IniDocument {
     std::vector<std::string> sections() const;
     // Keys of a section in file order.
     std::vector<std::string> keys(std::string_view section) const;
+    // The value as a private-profile read gives it: the default for a missing key, cut to kIniValueMax.
+    std::string value(std::string_view section, std::string_view key, std::string_view defaultText) const;
 
   private:
+    // One indexed line: the hash of its name without regard to case, its section's header line and
+    // the line itself (the same for a section).
+    struct IndexEntry {
+        std::uint64_t hash;
+        std::uint32_t header;
+        std::uint32_t line;
+    };
+
     // Index of the section's header line, or npos.
     size_t findSection(std::string_view section) const;
+    // Index of the key's line in the section, or npos.
+    size_t findKey(std::string_view section, std::string_view key) const;
     // One past the last line that belongs to the section starting at `header`.
     size_t sectionEnd(size_t header) const;
     // Indexes the first occurrence of each section and of each key inside it, so that a lookup costs
     // no pass over the lines: a header or settings load asks for hundreds of keys of one document.
+    // The index holds line numbers sorted by hash, no names: building it allocates two arrays.
     void reindex();
+    static bool byHashThenLine(const IndexEntry& a, const IndexEntry& b);
+    static void addToIndex(std::vector<IndexEntry>& index, const IndexEntry& entry);
 
-    std::vector<std::string> lines_;
+    // A line is where its text lies in text_: a parse keeps the file's bytes in one block, and a
+    // written line is added at its end.
+    struct Line {
+        size_t offset;
+        size_t size;
+    };
+    std::string_view lineText(size_t i) const { return {text_.data() + lines_[i].offset, lines_[i].size}; }
+    Line addText(std::string_view text);
+
+    std::string text_;
+    std::vector<Line> lines_;
     std::string eol_ = "\r\n";
     bool bom_ = false;
-    std::unordered_map<std::string, size_t> sectionLines_;  // lower-case name -> header line
-    std::unordered_map<std::string, size_t> keyLines_;      // lower-case "section\nkey" -> line
+    std::vector<IndexEntry> sectionIndex_;  // section header lines, by hash of the name, then line
+    std::vector<IndexEntry> keyIndex_;      // key lines, by hash of section and key, then line
 };
+
+// The parsed text of a file; a missing file, or one that is not a regular file, reads as an empty one
+// (every key gives its default).
+IniDocument readIniFile(const std::string& path);
 
 // Private-profile reads and writes of one file, safe to call from several threads.
 std::string readProfileString(const std::string& file, std::string_view section, std::string_view key,
                               std::string_view defaultText);
 bool writeProfileString(const std::string& file, std::string_view section, std::string_view key,
                         std::string_view value);
+// Several keys of one section in one replacement of the whole file: all of them are written or none,
+// in the order given (the file comes out as that many single writes would leave it).
+using IniKeyValues = std::vector<std::pair<std::string, std::string>>;
+bool writeProfileStrings(const std::string& file, std::string_view section, const IniKeyValues& keyValues);
 
 class CIni {
   public:
@@ -62,6 +98,23 @@ class CIni {
     CIni(const std::string& fileName, int resolveFlag);
     CIni(const std::string& fileName, const std::string& section, int resolveFlag);
     virtual ~CIni() = default;
+
+    // While a Load lives, the reads of this object are answered from one read and parse of its file
+    // made when the Load began, instead of a check of the file per key: a header, settings or sonde
+    // load asks for a hundred keys in a row. Writes through this object go to the file and to the
+    // loaded text alike. Every Load reads the file afresh, so a file edited between two loads is seen
+    // whole. A Load inside another of the same object is the outer one.
+    class Load {
+      public:
+        explicit Load(CIni& ini);
+        ~Load();
+        Load(const Load&) = delete;
+        Load& operator=(const Load&) = delete;
+
+      private:
+        CIni& ini_;
+        bool outer_;
+    };
 
     void SetFile(const std::string& fileName);
     void SetSection(const std::string& section) { section_ = section; }
@@ -92,7 +145,9 @@ class CIni {
     }
 
     int resolveFlag_;
-    std::string value_;  // the text of the last value read
+    std::optional<IniDocument> loaded_;  // the file's text while a Load lives
+    std::string loadedFile_;             // the file it was read from
+    std::string value_;                  // the text of the last value read
     std::string file_;
     std::string section_;
 };

@@ -221,6 +221,7 @@ void CPreferences::LoadSettings() {
     paths_.settingsFile = resolveNoCase(programDir_ + kSettingsFileName).string();
     file_ = paths_.settingsFile;
     section_ = kMain;
+    Load load(*this);  // one read of the file for every key below
     loadPaths();
     loadSwitches();
     std::setlocale(LC_NUMERIC, "C");

@@ -43,6 +43,7 @@ std::string SondeDatabase::filePath() {
 
 void SondeDatabase::LoadSondeDatabase() {
     CIni ini(filePath(), kApplicationName, 1);
+    CIni::Load load(ini);
     int total = ini.GetInt("TotalChannel", 0, "Commun");
     total = std::clamp(total, 0, kMaxChannels);
 
@@ -148,6 +149,7 @@ bool SondeDatabase::ImportSonde() {
     }
 
     CIni in(*file, "Sonde", 1);
+    CIni::Load load(in);
     SondeEntry e;
     e.serialNumber = in.GetInt("SerialNumber", 0);
     // A serial number not above 0 would be stored in a slot that counts as free: nothing to import.
@@ -195,18 +197,20 @@ bool SondeDatabase::SaveSonde(int slot) {
     const SondeEntry& e = slots_[static_cast<size_t>(slot)];
     std::string section = slotSection(slot);
     CIni ini(filePath(), section, 1);
-    bool ok = true;
-    ok &= ini.WriteString("SerialNumber", format("%04d", e.serialNumber));
-    ok &= ini.WriteInt("SondeLenght", e.sondeLength);
-    ok &= ini.WriteInt("WindowOffset", e.windowOffset());
-    ok &= ini.WriteInt("DeviationOffset", static_cast<int>(e.deviationOffset));
-    ok &= ini.WriteString("RotationOffset", format("%#.1f", e.rotationOffset));
-    ok &= ini.WriteInt("D42Travel", e.travelTimeOffset);
-    ok &= ini.WriteString("GammaOnBoard", e.gammaOnBoard ? "-1" : "0");
-    ok &= ini.WriteInt("GammaOffset", static_cast<int>(e.gammaOffset));
-    ok &= ini.WriteFloat("GammaCoef", static_cast<float>(e.gammaCoef));
-    ok &= ini.WriteString("HighSpeedCOM", e.highSpeedCom ? "yes" : "no");
-    return ok;
+    return writeProfileStrings(
+        ini.File(), section,
+        {
+            {"SerialNumber", format("%04d", e.serialNumber)},
+            {"SondeLenght", format("%d", e.sondeLength)},
+            {"WindowOffset", format("%d", e.windowOffset())},
+            {"DeviationOffset", format("%d", static_cast<int>(e.deviationOffset))},
+            {"RotationOffset", format("%#.1f", e.rotationOffset)},
+            {"D42Travel", format("%d", e.travelTimeOffset)},
+            {"GammaOnBoard", e.gammaOnBoard ? "-1" : "0"},
+            {"GammaOffset", format("%d", static_cast<int>(e.gammaOffset))},
+            {"GammaCoef", formatG(static_cast<double>(static_cast<float>(e.gammaCoef)))},
+            {"HighSpeedCOM", e.highSpeedCom ? "yes" : "no"},
+        });
 }
 
 bool SondeDatabase::SaveRotationOffset() {

@@ -81,9 +81,10 @@ bool parsePalette(const std::string& value, Palette& palette) {
 void LoadPalettes(const std::string& paletteFile, Settings& settings, PaletteSet& palettes,
                   ColourTable& table) {
     palettes[0] = defaultPalette();
+    const IniDocument doc = readIniFile(paletteFile);
     for (int n = 0; n < kPaletteCount; ++n) {
         std::string key = "Palette" + std::to_string(n);
-        std::string value = readProfileString(paletteFile, "color", key, "empty");
+        std::string value = doc.value("color", key, "empty");
         if (value == "empty") {
             if (n > 1) palettes[n].defined = 0;
             continue;

@@ -21,9 +21,7 @@ const char* frameViaName(FrameVia via) {
 CStreamCutter::CStreamCutter(FrameSink* sink, LinkCounters* counters, std::atomic<int>* status)
     : sink_(sink),
       counters_(counters ? counters : &ownCounters_),
-      status_(status ? status : &ownStatus_),
-      read_(new std::uint8_t[kBufferSize]),
-      frame_(new std::uint8_t[kBufferSize]) {}
+      status_(status ? status : &ownStatus_) {}
 
 void CStreamCutter::reset() {
     hunting_ = true;
@@ -98,7 +96,7 @@ void CStreamCutter::startFrame(const std::uint8_t* header) {
 }
 
 void CStreamCutter::resynchronise() {
-    std::uint8_t* f = frame_.get();
+    std::uint8_t* f = frame_.data();
     std::size_t k = resyncOffset_;
     bool found = false;
     for (; k + kUsbHeaderSize <= pos_; ++k) {
@@ -147,7 +145,7 @@ void CStreamCutter::resynchronise() {
 void CStreamCutter::pass(const std::uint8_t* data, std::size_t got) {
     if (carry_ > kMaxCarry) carry_ = 0;
     got = std::min(got, requestSize());
-    std::uint8_t* r = read_.get();
+    std::uint8_t* r = read_.data();
     if (got) std::memcpy(r + carry_, data, got);
     const std::size_t avail = carry_ + got;
     carry_ = 0;
@@ -178,7 +176,7 @@ void CStreamCutter::pass(const std::uint8_t* data, std::size_t got) {
         rp = i + kUsbHeaderSize;
     }
 
-    std::uint8_t* f = frame_.get();
+    std::uint8_t* f = frame_.data();
     bool completed = false;
     while (rp < avail) {
         if (pos_ >= kFrameLimit) {  // the next byte would pass the bound

@@ -35,7 +35,6 @@ class FrameSink {
 class CStreamCutter {
   public:
     static constexpr std::size_t kReadChunk = 24;
-    static constexpr std::size_t kBufferSize = 131072;
     static constexpr std::size_t kFrameLimit = 8192;
     static constexpr std::size_t kMaxCarry = 50;
 
@@ -74,8 +73,9 @@ class CStreamCutter {
     std::atomic<int>* status_;
     const std::atomic<bool>* decimate_ = nullptr;
 
-    std::unique_ptr<std::uint8_t[]> read_;
-    std::unique_ptr<std::uint8_t[]> frame_;
+    // A read holds the carry and at most one request; a frame never grows past the frame limit.
+    std::array<std::uint8_t, kReadChunk + kMaxCarry> read_;
+    std::array<std::uint8_t, kFrameLimit> frame_;
     bool hunting_ = true;
     std::size_t carry_ = 0;
     std::size_t pos_ = 0;

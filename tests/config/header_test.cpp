@@ -286,6 +286,23 @@ TEST_F(HeaderTest, MissingFileReadsAsDefaultsMarkedCorrupt) {
     EXPECT_EQ(settings_.ShownDepthUnit, 0);  // ReferenceUnit sets the displayed unit
 }
 
+TEST_F(HeaderTest, ASecondReadHoldsOnlyWhatTheSecondFileSays) {
+    // The reader reuses its maps between reads: nothing of the first header may show through.
+    writeFile("A.HED", "[WellInfo]\nWellname=FIRST\nDrillFloor=3.5\nRunNo1=4\nCompany=Acme\n");
+    writeFile("B.HED", "[WellInfo]\nWellname=SECOND\n");
+    ASSERT_TRUE(cheader_.ReadHeader(headerPath("A.HED")));
+    header_.texts["NotAWellKey"] = "stray";
+    header_.reals["Wellname"] = 1.0;  // a name of another kind
+    ASSERT_TRUE(cheader_.ReadHeader(headerPath("B.HED")));
+    LogHeader expected;
+    CHeader fresh(settings_, paths_, placements_, op_, expected, sondes_);
+    ASSERT_TRUE(fresh.ReadHeader(headerPath("B.HED")));
+    EXPECT_EQ(header_.text("Wellname"), "SECOND");
+    EXPECT_EQ(header_.texts, expected.texts);
+    EXPECT_EQ(header_.reals, expected.reals);
+    EXPECT_EQ(header_.runNumbers, expected.runNumbers);
+}
+
 TEST_F(HeaderTest, RecordingMarksTheHeaderInPlace) {
     loadSondes({{"DPTH", 4}});
     settings_.SetDepthUnit = 1;

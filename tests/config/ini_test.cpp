@@ -175,3 +175,87 @@ TEST(CIni, AFileChangedByAnotherProgramIsReadAgain) {
     fs::remove(f);
     EXPECT_EQ(ini.GetInt("K", -1), -1);
 }
+
+TEST(IniDocument, EveryLookupFindsTheFirstSectionAndKeyOfItsName) {
+    // Many names, some that differ only in case or in where section and key part, duplicate sections
+    // (only the first is read) and duplicate keys (the first wins).
+    std::string text;
+    for (int s = 0; s < 12; ++s) {
+        text += "[Sec" + std::to_string(s) + "]\n";
+        for (int k = 0; k < 40; ++k)
+            text += "Key" + std::to_string(k) + "=" + std::to_string(s * 100 + k) + "\n";
+    }
+    text += "[AB]\nC=ab-c\nC=second\n[A]\nBC=a-bc\n[sec3]\nKey1=later section\n[ Spaced ]\n  Key  = v \n";
+    const IniDocument doc = IniDocument::parse(text);
+    for (int s = 0; s < 12; ++s)
+        for (int k = 0; k < 40; ++k)
+            ASSERT_EQ(doc.get("SEC" + std::to_string(s), "key" + std::to_string(k)),
+                      std::to_string(s * 100 + k));
+    struct Case {
+        const char* section;
+        const char* key;
+        std::optional<std::string> value;
+    };
+    for (const Case& c :
+         {Case{"ab", "c", "ab-c"}, Case{"A", "bc", "a-bc"}, Case{"A", "BC ", "a-bc"},
+          Case{"AB", "", std::nullopt}, Case{"Sec3", "Key1", "301"}, Case{"spaced", "KEY", "v"},
+          Case{"Sec0", "Key40", std::nullopt}, Case{"Sec12", "Key0", std::nullopt}})
+        EXPECT_EQ(doc.get(c.section, c.key), c.value) << c.section << "/" << c.key;
+}
+
+TEST(CIni, ALoadReadsTheFileOnceAndTheNextLoadReadsItAgain) {
+    TempFolder tmp;
+    std::string f = tmp.file("l.ini");
+    writeFile(f, "[S]\nK=1\nL=1\n");
+    CIni ini(f, "S", 0);
+    {
+        CIni::Load load(ini);
+        EXPECT_EQ(ini.GetInt("K", 0), 1);
+        writeFile(f, "[S]\nK=2\nL=2\n");  // changed by another program during the load
+        EXPECT_EQ(ini.GetInt("K", 0), 1);
+        ASSERT_TRUE(ini.WriteInt("M", 5));  // a write of the load is read back by it and is in the file
+        EXPECT_EQ(ini.GetInt("M", 0), 5);
+        EXPECT_EQ(ini.GetInt("L", 0), 1);
+    }
+    EXPECT_EQ(readFile(f), "[S]\nK=2\nL=2\nM=5\n");
+    CIni::Load again(ini);
+    EXPECT_EQ(ini.GetInt("K", 0), 2);
+    EXPECT_EQ(ini.GetInt("M", 0), 5);
+}
+
+TEST(CIni, SeveralKeysInOneWriteGiveTheBytesOfSingleWrites) {
+    TempFolder tmp;
+    const std::string start = "; sondes\r\n[Sonde1]\r\nSerialNumber=0001\r\n\r\n[Sonde2]\r\nGammaCoef=1\r\n";
+    const IniKeyValues keys = {{"GammaCoef", "2.5"}, {"SerialNumber", "0846"}, {"HighSpeedCOM", "yes"}};
+    std::string one = tmp.file("one.ini"), many = tmp.file("many.ini");
+    writeFile(one, start);
+    writeFile(many, start);
+    for (const auto& [key, value] : keys)
+        ASSERT_TRUE(writeProfileString(one, "Sonde1", key, value));
+    ASSERT_TRUE(writeProfileStrings(many, "Sonde1", keys));
+    EXPECT_EQ(readFile(many), readFile(one));
+    EXPECT_EQ(
+        readFile(many),
+        "; sondes\r\n[Sonde1]\r\nSerialNumber=0846\r\nGammaCoef=2.5\r\nHighSpeedCOM=yes\r\n\r\n[Sonde2]\r\n"
+        "GammaCoef=1\r\n");
+}
+
+TEST(IniDocument, WritesLeaveADocumentThatReadsAsItsOwnTextReadsAgain) {
+    // Keys and sections that read back as written, and those that do not (a '=' or a comment mark in
+    // the key, a ']' in the section name, a name differing only in case or spaces).
+    const std::vector<std::pair<std::string, std::string>> writes = {
+        {"S", "New"}, {"s", "NEW"}, {"S", "a=b"},   {"S", ";c"},   {"S", "[x"}, {"T", "K"},
+        {"a]b", "K"}, {"A", "K2"},  {" S ", " K "}, {"S", "Late"}, {"U", ""},   {"T", "K3"},
+        {"Dup", "K"}, {"S", "K"},   {"X\ny", "k"},  {"S", "k\r"},  {"V", "Q"},  {"S", "Tail"},
+    };
+    IniDocument doc = IniDocument::parse("; top\n[S]\nK=1\n\n[T]\nJ=2\n[Dup]\nZ=1\n[dup]\nK=shadowed\n");
+    for (size_t i = 0; i < writes.size(); ++i) {
+        doc.set(writes[i].first, writes[i].second, "v" + std::to_string(i));
+        const IniDocument again = IniDocument::parse(doc.serialize());
+        for (const auto& [section, key] : writes) {
+            for (const std::string& probe : {key, std::string("K"), std::string("J"), std::string("b")})
+                ASSERT_EQ(doc.get(section, probe), again.get(section, probe))
+                    << "after write " << i << " of " << section << "/" << probe;
+        }
+    }
+}

@@ -6,39 +6,53 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "FuzzFiles.h"
 #include "config/Header.h"
 #include "config/Ini.h"
 #include "platform/Operator.h"
 
 namespace {
-const std::filesystem::path& fuzzDir() {
-    static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() / ("quelt_fuzz_header_" + std::to_string(getpid()));
-        std::filesystem::create_directories(d);
-        quelt::setProgramDirectory(d.string());
-        return d;
-    }();
-    return dir;
-}
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto path = (fuzzDir() / "FUZZ.HED").string();
-    {
-        std::ofstream(path, std::ios::binary | std::ios::trunc)
-            .write(reinterpret_cast<const char*>(data), size);
+// The reader and what it reads into live for the whole run, as in the program: every read starts
+// from a fresh header, and only the input file changes between runs.
+struct Home {
+    Home() {
+        dir = std::filesystem::temp_directory_path() / ("quelt_fuzz_header_" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+        quelt::setProgramDirectory(dir.string());
+        path = (dir / "FUZZ.HED").string();
     }
+    std::filesystem::path dir;
+    std::string path;
+};
 
+struct Rig {
+    Home home;  // first: the program folder is set before the reader is made
     quelt::Settings settings;
     quelt::ProgramPaths paths;
     quelt::PlacementRecord placements;
     quelt::ScriptedOperator op;
-    quelt::SondeDatabase sondes(settings, op);
+    quelt::SondeDatabase sondes{settings, op};
     quelt::LogHeader header;
-    quelt::CHeader reader(settings, paths, placements, op, header, sondes);
+    quelt::CHeader reader{settings, paths, placements, op, header, sondes};
+};
+
+Rig& rig() {
+    static Rig* r = new Rig;
+    return *r;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Rig& r = rig();
+    const std::string& path = r.home.path;
+    fuzzfiles::writeInput(path, data, size);
+    r.op.clear();
+    r.settings = quelt::Settings{};
+    quelt::LogHeader& header = r.header;
+    quelt::CHeader& reader = r.reader;
     reader.ReadHeader(path);
 
     if (header.channelCount < 0 || header.channelCount > quelt::kMaxChannels) __builtin_trap();

@@ -12,11 +12,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "FuzzFiles.h"
 #include "config/Header.h"
 #include "config/Ini.h"
 #include "platform/Operator.h"
@@ -28,14 +28,33 @@ using namespace quelt;
 
 namespace {
 
-const std::filesystem::path& fuzzDir() {
-    static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() / ("quelt_fuzz_lines_" + std::to_string(getpid()));
-        std::filesystem::create_directories(d);
-        setProgramDirectory(d.string());
-        return d;
-    }();
-    return dir;
+struct Home {
+    Home() {
+        dir = std::filesystem::temp_directory_path() / ("quelt_fuzz_lines_" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+        setProgramDirectory(dir.string());
+        hed = (dir / "FUZZ.HED").string();
+        viv = (dir / "FUZZ.viv").string();
+    }
+    std::filesystem::path dir;
+    std::string hed, viv;
+};
+
+// The header reader lives for the whole run, as in the program; each open reads a fresh header.
+struct Rig {
+    Home home;  // first: the program folder is set before the reader is made
+    Settings settings;
+    ProgramPaths paths;
+    PlacementRecord placements;
+    ScriptedOperator op;
+    SondeDatabase sondes{settings, op};
+    LogHeader header;
+    CHeader headerIo{settings, paths, placements, op, header, sondes};
+};
+
+Rig& rig() {
+    static Rig* r = new Rig;
+    return *r;
 }
 
 void checkParsed(const ParsedLine& parsed, const LineLayout& layout) {
@@ -93,20 +112,18 @@ void fuzzLayout(const std::uint8_t* data, size_t size) {
 void fuzzLog(const std::uint8_t* data, size_t size) {
     if (size < 2) return;
     const size_t headerSize = std::min<size_t>(data[0] | data[1] << 8, size - 2);
-    const std::string hed = (fuzzDir() / "FUZZ.HED").string(), viv = (fuzzDir() / "FUZZ.viv").string();
-    std::ofstream(hed, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(data + 2), static_cast<std::streamsize>(headerSize));
-    std::ofstream(viv, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(data + 2 + headerSize),
-               static_cast<std::streamsize>(size - 2 - headerSize));
+    Rig& r = rig();
+    const std::string& hed = r.home.hed;
+    const std::string& viv = r.home.viv;
+    fuzzfiles::writeInput(hed, data + 2, headerSize);
+    fuzzfiles::writeInput(viv, data + 2 + headerSize, size - 2 - headerSize);
 
-    Settings settings;
-    ProgramPaths paths;
-    PlacementRecord placements;
-    ScriptedOperator op;
-    SondeDatabase sondes(settings, op);
-    LogHeader header;
-    CHeader headerIo(settings, paths, placements, op, header, sondes);
+    r.op.clear();
+    r.settings = Settings{};
+    Settings& settings = r.settings;
+    ScriptedOperator& op = r.op;
+    LogHeader& header = r.header;
+    CHeader& headerIo = r.headerIo;
     OpenedLog log;
     if (openLog(hed, headerIo, op, log) != OpenLogResult::Ok) {
         if (log.reader.isOpen()) __builtin_trap();  // a refused log is never read

@@ -4,9 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <string>
 
+#include "FuzzFiles.h"
 #include "imaging/Palette.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -18,11 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (single.stops[k - 1].level > single.stops[k].level) __builtin_trap();
         }
     }
-    static const std::string path = "/tmp/quelt_fuzz_palette_" + std::to_string(getpid()) + ".ini";
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << bytes;
-    }
+    static const std::string path =
+        (std::filesystem::temp_directory_path() / ("quelt_fuzz_palette_" + std::to_string(getpid()) + ".ini"))
+            .string();
+    fuzzfiles::writeInput(path, data, size);
     quelt::Settings settings;
     settings.PaletteInUse = size > 0 ? data[0] % 12 : 1;
     quelt::PaletteSet palettes{};

@@ -6,30 +6,35 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "FuzzFiles.h"
 #include "config/Ini.h"
 #include "config/SondeDatabase.h"
 #include "platform/Operator.h"
 
 namespace {
-const std::filesystem::path& fuzzDir() {
-    static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() / ("quelt_fuzz_sonde_" + std::to_string(getpid()));
-        std::filesystem::create_directories(d);
-        quelt::setProgramDirectory(d.string());
-        return d;
-    }();
-    return dir;
+struct Home {
+    Home() {
+        auto dir = std::filesystem::temp_directory_path() / ("quelt_fuzz_sonde_" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+        quelt::setProgramDirectory(dir.string());
+        database = (dir / "Zorak.tol").string();
+        import = (dir / "probe.vxq").string();
+    }
+    std::string database, import;
+};
+
+const Home& home() {
+    static const Home* h = new Home;
+    return *h;
 }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto& dir = fuzzDir();
-    std::string bytes(reinterpret_cast<const char*>(data), size);
-    { std::ofstream(dir / "Zorak.tol", std::ios::binary | std::ios::trunc) << bytes; }
-    { std::ofstream(dir / "probe.vxq", std::ios::binary | std::ios::trunc) << bytes; }
+    const Home& files = home();
+    fuzzfiles::writeInput(files.database, data, size);
+    fuzzfiles::writeInput(files.import, data, size);
 
     quelt::Settings settings;
     settings.SondeUsed = static_cast<int>(size % 13);
@@ -39,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (db.channelCount() > quelt::kMaxChannels) __builtin_trap();
     if (db.currentSlot() < 0 || db.currentSlot() >= quelt::kSondeSlotCount) __builtin_trap();
 
-    op.answerPath((dir / "probe.vxq").string());
+    op.answerPath(files.import);
     op.defaultAnswer = true;
     if (db.ImportSonde()) {
         const quelt::SondeEntry& e = db.current();
