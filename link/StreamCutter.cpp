@@ -19,9 +19,7 @@ const char* frameViaName(FrameVia via) {
 }
 
 CStreamCutter::CStreamCutter(FrameSink* sink, LinkCounters* counters, std::atomic<int>* status)
-    : sink_(sink),
-      counters_(counters ? counters : &ownCounters_),
-      status_(status ? status : &ownStatus_) {}
+    : sink_(sink), counters_(counters ? counters : &ownCounters_), status_(status ? status : &ownStatus_) {}
 
 void CStreamCutter::reset() {
     hunting_ = true;
