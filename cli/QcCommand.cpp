@@ -31,7 +31,8 @@ const char* const kUsage =
     "never written, so it shows here as a gap. The header is never written.\n\n"
     "  --step D    the vertical step wanted between two lines, millimetres (default: QualityStepMm\n"
     "              of Zorak.cfg, 5 when it is not set)\n"
-    "  --field B   the |B| reference, in the sonde's unit (gauss), instead of the measured one\n"
+    "  --field B   the |B| reference, in the sonde's unit (gauss), instead of QualityFieldGauss of\n"
+    "              Zorak.cfg or, when that is 0, the field measured over the first 5 m\n"
     "  --json      one JSON object: header, unit, lines, replaced, firstDepth, lastDepth, minDepth,\n"
     "              maxDepth, stepMm, revolutionMs, speedLimit, highestSpeed, highestSpeedDepth,\n"
     "              linesOverSpeed, overSpeed [[from,to]...], gaps, largestGap, gapList [[from,to]...],\n"
@@ -110,6 +111,7 @@ int runQc(const GlobalOptions& options, const std::vector<std::string>& args) {
     std::string error;
     if (!startCommand("qc", options.home, op, context)) return kExitFailure;
     if (stepText.empty()) limits.stepMm = context.settings.QualityStepMm;
+    if (fieldText.empty()) limits.magneticReference = context.settings.QualityFieldGauss;
     OpenedLog log;
     if (openLog(headerPath, *context.headerIo, op, log, /*repair=*/false) != OpenLogResult::Ok)
         return kExitFailure;

@@ -118,6 +118,7 @@ constexpr RealKey kRealKeys[] = {
     {"MagneticOffset", &Settings::MagneticOffset, false},
     {"PulleysDiameter", &Settings::PulleysDiameter, true, 10, {2500, 15000}},  // tenths of a millimetre
     {"QualityStepMm", &Settings::QualityStepMm, false, 1, {0.5, 100.0}},
+    {"QualityFieldGauss", &Settings::QualityFieldGauss, false, 1, {0.0, 10.0}},
 };
 // The pulley's circumference in inches, read only when depths are in feet.
 constexpr RealKey kPulleyCircumInch = {
@@ -480,6 +481,7 @@ std::vector<SettingItem> listSettings(const Settings& s, const ProgramPaths& p) 
     add("SplashScreenOff", s.SplashScreenOff);
     add("QualityTracks", s.QualityTracks);
     add("QualityStepMm", s.QualityStepMm);
+    add("QualityFieldGauss", s.QualityFieldGauss);
     add("SondeUsed", s.SondeUsed);
     add("DownEnergie", s.DownEnergie);
     add("UpholePulseWidth", s.UpholePulseWidth);

@@ -58,6 +58,9 @@ struct Settings {
     // A key of our own: the vertical step the operator wants between two lines, millimetres; with the
     // revolutions a second it gives the highest logging speed that leaves no gap.
     double QualityStepMm = 5.0;
+    // A key of our own: the total magnetic field |B| is judged against, in the sonde's unit (gauss); 0
+    // judges it against the field the sonde measured over the first metres of the log.
+    double QualityFieldGauss = 0.0;
 
     // Sonde command parameters.
     int SondeUsed = 0;

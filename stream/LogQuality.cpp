@@ -41,6 +41,7 @@ QualityLimits qualityLimitsOf(const Settings& settings) {
     QualityLimits limits;
     limits.stepMm = settings.QualityStepMm;
     limits.revolutionMs = revolutionMsOf(settings.MotorPeriod);
+    limits.magneticReference = settings.QualityFieldGauss;
     return limits;
 }
 

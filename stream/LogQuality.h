@@ -52,7 +52,8 @@ struct QualityLimits {
     double referenceLength = 5.0;     // metres of log over which the reference field is measured
 };
 
-// The limits of the settings: the operator's step and the revolution time of the motor period.
+// The limits of the settings: the operator's step, the revolution time of the motor period and the
+// field the operator gives, if any.
 QualityLimits qualityLimitsOf(const Settings& settings);
 
 // One line as the picture gets it. kNoValue marks what is not known.

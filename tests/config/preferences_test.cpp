@@ -168,6 +168,8 @@ TEST_F(PreferencesTest, LoadedValuesAreClampedAndConverted) {
         {"QualityStepMm=0", [](const Settings& s) { return s.QualityStepMm; }, 0.5},
         {"QualityStepMm=2.5", [](const Settings& s) { return s.QualityStepMm; }, 2.5},
         {"Unrelated=1", [](const Settings& s) { return s.QualityStepMm; }, 5.0},
+        {"QualityFieldGauss=0.47", [](const Settings& s) { return s.QualityFieldGauss; }, 0.47},
+        {"QualityFieldGauss=-1", [](const Settings& s) { return s.QualityFieldGauss; }, 0.0},
     };
     writeValidPlacements();
     for (const auto& c : cases) {
